@@ -1,0 +1,54 @@
+#pragma once
+// The three side-by-side models of a case (James, Hume and Janmahasatian lean
+// body mass) and the engine work of one 5-second tick. The program and the
+// simulator run the same tick, so their numbers cannot disagree.
+
+#include "RungeKutta.h"
+
+#include <string>
+
+namespace sedalyn {
+
+struct ModelSlot {
+    ModelState State{};
+    ResultTable Results{};
+
+    // The end state of the last integration.
+    const ModelState& EndState() const { return Results[TickResults]; }
+
+    static constexpr std::int32_t TickResults = 5;
+};
+
+// One tick advances each model by 1/12 minute in five one-second steps.
+inline constexpr double TickMinutes = 1.0 / 12.0;
+inline constexpr std::int32_t TickSteps = 5;
+inline constexpr int TicksPerMinute = 12;
+
+class PharmacokineticEngine {
+public:
+    ModelSlot JamesModel;
+    ModelSlot HumeModel;
+    ModelSlot HanModel;
+
+    // Rebuilt for each model just before it is integrated; between ticks they
+    // hold the set built last.
+    SchniderParameters Schnider;
+    ModelParameters Model;
+
+    ModelSlot& Slot(LbmAlgorithm algorithm);
+    const ModelSlot& Slot(LbmAlgorithm algorithm) const;
+
+    // Zeroes the state of all three models: time and concentrations.
+    void ResetModels();
+
+    // Builds, loads and integrates the three models in turn, reporting any
+    // integrator error; then carries each end state over.
+    void AdvanceTick(const Patient& patient, double infusionRate);
+};
+
+// Empty when the model is physical for this patient with all three lean body
+// masses; otherwise a message for the clinician saying why it is not.
+// A negative James lean body mass alone is not refused.
+std::string PatientRefusal(const Patient& patient);
+
+} // namespace sedalyn

@@ -1,0 +1,51 @@
+#pragma once
+// The program's number, time and date texts, and the parse of typed numbers.
+// Qt-free: the program fills LocaleSettings once from the system locale;
+// tests build one for any locale.
+
+#include <optional>
+#include <string>
+#include <string_view>
+
+namespace sedalyn {
+
+// The system default locale's settings, read once at start. The defaults are
+// what applies when the locale gives none.
+struct LocaleSettings {
+    std::string DecimalSeparator = ".";
+    // Tokens d, dd, m, mm, yy, yyyy; "/" stands for DateSeparator.
+    std::string ShortDateFormat = "m/d/yy";
+    std::string DateSeparator = "/";
+    bool HourLeadingZero = false;
+    bool TwelveHourClock = true;
+    std::string AmDesignator = "am";
+    std::string PmDesignator = "pm";
+    std::string TimeSeparator = ":";
+};
+
+// Days since 1899-12-30, the time of day as the fraction.
+using DateTimeDays = double;
+
+// Nearest number with at most `digits` significant digits (ties away from
+// zero), no trailing zeros; scientific form ("1.235E4", "1E-5") when the
+// decimal exponent is above `digits` or below -3.
+std::string FormatGeneral(double value, int digits, const LocaleSettings& locale);
+
+// Fixed point with exactly `decimals` decimals and at most `precision`
+// significant digits; falls back to FormatGeneral when the integer part needs
+// more than `precision` digits.
+std::string FormatFixed(double value, int precision, int decimals, const LocaleSettings& locale);
+
+// The time-of-day part, to the second; a duration shows as a time of day.
+std::string TimeText(DateTimeDays value, const LocaleSettings& locale);
+
+// The date part in the short date format.
+std::string DateText(DateTimeDays value, const LocaleSettings& locale);
+
+// Blanks, optional sign, mantissa with at least one digit and "." as decimal
+// point, optional exponent; the whole text must match. Never locale-aware.
+std::optional<double> ParseNumber(std::string_view text);
+
+bool IsNonNegativeNumber(std::string_view text);
+
+} // namespace sedalyn

@@ -1,0 +1,3 @@
+// STUB
+#include "AppIcon.h"
+QIcon ApplicationIcon() { return {}; }

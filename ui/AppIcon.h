@@ -1,0 +1,4 @@
+#pragma once
+// STUB
+#include <QIcon>
+QIcon ApplicationIcon();

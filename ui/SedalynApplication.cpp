@@ -1,0 +1,2 @@
+// STUB
+#include "SedalynApplication.h"

@@ -1,0 +1,6 @@
+#pragma once
+// STUB
+#include "TextFormats.h"
+class QLocale;
+sedalyn::LocaleSettings LocaleSettingsFrom(const QLocale& locale);
+sedalyn::LocaleSettings SystemLocaleSettings();

@@ -1,0 +1,4 @@
+// STUB (replaced by the tray work)
+#include "TrayIcon.h"
+void AddTrayIcon(TTrayIconData) {}
+bool RemoveTrayIcon(TTrayIconData) { return false; }

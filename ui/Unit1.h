@@ -1,0 +1,148 @@
+#pragma once
+// The main window: patient entry, the three models' concentrations, the
+// infusion rate, the case buttons, the clocks and the data-file indicator.
+// The layout lives in Unit1.cpp; the case handlers live in tracking/.
+
+#include "DataFile.h"
+#include "PharmacokineticEngine.h"
+#include "SaveDialog.h"
+#include "TextFormats.h"
+#include "TrayIcon.h"
+
+#include <QWidget>
+
+#include <cstdint>
+#include <functional>
+
+class QFrame;
+class QLabel;
+class QLineEdit;
+class QPushButton;
+class QTimer;
+class TThreadedTimer;
+class TForm2;
+
+class TForm1 : public QWidget {
+    Q_OBJECT
+
+public:
+    // `locale` is the system's, read once at start; tests pass others.
+    explicit TForm1(const sedalyn::LocaleSettings& locale, QWidget* parent = nullptr);
+    ~TForm1() override;
+
+    // Labels on the window.
+    QLabel* Label3 = nullptr;
+    QLabel* Label20 = nullptr;
+    QLabel* Label4 = nullptr;
+    QLabel* Label11 = nullptr;
+    QLabel* Label6 = nullptr;
+    QLabel* Label7 = nullptr;
+    QLabel* Label8 = nullptr;
+    QLabel* Label10 = nullptr;
+    QLabel* DataFileOpenLabel = nullptr;
+    QLabel* Label9 = nullptr;
+    QLabel* BMIlabel = nullptr;
+    QLabel* Label5 = nullptr;
+    QLabel* Infratelabel = nullptr;
+    QLabel* Label18 = nullptr;
+    QLabel* Label1 = nullptr;
+    QLabel* Label2 = nullptr;
+
+    // Focusable controls, in tab order.
+    QLineEdit* AgeEdit = nullptr;
+    QLineEdit* HeightEdit = nullptr;
+    QLineEdit* WeightEdit = nullptr;
+    QPushButton* Genderbutton = nullptr;
+    QPushButton* ConfirmPatient = nullptr;
+    QLineEdit* InfRateEdit = nullptr;
+    QPushButton* Changebutton = nullptr;
+    QPushButton* StartButton = nullptr;
+    QPushButton* AbortButton = nullptr;
+    QPushButton* BitBtn3 = nullptr;
+    QFrame* Panel1 = nullptr;
+    QLineEdit* DataFileName = nullptr;
+    QPushButton* BitBtn1 = nullptr;
+
+    // The concentration panel.
+    QLabel* Label17 = nullptr;
+    QLabel* Label15 = nullptr;
+    QLabel* Label16 = nullptr;
+    QLabel* Label19 = nullptr;
+    QLabel* Label12 = nullptr;
+    QLabel* Label13 = nullptr;
+    QLabel* Label14 = nullptr;
+    QLabel* Jameslabel = nullptr;
+    QLabel* James1label = nullptr;
+    QLabel* Humelabel = nullptr;
+    QLabel* Hume1label = nullptr;
+    QLabel* Hanlabel = nullptr;
+    QLabel* Han1label = nullptr;
+
+    // Components without a place on screen.
+    QTimer* Timer1 = nullptr;
+    QTimer* Timer2 = nullptr;
+    TThreadedTimer* Timer3 = nullptr;
+    TSaveDialog* SaveDialog1 = nullptr;
+
+    // The case (one per program run).
+    sedalyn::Patient Patient;              // PatientAge, PatientHeight, PatientWeight
+    double InfusionRate = 0.0;             // confirmed rate, mg/kg/hr
+    int PendingRateChange = 0;             // 0 none, 1 text changed, 2 reminder due
+    sedalyn::PharmacokineticEngine Engine; // JamesModel, HumeModel, HanModel
+    TDataFile DataFile;
+    bool DataFileOpen = false;
+    std::uint8_t LogTickCount = 0;
+    sedalyn::DateTimeDays CaseStartTime = 0.0;
+    bool DisclaimerShown = false;
+    TTrayIconData TrayIconData;
+
+    const sedalyn::LocaleSettings& Locale() const { return m_locale; }
+
+    // The local date and time in days; tests replace it.
+    std::function<sedalyn::DateTimeDays()> Now;
+
+    // The disclaimer window shown at the first show (start-up sets it).
+    TForm2* Disclaimer = nullptr;
+
+    // Handlers. Key handlers take the typed character and may replace it
+    // with 0 to consume it.
+    void init();
+    void onshow();
+    void OnClose();
+    void AgeEnterClick(QObject* Sender, char16_t& Key);
+    void HeightEnterClick(QObject* Sender, char16_t& Key);
+    void weightEnterClick(QObject* Sender, char16_t& Key);
+    void GenderbuttonClick(QObject* Sender);
+    void ConfirmPatientClick(QObject* Sender);
+    void InfRateEditChange(QObject* Sender);
+    void InfRateEditKeyPress(QObject* Sender, char16_t& Key);
+    void ChangebuttonClick(QObject* Sender);
+    void StartButtonClick(QObject* Sender);
+    void AbortButtonClick(QObject* Sender);
+    void BitBtn3Click(QObject* Sender);
+    void BitBtn1Click(QObject* Sender);
+    void Timer1Timer(QObject* Sender);
+    void Timer2Timer(QObject* Sender);
+    void Timer3Timer(QObject* Sender);
+    void TrayIconCallback(int mouseEvent);
+
+    // The case data file.
+    void OpenDataFile();
+    void AppendDataRow();
+    void CloseDataFileOnAbort();
+    void CloseDataFileOnClose();
+
+    void InitiateTrayIconData(TTrayIconData& data, const QIcon& icon, const QString& tip);
+
+protected:
+    bool eventFilter(QObject* watched, QEvent* event) override;
+    void showEvent(QShowEvent* event) override;
+    void closeEvent(QCloseEvent* event) override;
+
+private:
+    void CreateControls();
+    void BindHandlers();
+    QString GeneralText(double value, int digits) const;
+
+    sedalyn::LocaleSettings m_locale;
+};

@@ -1,0 +1,2 @@
+// STUB (replaced by the disclaimer work)
+#include "Unit2.h"
