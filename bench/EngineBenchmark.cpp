@@ -1,0 +1,91 @@
+#include "PharmacokineticEngine.h"
+#include "TextFormats.h"
+
+#include <benchmark/benchmark.h>
+
+namespace {
+
+using namespace sedalyn;
+
+const Patient ExamplePatient{53.0, 1.77, 77.0, [] { return std::string("Male"); }};
+
+ModelParameters ExampleParameters()
+{
+    SchniderParameters s;
+    BuildSchniderParameters(ExamplePatient, LbmAlgorithm::James, s);
+    ModelParameters m;
+    LoadModelInputs(s, 10.0, 77.0, m);
+    return m;
+}
+
+void BM_ModelDerivative(benchmark::State& state)
+{
+    const ModelParameters m = ExampleParameters();
+    const ModelDerivative derivative(m);
+    ModelState x{0, 2.0, 0.5, 0.1, 1.0};
+    ModelState slopes{};
+    for (auto _ : state) {
+        derivative(slopes, x);
+        benchmark::DoNotOptimize(slopes);
+        benchmark::ClobberMemory();
+    }
+}
+BENCHMARK(BM_ModelDerivative);
+
+// One model over one tick: five RK4 steps and the result rows.
+void BM_RungeKuttaOneModelTick(benchmark::State& state)
+{
+    const ModelParameters m = ExampleParameters();
+    ResultTable table{};
+    IntegratorErrorCode code = 0;
+    ModelState x{};
+    for (auto _ : state) {
+        RungeKuttaSystem(4, x, ModelDerivative(m), 0.0, TickMinutes, 5, 5, table, code);
+        x = table[5];
+        benchmark::DoNotOptimize(table);
+    }
+}
+BENCHMARK(BM_RungeKuttaOneModelTick);
+
+// The whole engine work of one 5-second tick: three builds, loads and integrations.
+void BM_EngineTick(benchmark::State& state)
+{
+    PharmacokineticEngine engine;
+    for (auto _ : state) {
+        engine.AdvanceTick(ExamplePatient, 10.0);
+        benchmark::DoNotOptimize(engine.HanModel.State);
+    }
+}
+BENCHMARK(BM_EngineTick);
+
+// A 24-hour case: 17280 ticks.
+void BM_EngineDay(benchmark::State& state)
+{
+    for (auto _ : state) {
+        PharmacokineticEngine engine;
+        for (int tick = 0; tick < 24 * 60 * TicksPerMinute; ++tick)
+            engine.AdvanceTick(ExamplePatient, 6.0);
+        benchmark::DoNotOptimize(engine.JamesModel.State);
+    }
+}
+BENCHMARK(BM_EngineDay)->Unit(benchmark::kMillisecond);
+
+void BM_FormatFixed(benchmark::State& state)
+{
+    const LocaleSettings locale;
+    double value = 3.14159;
+    for (auto _ : state) {
+        benchmark::DoNotOptimize(FormatFixed(value, 6, 2, locale));
+        value += 0.001;
+    }
+}
+BENCHMARK(BM_FormatFixed);
+
+void BM_ParseNumber(benchmark::State& state)
+{
+    for (auto _ : state)
+        benchmark::DoNotOptimize(ParseNumber("  +6.50e0"));
+}
+BENCHMARK(BM_ParseNumber);
+
+} // namespace

@@ -1,0 +1,10 @@
+#!/usr/bin/env bash
+# Configures and builds Sedalyn in build/ (Release unless BUILD_TYPE says otherwise).
+set -euo pipefail
+cd "$(dirname "$0")/.."
+generator=()
+command -v ninja >/dev/null && generator=(-G Ninja)
+if [ ! -f build/CMakeCache.txt ]; then
+  cmake -S . -B build "${generator[@]}" -DCMAKE_BUILD_TYPE="${BUILD_TYPE:-Release}"
+fi
+cmake --build build -j "$(nproc)"

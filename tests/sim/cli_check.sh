@@ -1,0 +1,33 @@
+#!/bin/sh
+# Exit statuses and output channels of sedalyn-sim.
+sim="$1"
+out=$(mktemp) err=$(mktemp)
+trap 'rm -f "$out" "$err"' EXIT
+fail=0
+
+expect() { # status, then arguments
+    want=$1; shift
+    "$sim" "$@" >"$out" 2>"$err"
+    got=$?
+    if [ "$got" -ne "$want" ]; then
+        echo "FAIL: sedalyn-sim $* exited $got, expected $want"; fail=1
+    fi
+    if [ "$want" -eq 2 ]; then
+        [ -s "$out" ] && { echo "FAIL: sedalyn-sim $* wrote to stdout"; fail=1; }
+        [ "$(wc -l <"$err")" -eq 1 ] || { echo "FAIL: sedalyn-sim $* did not write one error line"; fail=1; }
+    fi
+}
+
+expect 0 --help
+grep -q '^usage: sedalyn-sim' "$out" || { echo "FAIL: --help printed no usage"; fail=1; }
+expect 0 --gender Female --age 40 --height 1.6 --weight 60 --rate 6 --minutes 1 --every 12
+[ "$(wc -l <"$out")" -eq 3 ] || { echo "FAIL: expected header, zero row and one row"; fail=1; }
+grep -q "$(printf '\r')" "$out" && { echo "FAIL: output has CR"; fail=1; }
+expect 2 --gender female --age 40 --height 1.6 --weight 60
+expect 2 --gender Male --age 40 --height 1,6 --weight 60
+expect 2 --gender Male --age 40 --height 1.6
+expect 2 --gender Male --age 110 --height 1.6 --weight 60
+expect 2 --gender Male --age 40 --height 1.6 --weight 60 --rate e5
+expect 2 --bogus
+[ $fail -eq 0 ] && echo "1 passed, 0 failed" || echo "0 passed, 1 failed"
+exit $fail

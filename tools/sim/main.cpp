@@ -1,0 +1,27 @@
+#include "Simulator.h"
+
+#include <cstdio>
+#include <iostream>
+
+int main(int argc, char** argv)
+{
+    using namespace sedalyn::sim;
+    const std::vector<std::string> arguments(argv + 1, argv + argc);
+    const ParseResult parsed = ParseArguments(arguments);
+
+    if (std::holds_alternative<HelpRequested>(parsed)) {
+        std::cout << Usage;
+        return std::cout.flush() ? 0 : 1;
+    }
+    if (const auto* error = std::get_if<UsageError>(&parsed)) {
+        std::cerr << "sedalyn-sim: " << error->Message << '\n';
+        return 2;
+    }
+
+    RunSimulation(std::get<Options>(parsed), std::cout);
+    if (!std::cout.flush()) {
+        std::cerr << "sedalyn-sim: could not write the output\n";
+        return 1;
+    }
+    return 0;
+}
