@@ -21,14 +21,17 @@ struct LocaleSettings {
     std::string AmDesignator = "am";
     std::string PmDesignator = "pm";
     std::string TimeSeparator = ":";
+
+    friend bool operator==(const LocaleSettings&, const LocaleSettings&) = default;
 };
 
 // Days since 1899-12-30, the time of day as the fraction.
 using DateTimeDays = double;
 
 // Nearest number with at most `digits` significant digits (ties away from
-// zero), no trailing zeros; scientific form ("1.235E4", "1E-5") when the
-// decimal exponent is above `digits` or below -3.
+// zero, decided on the exact binary value), no trailing zeros; scientific
+// form ("1.235E4", "1E-5") when the decimal exponent is above `digits` or
+// below -3. NaN and infinities read "NAN", "INF" and "-INF".
 std::string FormatGeneral(double value, int digits, const LocaleSettings& locale);
 
 // Fixed point with exactly `decimals` decimals and at most `precision`
@@ -36,14 +39,18 @@ std::string FormatGeneral(double value, int digits, const LocaleSettings& locale
 // more than `precision` digits.
 std::string FormatFixed(double value, int precision, int decimals, const LocaleSettings& locale);
 
-// The time-of-day part, to the second; a duration shows as a time of day.
+// The time-of-day part, to the second; a duration shows as a time of day
+// (24 hours or more wrap), a negative value as that of its magnitude.
 std::string TimeText(DateTimeDays value, const LocaleSettings& locale);
 
-// The date part in the short date format.
+// The date part in the short date format; quoted text is copied as it is.
+// Empty outside the years 1 to 9999.
 std::string DateText(DateTimeDays value, const LocaleSettings& locale);
 
 // Blanks, optional sign, mantissa with at least one digit and "." as decimal
 // point, optional exponent; the whole text must match. Never locale-aware.
+// A value beyond the range of a double, or nonzero digits that underflow to
+// zero, fail; subnormal values are kept.
 std::optional<double> ParseNumber(std::string_view text);
 
 bool IsNonNegativeNumber(std::string_view text);
