@@ -1,4 +1,76 @@
-// STUB (replaced by the tray work)
 #include "TrayIcon.h"
-void AddTrayIcon(TTrayIconData) {}
-bool RemoveTrayIcon(TTrayIconData) { return false; }
+
+#include "Unit1.h"
+
+#include <QSystemTrayIcon>
+
+namespace {
+
+const char* const TrayIconName = "SedalynTrayIcon";
+
+// The shell's mouse messages, as the window's callback expects them.
+void Deliver(QWidget* window, QSystemTrayIcon::ActivationReason reason)
+{
+    auto* form = qobject_cast<TForm1*>(window);
+    if (!form)
+        return;
+    switch (reason) {
+    case QSystemTrayIcon::Trigger:
+        form->TrayIconCallback(WM_LBUTTONDOWN);
+        break;
+    case QSystemTrayIcon::Context:
+        form->TrayIconCallback(WM_RBUTTONDOWN);
+        break;
+    default:
+        break;
+    }
+}
+
+QString TipText(const TTrayIconData& data)
+{
+    // The field is always NUL-terminated; stop at the first NUL anyway.
+    return QString::fromUtf8(data.szTip.data(), static_cast<qsizetype>(qstrnlen(data.szTip.data(), data.szTip.size())));
+}
+
+} // namespace
+
+QSystemTrayIcon* TrayIconOf(const QWidget* window)
+{
+    if (!window)
+        return nullptr;
+    return window->findChild<QSystemTrayIcon*>(QLatin1String(TrayIconName), Qt::FindDirectChildrenOnly);
+}
+
+void AddTrayIcon(TTrayIconData data)
+{
+    QWidget* window = data.Wnd;
+    if (!window)
+        return;
+
+    // Adding twice describes the same icon: update it rather than show two.
+    QSystemTrayIcon* icon = TrayIconOf(window);
+    if (!icon) {
+        icon = new QSystemTrayIcon(window);
+        icon->setObjectName(QLatin1String(TrayIconName));
+        QObject::connect(icon, &QSystemTrayIcon::activated, window,
+                         [window](QSystemTrayIcon::ActivationReason reason) { Deliver(window, reason); });
+    }
+    if (data.uFlags & NIF_ICON)
+        icon->setIcon(data.hIcon);
+    if (data.uFlags & NIF_TIP)
+        icon->setToolTip(TipText(data));
+
+    // Where the desktop has no tray yet, Qt keeps the icon and puts it in
+    // place if a tray appears; the program runs on either way.
+    icon->show();
+}
+
+bool RemoveTrayIcon(TTrayIconData data)
+{
+    QSystemTrayIcon* icon = TrayIconOf(data.Wnd);
+    if (!icon)
+        return false;
+    icon->hide();
+    delete icon;
+    return true;
+}

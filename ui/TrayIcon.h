@@ -8,6 +8,7 @@
 #include <array>
 #include <cstdint>
 
+class QSystemTrayIcon;
 class QWidget;
 
 struct TTrayIconData {
@@ -32,3 +33,5 @@ inline constexpr int WM_RBUTTONDOWN = 516;
 void AddTrayIcon(TTrayIconData data);
 // Removes it again; true when an icon was removed.
 bool RemoveTrayIcon(TTrayIconData data);
+// The icon that AddTrayIcon gave `window`, or null.
+QSystemTrayIcon* TrayIconOf(const QWidget* window);
