@@ -1,6 +1,116 @@
-// STUB (replaced by the start-up work)
+// The main window's first show (tray icon and disclaimer), its Help button
+// and the tray icon's record and callback.
+
 #include "Unit1.h"
-void TForm1::onshow() {}
-void TForm1::BitBtn1Click(QObject*) {}
-void TForm1::TrayIconCallback(int) {}
-void TForm1::InitiateTrayIconData(TTrayIconData&, const QIcon&, const QString&) {}
+#include "Unit2.h"
+
+#include <QLineEdit>
+#include <QTimer>
+
+#include <algorithm>
+#include <cstring>
+
+namespace {
+
+// Set while the first-show work waits for, or runs, the disclaimer's modal
+// display. Hiding and showing the main window from the tray meanwhile runs
+// onshow again before DisclaimerShown is set; this keeps it from starting
+// the work a second time. A property rather than a shared flag, so that it
+// dies with its window.
+const char* const FirstShowRunning = "sedalynFirstShowRunning";
+
+bool IsFirstShowRunning(const TForm1* form)
+{
+    return form->property(FirstShowRunning).toBool();
+}
+
+void FocusAgeEditIfEnabled(TForm1* form)
+{
+    // Disabled once the patient is confirmed, enabled again by Abort.
+    if (form->AgeEdit && form->AgeEdit->isEnabled())
+        form->AgeEdit->setFocus();
+}
+
+void ShowDisclaimerModally(TForm1* form)
+{
+    TForm2* disclaimer = form->Disclaimer;
+    // Closed (Cancel on the still non-modal disclaimer) or hidden again before
+    // this ran: the next show starts over.
+    if (!form->isVisible() || !disclaimer) {
+        form->setProperty(FirstShowRunning, false);
+        return;
+    }
+    // Accepted while it was still shown non-modally: it never comes back.
+    if (disclaimer->result() != QDialog::Accepted) {
+        disclaimer->hide();
+        disclaimer->exec(); // Accept, or Cancel, which has closed the main window
+    }
+    form->DisclaimerShown = true;
+    form->setProperty(FirstShowRunning, false);
+    FocusAgeEditIfEnabled(form);
+}
+
+} // namespace
+
+void TForm1::onshow()
+{
+    if (!DisclaimerShown && !IsFirstShowRunning(this)) {
+        AddTrayIcon(TrayIconData);
+        if (Disclaimer) {
+            // The show event comes before the window is on screen; running the
+            // modal display from the event loop puts the disclaimer over a main
+            // window that is already visible (and disabled while it waits).
+            setProperty(FirstShowRunning, true);
+            QTimer::singleShot(0, this, [this] { ShowDisclaimerModally(this); });
+            return;
+        }
+        DisclaimerShown = true;
+    }
+    FocusAgeEditIfEnabled(this);
+}
+
+void TForm1::BitBtn1Click(QObject* Sender)
+{
+    if (Disclaimer)
+        Disclaimer->BitBtn3Click(Sender);
+    else
+        TForm2::OpenHelpDocument();
+}
+
+void TForm1::TrayIconCallback(int mouseEvent)
+{
+    switch (mouseEvent) {
+    case WM_LBUTTONDOWN:
+        if (isMinimized())
+            setWindowState(windowState() & ~Qt::WindowMinimized);
+        show();
+        raise();
+        activateWindow();
+        break;
+    case WM_RBUTTONDOWN:
+        hide();
+        break;
+    default:
+        break;
+    }
+}
+
+void TForm1::InitiateTrayIconData(TTrayIconData& record, const QIcon& icon, const QString& tip)
+{
+    record.cbSize = TrayIconRecordSize;
+    record.Wnd = this;
+    record.uID = 0;
+    record.uFlags = NIF_MESSAGE | NIF_ICON | NIF_TIP;
+    record.uCallbackMessage = TrayIconCallbackMessage;
+    record.hIcon = icon;
+
+    // At most 63 bytes and the NUL; never cut a character in two.
+    const QByteArray bytes = tip.toUtf8();
+    qsizetype length = std::min<qsizetype>(bytes.size(), static_cast<qsizetype>(record.szTip.size()) - 1);
+    if (length < bytes.size()) {
+        while (length > 0 && (static_cast<unsigned char>(bytes[length]) & 0xC0) == 0x80)
+            --length;
+    }
+    record.szTip.fill('\0');
+    std::memcpy(record.szTip.data(), bytes.constData(), static_cast<std::size_t>(length));
+}
