@@ -1,0 +1,454 @@
+// The disclaimer window: its text and formatting, Accept, Cancel and every
+// other way of closing it, and the help document's lookup.
+
+#include "ModalDriver.h"
+#include "QtTestMain.h"
+#include "Unit2.h"
+
+#include <QCloseEvent>
+#include <QDir>
+#include <QFile>
+#include <QPushButton>
+#include <QScrollBar>
+#include <QTemporaryDir>
+#include <QTest>
+#include <QTextBlock>
+#include <QTextEdit>
+
+namespace {
+
+// Stands in for the main window: Accept shows it, Cancel closes it.
+class MainWindowProbe : public QWidget {
+public:
+    int Closes = 0;
+
+protected:
+    void closeEvent(QCloseEvent* event) override
+    {
+        ++Closes;
+        QWidget::closeEvent(event);
+    }
+};
+
+// Ends a modal display that the code under test failed to end, so a fault
+// fails the test instead of hanging it.
+void EndModalAfter(QDialog* dialog, int milliseconds)
+{
+    QTimer::singleShot(milliseconds, dialog, [dialog] {
+        if (dialog->isVisible())
+            dialog->QDialog::done(-1);
+    });
+}
+
+// Closes any modal box still open after a while and names it: a box that
+// should not have come fails the test rather than hanging it.
+class StrayModalWatchdog : public QObject {
+public:
+    StrayModalWatchdog()
+    {
+        m_timer.setInterval(3000);
+        connect(&m_timer, &QTimer::timeout, this, [this] {
+            if (QWidget* modal = QApplication::activeModalWidget()) {
+                Seen << modal->windowTitle();
+                modal->close();
+            }
+        });
+        m_timer.start();
+    }
+    QStringList Seen;
+
+private:
+    QTimer m_timer;
+};
+
+int ExecAnswering(TForm2* dialog, ModalDriver::Answer answer)
+{
+    ModalDriver driver;
+    driver.AnswerWith(std::move(answer));
+    EndModalAfter(dialog, 5000);
+    return dialog->exec();
+}
+
+QList<int> Occurrences(const QString& text, const QString& word)
+{
+    QList<int> at;
+    for (qsizetype i = text.indexOf(word); i >= 0; i = text.indexOf(word, i + 1))
+        at << static_cast<int>(i);
+    return at;
+}
+
+struct Span {
+    int start;
+    int length;
+    bool contains(int position) const { return position >= start && position < start + length; }
+};
+
+} // namespace
+
+class DisclaimerTest : public QObject {
+    Q_OBJECT
+
+private slots:
+    void init();
+    void cleanup();
+
+    void window();
+    void controls_data();
+    void controls();
+    void textOutline();
+    void formatting_data();
+    void formatting();
+    void showsTheTopWithCaretAtStart();
+    void textIsReadOnly();
+    void acceptShowsMainWindow();
+    void everyOtherEndIsCancel_data();
+    void everyOtherEndIsCancel();
+    void help_data();
+    void help();
+    void helpLooksInWorkingDirectoryFirst();
+
+private:
+    std::function<QStringList()> m_savedFolders;
+    std::function<bool(const QUrl&)> m_savedOpener;
+};
+
+void DisclaimerTest::init()
+{
+    m_savedFolders = TForm2::HelpFolders;
+    m_savedOpener = TForm2::OpenDocument;
+    // No test may start a real viewer.
+    TForm2::OpenDocument = [](const QUrl&) { return false; };
+}
+
+void DisclaimerTest::cleanup()
+{
+    TForm2::HelpFolders = m_savedFolders;
+    TForm2::OpenDocument = m_savedOpener;
+}
+
+void DisclaimerTest::window()
+{
+    TForm2 form;
+    QCOMPARE(form.windowTitle(), QStringLiteral("Sedalyn -  IMPORTANT- READ CAREFULLY AND ACCEPT"));
+    const Qt::WindowFlags flags = form.windowFlags();
+    QVERIFY(flags.testFlag(Qt::CustomizeWindowHint));
+    QVERIFY(flags.testFlag(Qt::WindowTitleHint));
+    for (const Qt::WindowType box : {Qt::WindowSystemMenuHint, Qt::WindowCloseButtonHint,
+                                     Qt::WindowMinimizeButtonHint, Qt::WindowMaximizeButtonHint})
+        QVERIFY2(!flags.testFlag(box), qPrintable(QString::number(box, 16)));
+    QCOMPARE(form.pos(), QPoint(207, 132));
+    QVERIFY(form.width() >= 593);
+}
+
+void DisclaimerTest::controls_data()
+{
+    QTest::addColumn<QString>("name");
+    QTest::addColumn<QRect>("geometry");
+    QTest::addColumn<QString>("caption");
+
+    QTest::newRow("Accept") << "BitBtn1" << QRect(24, 408, 105, 25) << "&Accept";
+    QTest::newRow("Cancel") << "BitBtn2" << QRect(496, 408, 75, 25) << "Cancel";
+    QTest::newRow("text") << "RichEdit1" << QRect(0, 8, 593, 393) << QString();
+    QTest::newRow("Help") << "BitBtn3" << QRect(272, 408, 75, 25) << "&Help";
+}
+
+void DisclaimerTest::controls()
+{
+    QFETCH(QString, name);
+    QFETCH(QRect, geometry);
+    QFETCH(QString, caption);
+
+    TForm2 form;
+    auto* control = form.findChild<QWidget*>(name);
+    QVERIFY(control);
+    QCOMPARE(control->geometry(), geometry);
+    if (auto* button = qobject_cast<QPushButton*>(control)) {
+        QCOMPARE(button->text(), caption);
+        QVERIFY(!button->icon().isNull());
+        QCOMPARE(button->isDefault(), name == QLatin1String("BitBtn1"));
+    }
+
+    // Tab order: Accept, Cancel, the text, Help, and round again.
+    const QList<QWidget*> order{form.BitBtn1, form.BitBtn2, form.RichEdit1, form.BitBtn3};
+    const qsizetype at = order.indexOf(control);
+    QWidget* next = control->nextInFocusChain();
+    while (next && next->focusPolicy() == Qt::NoFocus)
+        next = next->nextInFocusChain();
+    QCOMPARE(next, order.at((at + 1) % order.size()));
+}
+
+void DisclaimerTest::textOutline()
+{
+    TForm2 form;
+    const QString text = form.RichEdit1->toPlainText();
+    QCOMPARE(text, TForm2::DisclaimerText);
+
+    // The heading is one line of 27 characters, the formatting's selection.
+    QVERIFY(text.startsWith(QLatin1String("IMPORTANT")));
+    QCOMPARE(text.indexOf(QLatin1Char('\n')), 27);
+    QCOMPARE(Occurrences(text, QStringLiteral("IMPORTANT")).size(), 1);
+    QCOMPARE(Occurrences(text, QStringLiteral("THIS PROGRAM IS NOT A MEDICAL DEVICE!")).size(), 1);
+    QCOMPARE(Occurrences(text, QStringLiteral("Brief operating instructions.")).size(), 1);
+
+    // The buttons are named exactly five times, in this order, and nowhere
+    // else, not even inside a longer word.
+    QMap<int, QString> mentions;
+    for (const QString& word : {QStringLiteral("Abort"), QStringLiteral("Cancel"), QStringLiteral("Accept")})
+        for (const int at : Occurrences(text, word))
+            mentions.insert(at, word);
+    QCOMPARE(mentions.values(), (QStringList{"Abort", "Cancel", "Abort", "Cancel", "Accept"}));
+
+    QVERIFY(text.count(QLatin1Char('\n')) >= 15);
+    for (const QString& contact : {QStringLiteral("@"), QStringLiteral("http"), QStringLiteral("www.")})
+        QVERIFY2(!text.contains(contact, Qt::CaseInsensitive), qPrintable(contact));
+    QVERIFY(!text.contains(QLatin1String("32-bit")));
+}
+
+void DisclaimerTest::formatting_data()
+{
+    QTest::addColumn<int>("shows");
+    QTest::newRow("shown once") << 1;
+    QTest::newRow("shown again") << 2;
+    QTest::newRow("shown three times") << 3;
+}
+
+void DisclaimerTest::formatting()
+{
+    QFETCH(int, shows);
+
+    TForm2 form;
+    for (int i = 0; i < shows; ++i) {
+        form.hide();
+        form.show();
+    }
+
+    const QString text = form.RichEdit1->toPlainText();
+    const auto spanOf = [&text](const QString& phrase, int length) {
+        return Span{static_cast<int>(text.indexOf(phrase)), length};
+    };
+    const QList<Span> redBold{spanOf(QStringLiteral("IMPORTANT"), 27),
+                              spanOf(QStringLiteral("THIS PROGRAM IS NOT A MEDICAL DEVICE!"), 37)};
+    QList<Span> boldOnly{spanOf(QStringLiteral("Brief operating instructions."), 29)};
+    for (const QString& word : {QStringLiteral("Abort"), QStringLiteral("Cancel"), QStringLiteral("Accept")})
+        for (const int at : Occurrences(text, word))
+            boldOnly << Span{at, static_cast<int>(word.size())};
+
+    // Walk every fragment and compare each of its characters with the
+    // formatting it should have.
+    QStringList wrong;
+    for (QTextBlock block = form.RichEdit1->document()->begin(); block.isValid(); block = block.next()) {
+        for (auto it = block.begin(); !it.atEnd(); ++it) {
+            const QTextFragment fragment = it.fragment();
+            const QTextCharFormat format = fragment.charFormat();
+            const bool isRed = format.foreground().color() == QColor(0xFF, 0x00, 0x00);
+            const bool isBlack = format.foreground().color() == QColor(Qt::black);
+            const bool isBold = format.fontWeight() == QFont::Bold;
+            for (int p = fragment.position(); p < fragment.position() + fragment.length(); ++p) {
+                const bool wantRed = std::any_of(redBold.begin(), redBold.end(),
+                                                 [p](const Span& s) { return s.contains(p); });
+                const bool wantBold = wantRed || std::any_of(boldOnly.begin(), boldOnly.end(),
+                                                             [p](const Span& s) { return s.contains(p); });
+                if (wantRed != isRed || (!wantRed && !isBlack) || wantBold != isBold) {
+                    wrong << QStringLiteral("%1 '%2'").arg(p).arg(text.mid(p, 12));
+                    break;
+                }
+            }
+        }
+    }
+    QVERIFY2(wrong.isEmpty(), qPrintable(wrong.join(QLatin1String("; "))));
+
+    // The base font: the serif face at 10 pt (13 px at 96 dpi), regular.
+    const QFont base = form.RichEdit1->font();
+    QCOMPARE(base.families().value(0), QStringLiteral("Times New Roman"));
+    QCOMPARE(base.pixelSize(), 13);
+    QCOMPARE(base.weight(), QFont::Normal);
+}
+
+void DisclaimerTest::showsTheTopWithCaretAtStart()
+{
+    TForm2 form;
+    form.show();
+    // Scroll away and select something, as a reader might; the next show
+    // starts from the top again.
+    QTextCursor selection(form.RichEdit1->document());
+    selection.setPosition(100);
+    selection.setPosition(400, QTextCursor::KeepAnchor);
+    form.RichEdit1->setTextCursor(selection);
+    form.RichEdit1->verticalScrollBar()->setValue(form.RichEdit1->verticalScrollBar()->maximum());
+    form.hide();
+    form.show();
+
+    const QTextCursor caret = form.RichEdit1->textCursor();
+    QCOMPARE(caret.position(), 0);
+    QVERIFY(!caret.hasSelection());
+    QCOMPARE(form.RichEdit1->verticalScrollBar()->value(), 0);
+    QCOMPARE(form.focusWidget(), form.RichEdit1);
+}
+
+void DisclaimerTest::textIsReadOnly()
+{
+    TForm2 form;
+    form.show();
+    QVERIFY(form.RichEdit1->isReadOnly());
+    QTest::keyClicks(form.RichEdit1, QStringLiteral("xyz"));
+    QTest::keyClick(form.RichEdit1, Qt::Key_Delete);
+    QTest::keyClick(form.RichEdit1, Qt::Key_Backspace);
+    QCOMPARE(form.RichEdit1->toPlainText(), TForm2::DisclaimerText);
+
+    // Still selectable from the keyboard.
+    QTest::keyClick(form.RichEdit1, Qt::Key_End, Qt::ShiftModifier);
+    QVERIFY(form.RichEdit1->textCursor().hasSelection());
+}
+
+void DisclaimerTest::acceptShowsMainWindow()
+{
+    MainWindowProbe main;
+    auto* form = new TForm2(&main);
+    QVERIFY(!main.isVisible());
+
+    bool mainHiddenWhileModal = false;
+    const int result = ExecAnswering(form, [&](QWidget* modal) {
+        mainHiddenWhileModal = !main.isVisible();
+        QCOMPARE(modal, form);
+        form->BitBtn1->click();
+    });
+
+    QCOMPARE(result, int(QDialog::Accepted));
+    QVERIFY(mainHiddenWhileModal);
+    QVERIFY(main.isVisible());
+    QVERIFY(!form->isVisible());
+    QCOMPARE(main.Closes, 0);
+}
+
+void DisclaimerTest::everyOtherEndIsCancel_data()
+{
+    QTest::addColumn<int>("how");
+    QTest::newRow("Cancel button") << 0;
+    QTest::newRow("Escape key") << 1;
+    QTest::newRow("window manager close") << 2;
+    QTest::newRow("reject()") << 3;
+}
+
+void DisclaimerTest::everyOtherEndIsCancel()
+{
+    QFETCH(int, how);
+
+    MainWindowProbe main;
+    main.show();
+    auto* form = new TForm2(&main);
+
+    const int result = ExecAnswering(form, [form, how](QWidget*) {
+        switch (how) {
+        case 0: form->BitBtn2->click(); break;
+        case 1: QTest::keyClick(form, Qt::Key_Escape); break;
+        case 2: form->close(); break;
+        default: form->reject(); break;
+        }
+    });
+
+    QCOMPARE(result, int(QDialog::Rejected));
+    QCOMPARE(main.Closes, 1);
+    QVERIFY(!main.isVisible());
+    QVERIFY(!form->isVisible());
+}
+
+void DisclaimerTest::help_data()
+{
+    QTest::addColumn<QList<int>>("filesIn");    // folders holding the document
+    QTest::addColumn<bool>("viewerStarts");
+    QTest::addColumn<int>("openedFrom");        // folder handed to the viewer, -1 none
+    QTest::addColumn<bool>("notFoundMessage");
+
+    QTest::newRow("working directory") << QList<int>{0} << true << 0 << false;
+    QTest::newRow("installed data folder") << QList<int>{1} << true << 1 << false;
+    QTest::newRow("beside the program") << QList<int>{2} << true << 2 << false;
+    QTest::newRow("first folder wins") << QList<int>{0, 2} << true << 0 << false;
+    QTest::newRow("nowhere") << QList<int>{} << true << -1 << true;
+    QTest::newRow("viewer fails") << QList<int>{1} << false << 1 << true;
+    QTest::newRow("a folder of that name is no document") << QList<int>{-1, 2} << true << 2 << false;
+}
+
+void DisclaimerTest::help()
+{
+    QFETCH(QList<int>, filesIn);
+    QFETCH(bool, viewerStarts);
+    QFETCH(int, openedFrom);
+    QFETCH(bool, notFoundMessage);
+
+    QTemporaryDir root;
+    QVERIFY(root.isValid());
+    QStringList folders;
+    for (const char* name : {"cwd", "data", "bin"}) {
+        folders << root.filePath(QLatin1String(name));
+        QVERIFY(QDir().mkpath(folders.last()));
+    }
+    for (const int at : filesIn) {
+        if (at < 0) { // a directory named like the document, in the first folder
+            QVERIFY(QDir(folders[0]).mkdir(TForm2::HelpFileName));
+            continue;
+        }
+        QFile file(QDir(folders.at(at)).filePath(TForm2::HelpFileName));
+        QVERIFY(file.open(QIODevice::WriteOnly));
+        file.write("%PDF-1.4\n");
+    }
+    TForm2::HelpFolders = [folders] { return folders; };
+    QList<QUrl> opened;
+    TForm2::OpenDocument = [&opened, viewerStarts](const QUrl& url) {
+        opened << url;
+        return viewerStarts;
+    };
+
+    StrayModalWatchdog watchdog;
+    ModalDriver driver;
+    if (notFoundMessage)
+        driver.AnswerBox(QMessageBox::Ok);
+    MainWindowProbe main;
+    TForm2 form(&main);
+    form.BitBtn3->click();
+
+    QVERIFY2(watchdog.Seen.isEmpty(), qPrintable(watchdog.Seen.join(QLatin1String(", "))));
+    QCOMPARE(driver.Pending(), std::size_t{0});
+    if (openedFrom < 0) {
+        QVERIFY(opened.isEmpty());
+    } else {
+        QCOMPARE(opened.size(), 1);
+        QCOMPARE(opened.first(), QUrl::fromLocalFile(QDir(folders[openedFrom]).filePath(TForm2::HelpFileName)));
+    }
+    if (notFoundMessage) {
+        QCOMPARE(driver.SeenBoxes().size(), std::size_t{1});
+        const ModalDriver::Seen& box = driver.SeenBoxes().front();
+        QCOMPARE(box.text, QStringLiteral("Help file not found."));
+        QCOMPARE(box.caption, QStringLiteral("Sedalyn"));
+        QCOMPARE(box.buttons, QMessageBox::StandardButtons(QMessageBox::Ok));
+    }
+    // Help changes neither window.
+    QVERIFY(!main.isVisible());
+    QCOMPARE(main.Closes, 0);
+}
+
+void DisclaimerTest::helpLooksInWorkingDirectoryFirst()
+{
+    // The build runs these tests beside their executable; move away so the
+    // working directory and the program's folder differ.
+    QTemporaryDir elsewhere;
+    QVERIFY(elsewhere.isValid());
+    const QString previous = QDir::currentPath();
+    QVERIFY(QDir::setCurrent(elsewhere.path()));
+    const QStringList folders = TForm2::HelpFolders();
+    QVERIFY(QDir::setCurrent(previous));
+
+    // The working directory, the configured data folder, the data folder
+    // beside the program's folder, the program's folder.
+    QCOMPARE(folders.size(), 4);
+    QCOMPARE(QFileInfo(folders[0]).canonicalFilePath(), QFileInfo(elsewhere.path()).canonicalFilePath());
+    for (const int data : {1, 2}) {
+        QVERIFY2(folders[data].endsWith(QLatin1String("/share/sedalyn")), qPrintable(folders[data]));
+        QVERIFY(QDir::isAbsolutePath(folders[data]));
+    }
+    const QDir programFolder(QCoreApplication::applicationDirPath());
+    QCOMPARE(folders[2], QDir::cleanPath(programFolder.filePath(QStringLiteral("../share/sedalyn"))));
+    QCOMPARE(folders[3], programFolder.path());
+}
+
+SEDALYN_TEST_CLASS(DisclaimerTest)
+#include "DisclaimerTest.moc"
