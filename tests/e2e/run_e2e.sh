@@ -108,13 +108,26 @@ cat >"$work/fakebin/xdg-open" <<OPENER
 printf '%s\n' "\$1" >>"$work/opened"
 OPENER
 chmod +x "$work/fakebin/xdg-open"
-(
-    cd "$work/home" || exit 1
-    export DISPLAY=$display QT_QPA_PLATFORM=xcb HOME=$work/home XDG_RUNTIME_DIR=$work/runtime
-    export PATH=$work/fakebin:$PATH
-    exec "$prefix/bin/sedalyn"
-) >"$work/app.log" 2>&1 &
-app_pid=$!
+start_program() {
+    (
+        cd "$work/home" || exit 1
+        export DISPLAY=$display QT_QPA_PLATFORM=xcb HOME=$work/home XDG_RUNTIME_DIR=$work/runtime
+        export PATH=$work/fakebin:$PATH
+        exec "$prefix/bin/sedalyn"
+    ) >>"$work/app.log" 2>&1 &
+    app_pid=$!
+}
+
+# wait_for_exit STATUS: the program ends, with that status, within 20 s.
+wait_for_exit() {
+    wait_for 20 app_ended || fail "the program did not end"
+    wait "$app_pid"
+    local status=$?
+    app_pid=
+    ((status == $1)) || fail "the program ended with status $status"
+}
+
+start_program
 
 step "the disclaimer comes up over the main window"
 wait_for 30 has_window "$disclaimer_title" || fail "no disclaimer window"
@@ -148,16 +161,8 @@ press alt+a
 wait_for 10 no_window "$disclaimer_title" || fail "Accept did not close the disclaimer"
 has_window "$main_title" || fail "the main window is not shown after Accept"
 
-step "Help opens the installed help document"
-focus "$main"
-press alt+h
-wait_for 10 test -s "$work/opened" || fail "Help did not open a document"
-expected="file://$prefix/share/sedalyn/sedalynhelp.pdf"
-[[ $(head -n 1 "$work/opened") == "$expected" ]] || fail "Help opened $(head -n 1 "$work/opened"), not $expected"
-windows=$(xdo search --onlyvisible --name "$main_title" 2>/dev/null | wc -l)
-((windows == 1)) || fail "Help showed a message although the document was opened"
-
 step "enter a patient from the keyboard and confirm"
+# The age box has the focus once the disclaimer is accepted.
 focus "$main"
 press ctrl+a; type_text 45; press Return
 press ctrl+a; type_text 1.75; press Return
@@ -169,13 +174,25 @@ focus "$save"
 press Escape
 wait_for 10 no_window "$save_title" || fail "Escape did not close the save dialog"
 
+step "Help opens the installed help document"
+focus "$main"
+press alt+h
+wait_for 10 test -s "$work/opened" || fail "Help did not open a document"
+expected="file://$prefix/share/sedalyn/sedalynhelp.pdf"
+[[ $(head -n 1 "$work/opened") == "$expected" ]] || fail "Help opened $(head -n 1 "$work/opened"), not $expected"
+windows=$(xdo search --onlyvisible --name "$main_title" 2>/dev/null | wc -l)
+((windows == 1)) || fail "Help showed a message although the document was opened"
+
 step "Alt+C closes the program"
 focus "$main"
 press alt+c
-wait_for 20 app_ended || fail "the program did not end after Alt+C"
-wait "$app_pid"
-status=$?
-app_pid=
-((status == 0)) || fail "the program ended with status $status"
+wait_for_exit 0
+
+step "Escape in the disclaimer is a Cancel: the program ends"
+start_program
+wait_for 30 has_window "$disclaimer_title" || fail "no disclaimer window"
+focus "$(window_named "$disclaimer_title")"
+press Escape
+wait_for_exit 0
 
 echo "PASS"
