@@ -1,12 +1,118 @@
-// STUB (replaced by the message box work)
 #include "MessageBoxes.h"
+
+#include <QApplication>
 #include <QMessageBox>
-void ErrorBeep(std::uint16_t, std::uint16_t) {}
-void InputErrorBox(const QString& text) { NoticeBox(text, QStringLiteral("Sedalyn Input Error"), MB_OK); }
+#include <QPointer>
+#include <QPushButton>
+
+void ErrorBeep(std::uint16_t frequency, std::uint16_t duration)
+{
+    Q_UNUSED(frequency);
+    Q_UNUSED(duration);
+    QApplication::beep();
+}
+
+void InputErrorBox(const QString& text)
+{
+    ErrorBeep(150, 250);
+    ErrorBeep(100, 250);
+    NoticeBox(text, QStringLiteral("Sedalyn Input Error"), MB_OK);
+}
+
+namespace {
+
+QMessageBox::Icon IconOf(unsigned flags)
+{
+    switch (flags & 0xF0) {
+    case MB_ICONSTOP:
+        return QMessageBox::Critical;
+    case MB_ICONQUESTION:
+        return QMessageBox::Question;
+    case MB_ICONWARNING:
+        return QMessageBox::Warning;
+    case MB_ICONINFORMATION:
+        return QMessageBox::Information;
+    default:
+        return QMessageBox::NoIcon;
+    }
+}
+
+} // namespace
+
 int NoticeBox(const QString& text, const QString& caption, unsigned flags)
 {
-    QMessageBox box(QMessageBox::NoIcon, caption, text, (flags & 1) ? QMessageBox::Ok | QMessageBox::Cancel : QMessageBox::Ok);
-    return box.exec() == QMessageBox::Ok ? IDOK : IDCANCEL;
+    flags &= 0xFFFF;
+    const bool withCancel = (flags & 0x0F) == MB_OKCANCEL;
+
+    QPointer<QWidget> previous = QApplication::activeWindow();
+    // On the heap with a guard: the owner may be destroyed while the box
+    // runs its own event loop, and would delete the box with it.
+    QPointer<QMessageBox> box = new QMessageBox(previous);
+    box->setWindowModality(Qt::ApplicationModal);
+    box->setWindowTitle(caption);
+    box->setTextFormat(Qt::PlainText);
+    box->setText(text);
+    box->setIcon(IconOf(flags));
+    QPushButton* ok = box->addButton(QMessageBox::Ok);
+    box->setDefaultButton(ok);
+    if (withCancel)
+        box->setEscapeButton(box->addButton(QMessageBox::Cancel));
+    else
+        box->setEscapeButton(ok);
+
+    box->exec();
+
+    int result = withCancel ? IDCANCEL : IDOK;
+    if (box) {
+        if (box->clickedButton() == ok)
+            result = IDOK;
+        delete box;
+    }
+    if (previous)
+        previous->activateWindow();
+    return result;
 }
-void ShowMessage(const QString& text) { NoticeBox(text, ApplicationTitle, MB_OK); }
-EInOutError::EInOutError(int code) : std::runtime_error("I/O error " + std::to_string(code)), ErrorCode(code) {}
+
+void ShowMessage(const QString& text)
+{
+    NoticeBox(text, ApplicationTitle, MB_OK);
+}
+
+void GeneralErrorReport(const QString& message)
+{
+    if (QWidget* grabber = QWidget::mouseGrabber())
+        grabber->releaseMouse();
+    if (QWidget* grabber = QWidget::keyboardGrabber())
+        grabber->releaseKeyboard();
+    NoticeBox(message + QLatin1Char('.'), ApplicationTitle, MB_OK | MB_ICONSTOP);
+}
+
+namespace {
+
+std::string InOutErrorMessage(int code)
+{
+    switch (code) {
+    case 2:
+        return "File not found";
+    case 3:
+        return "Invalid filename";
+    case 4:
+        return "Too many open files";
+    case 5:
+        return "File access denied";
+    case 100:
+        return "Read beyond end of file";
+    case 101:
+        return "Disk full";
+    case 106:
+        return "Invalid numeric input";
+    default:
+        return "I/O error " + std::to_string(code);
+    }
+}
+
+} // namespace
+
+EInOutError::EInOutError(int code) : std::runtime_error(InOutErrorMessage(code)), ErrorCode(code)
+{
+}
