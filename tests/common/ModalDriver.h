@@ -4,8 +4,10 @@
 // applied to the next modal widget that appears. The texts of the answered
 // message boxes are kept for the test to check.
 
+#include <QAbstractButton>
 #include <QApplication>
 #include <QFileDialog>
+#include <QLineEdit>
 #include <QMessageBox>
 #include <QPointer>
 #include <QTimer>
@@ -58,7 +60,11 @@ public:
                 return;
             }
             dialog->selectFile(path);
-            dialog->accept();
+            // selectFile leaves the name field alone while it has the focus.
+            if (auto* name = dialog->findChild<QLineEdit*>(QStringLiteral("fileNameEdit")))
+                name->setText(path);
+            // QFileDialog::accept is protected; QDialog's is public and virtual.
+            static_cast<QDialog*>(dialog)->accept();
         });
     }
 
