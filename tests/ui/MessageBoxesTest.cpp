@@ -1,0 +1,422 @@
+// The message boxes, the general error report and the save dialog, each
+// answered by ModalDriver as a user would.
+
+#include "MessageBoxes.h"
+#include "ModalDriver.h"
+#include "QtTestMain.h"
+#include "SaveDialog.h"
+#include "SedalynApplication.h"
+
+#include <QDir>
+#include <QFile>
+#include <QLineEdit>
+#include <QMouseEvent>
+#include <QPushButton>
+#include <QSettings>
+#include <QStandardPaths>
+#include <QTemporaryDir>
+#include <QUrl>
+#include <QTest>
+
+namespace {
+
+enum class Answer { Ok, Cancel, Escape, CloseBox };
+
+struct BoxSeen {
+    QString caption;
+    QString text;
+    QMessageBox::Icon icon = QMessageBox::NoIcon;
+    QMessageBox::StandardButtons buttons;
+    Qt::TextFormat format = Qt::AutoText;
+    Qt::WindowModality modality = Qt::NonModal;
+};
+
+// Notes what the box shows, then answers it.
+ModalDriver::Answer NoteAndAnswer(BoxSeen& seen, Answer answer)
+{
+    return [&seen, answer](QWidget* modal) {
+        auto* box = qobject_cast<QMessageBox*>(modal);
+        if (!box)
+            return;
+        seen = {box->windowTitle(), box->text(),       box->icon(),
+                box->standardButtons(), box->textFormat(), box->windowModality()};
+        switch (answer) {
+        case Answer::Ok:
+            box->button(QMessageBox::Ok)->click();
+            break;
+        case Answer::Cancel:
+            box->button(QMessageBox::Cancel)->click();
+            break;
+        case Answer::Escape:
+            QTest::keyClick(box, Qt::Key_Escape);
+            break;
+        case Answer::CloseBox:
+            box->close();
+            break;
+        }
+    };
+}
+
+// A click delivered the way the application delivers every event.
+void ClickThroughTheReport(QWidget* widget)
+{
+    const QPointF at = QRectF(widget->rect()).center();
+    const QPointF global = widget->mapToGlobal(at);
+    QMouseEvent press(QEvent::MouseButtonPress, at, global, Qt::LeftButton, Qt::LeftButton,
+                      Qt::NoModifier);
+    SedalynApplication::DeliverReportingErrors(widget, &press);
+    QMouseEvent release(QEvent::MouseButtonRelease, at, global, Qt::LeftButton, Qt::NoButton,
+                        Qt::NoModifier);
+    SedalynApplication::DeliverReportingErrors(widget, &release);
+}
+
+// Grabs the mouse when pressed, then fails.
+class GrabbingFailure : public QWidget {
+protected:
+    void mousePressEvent(QMouseEvent*) override
+    {
+        grabMouse();
+        throw std::runtime_error("Pressed");
+    }
+};
+
+} // namespace
+
+class MessageBoxesTest : public QObject {
+    Q_OBJECT
+
+private slots:
+    void noticeBox_data()
+    {
+        QTest::addColumn<unsigned>("flags");
+        QTest::addColumn<Answer>("answer");
+        QTest::addColumn<int>("result");
+        QTest::addColumn<QMessageBox::StandardButtons>("buttons");
+        QTest::addColumn<QMessageBox::Icon>("icon");
+        const QMessageBox::StandardButtons ok = QMessageBox::Ok;
+        const QMessageBox::StandardButtons okCancel = QMessageBox::Ok | QMessageBox::Cancel;
+        QTest::newRow("OK: OK") << MB_OK << Answer::Ok << IDOK << ok << QMessageBox::NoIcon;
+        QTest::newRow("OK: Escape") << MB_OK << Answer::Escape << IDOK << ok << QMessageBox::NoIcon;
+        QTest::newRow("OK: close box") << MB_OK << Answer::CloseBox << IDOK << ok << QMessageBox::NoIcon;
+        QTest::newRow("OK/Cancel: OK") << MB_OKCANCEL << Answer::Ok << IDOK << okCancel << QMessageBox::NoIcon;
+        QTest::newRow("OK/Cancel: Cancel") << MB_OKCANCEL << Answer::Cancel << IDCANCEL << okCancel << QMessageBox::NoIcon;
+        QTest::newRow("OK/Cancel: Escape") << MB_OKCANCEL << Answer::Escape << IDCANCEL << okCancel << QMessageBox::NoIcon;
+        QTest::newRow("OK/Cancel: close box") << MB_OKCANCEL << Answer::CloseBox << IDCANCEL << okCancel << QMessageBox::NoIcon;
+        QTest::newRow("stop icon") << (MB_OK | MB_ICONSTOP) << Answer::Ok << IDOK << ok << QMessageBox::Critical;
+        QTest::newRow("high bits ignored") << (0x10000u | MB_OKCANCEL) << Answer::Cancel << IDCANCEL << okCancel << QMessageBox::NoIcon;
+    }
+
+    void noticeBox()
+    {
+        QFETCH(unsigned, flags);
+        QFETCH(Answer, answer);
+        QFETCH(int, result);
+        QFETCH(QMessageBox::StandardButtons, buttons);
+        QFETCH(QMessageBox::Icon, icon);
+        ModalDriver driver;
+        BoxSeen seen;
+        driver.AnswerWith(NoteAndAnswer(seen, answer));
+        QCOMPARE(NoticeBox(QStringLiteral("Confirm the rate change!"), QStringLiteral("Sedalyn"), flags),
+                 result);
+        QCOMPARE(driver.Pending(), 0u);
+        QCOMPARE(seen.caption, QStringLiteral("Sedalyn"));
+        QCOMPARE(seen.text, QStringLiteral("Confirm the rate change!"));
+        QCOMPARE(seen.buttons, buttons);
+        QCOMPARE(seen.icon, icon);
+        QCOMPARE(seen.modality, Qt::ApplicationModal);
+    }
+
+    // A typed text inside a message must not be read as markup.
+    void noticeBoxShowsPlainText()
+    {
+        ModalDriver driver;
+        BoxSeen seen;
+        driver.AnswerWith(NoteAndAnswer(seen, Answer::Ok));
+        NoticeBox(QStringLiteral("'<b>6</b>' is not a valid floating point value."),
+                  QStringLiteral("Sedalyn"), MB_OK);
+        QCOMPARE(seen.format, Qt::PlainText);
+        QCOMPARE(seen.text, QStringLiteral("'<b>6</b>' is not a valid floating point value."));
+    }
+
+    void noticeBoxGivesBackTheActiveWindow()
+    {
+        QWidget window;
+        window.show();
+        QVERIFY(QTest::qWaitForWindowActive(&window));
+        ModalDriver driver;
+        BoxSeen seen;
+        driver.AnswerWith(NoteAndAnswer(seen, Answer::Ok));
+        NoticeBox(QStringLiteral("File write error"), QStringLiteral("Sedalyn"), MB_OK);
+        QTRY_COMPARE(QApplication::activeWindow(), &window);
+    }
+
+    void inputErrorBox()
+    {
+        ModalDriver driver;
+        BoxSeen seen;
+        driver.AnswerWith(NoteAndAnswer(seen, Answer::Ok));
+        InputErrorBox(QStringLiteral("Error in Age. All inputs must be >= 0 and numeric."));
+        QCOMPARE(seen.caption, QStringLiteral("Sedalyn Input Error"));
+        QCOMPARE(seen.text, QStringLiteral("Error in Age. All inputs must be >= 0 and numeric."));
+        QCOMPARE(seen.icon, QMessageBox::NoIcon);
+        QCOMPARE(seen.buttons, QMessageBox::StandardButtons(QMessageBox::Ok));
+    }
+
+    void showMessageCarriesTheApplicationTitle()
+    {
+        ModalDriver driver;
+        BoxSeen seen;
+        driver.AnswerWith(NoteAndAnswer(seen, Answer::Ok));
+        ShowMessage(QStringLiteral("Help file not found."));
+        QCOMPARE(seen.caption, QStringLiteral("Sedalyn"));
+        QCOMPARE(seen.buttons, QMessageBox::StandardButtons(QMessageBox::Ok));
+    }
+
+    void inOutErrorTexts_data()
+    {
+        QTest::addColumn<int>("code");
+        QTest::addColumn<QString>("text");
+        QTest::newRow("2") << 2 << QStringLiteral("File not found");
+        QTest::newRow("3") << 3 << QStringLiteral("Invalid filename");
+        QTest::newRow("4") << 4 << QStringLiteral("Too many open files");
+        QTest::newRow("5") << 5 << QStringLiteral("File access denied");
+        QTest::newRow("100") << 100 << QStringLiteral("Read beyond end of file");
+        QTest::newRow("101") << 101 << QStringLiteral("Disk full");
+        QTest::newRow("106") << 106 << QStringLiteral("Invalid numeric input");
+        QTest::newRow("103, never opened") << 103 << QStringLiteral("I/O error 103");
+        QTest::newRow("1") << 1 << QStringLiteral("I/O error 1");
+    }
+
+    void inOutErrorTexts()
+    {
+        QFETCH(int, code);
+        QFETCH(QString, text);
+        const EInOutError error(code);
+        QCOMPARE(QString::fromUtf8(error.what()), text);
+        QCOMPARE(error.ErrorCode, code);
+    }
+
+    void generalErrorReport_data()
+    {
+        QTest::addColumn<int>("kind");
+        QTest::addColumn<QString>("shown");
+        QTest::newRow("I/O error") << 0 << QStringLiteral("I/O error 103.");
+        QTest::newRow("conversion error") << 1 << QStringLiteral("'e5' is not a valid floating point value.");
+        QTest::newRow("already a sentence") << 2 << QStringLiteral("File access denied..");
+        QTest::newRow("not a standard exception") << 3 << QStringLiteral("An unexpected error occurred.");
+    }
+
+    // A handler that fails is reported, its remaining steps are skipped and
+    // the program goes on: the next click works.
+    void generalErrorReport()
+    {
+        QFETCH(int, kind);
+        QFETCH(QString, shown);
+        ModalDriver driver;
+        driver.AnswerBox(QMessageBox::Ok);
+
+        QPushButton button(QStringLiteral("Abort"));
+        int clicks = 0;
+        int finished = 0;
+        bool fail = true;
+        connect(&button, &QPushButton::clicked, &button, [&] {
+            ++clicks;
+            if (std::exchange(fail, false)) {
+                switch (kind) {
+                case 0:
+                    throw EInOutError(103);
+                case 1:
+                    throw EConvertError("'e5' is not a valid floating point value");
+                case 2:
+                    throw std::runtime_error("File access denied.");
+                default:
+                    throw 42;
+                }
+            }
+            ++finished;
+        });
+        button.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&button));
+
+        ClickThroughTheReport(&button);
+        QCOMPARE(clicks, 1);
+        QCOMPARE(finished, 0);
+        QCOMPARE(driver.SeenBoxes().size(), 1u);
+        const ModalDriver::Seen& box = driver.SeenBoxes().front();
+        QCOMPARE(box.text, shown);
+        QCOMPARE(box.caption, QStringLiteral("Sedalyn"));
+        QCOMPARE(box.icon, QMessageBox::Critical);
+        QCOMPARE(box.buttons, QMessageBox::StandardButtons(QMessageBox::Ok));
+
+        ClickThroughTheReport(&button);
+        QCOMPARE(clicks, 2);
+        QCOMPARE(finished, 1);
+        QCOMPARE(driver.SeenBoxes().size(), 1u);
+    }
+
+    void generalErrorReportReleasesTheMouse()
+    {
+        ModalDriver driver;
+        driver.AnswerBox(QMessageBox::Ok);
+        GrabbingFailure widget;
+        widget.resize(40, 20);
+        widget.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&widget));
+        const QPointF at(5, 5);
+        QMouseEvent press(QEvent::MouseButtonPress, at, widget.mapToGlobal(at), Qt::LeftButton,
+                          Qt::LeftButton, Qt::NoModifier);
+        QVERIFY(SedalynApplication::DeliverReportingErrors(&widget, &press));
+        QCOMPARE(driver.SeenTexts(), QStringList{QStringLiteral("Pressed.")});
+        QCOMPARE(QWidget::mouseGrabber(), nullptr);
+    }
+
+    void saveDialogSetUp()
+    {
+        TSaveDialog dialog;
+        dialog.Title = QStringLiteral("Save propofol data as");
+        dialog.DefaultExt = QStringLiteral("csv");
+        ModalDriver driver;
+        QString title, suffix, typed;
+        QStringList filters;
+        bool save = false, ownWidgets = false, confirms = false;
+        Qt::WindowModality modality = Qt::NonModal;
+        driver.AnswerWith([&](QWidget* modal) {
+            auto* file = qobject_cast<QFileDialog*>(modal);
+            QVERIFY(file);
+            title = file->windowTitle();
+            suffix = file->defaultSuffix();
+            filters = file->nameFilters();
+            save = file->acceptMode() == QFileDialog::AcceptSave;
+            ownWidgets = file->testOption(QFileDialog::DontUseNativeDialog);
+            confirms = !file->testOption(QFileDialog::DontConfirmOverwrite);
+            modality = file->windowModality();
+            if (auto* name = file->findChild<QLineEdit*>(QStringLiteral("fileNameEdit")))
+                typed = name->text();
+            file->reject();
+        });
+        QVERIFY(!dialog.Execute(nullptr));
+        QCOMPARE(title, QStringLiteral("Save propofol data as"));
+        QCOMPARE(suffix, QStringLiteral("csv"));
+        QVERIFY(filters.isEmpty() || filters == QStringList{QStringLiteral("All Files (*)")});
+        QVERIFY(save);
+        QVERIFY(ownWidgets);
+        QVERIFY(confirms);
+        QCOMPARE(modality, Qt::ApplicationModal);
+        QVERIFY(typed.isEmpty());
+        QVERIFY(dialog.FileName.isEmpty());
+    }
+
+    void saveDialogKeepsTheChosenName_data()
+    {
+        QTest::addColumn<QString>("typed");
+        QTest::addColumn<QString>("kept");
+        QTest::newRow("no extension") << QStringLiteral("case") << QStringLiteral("case.csv");
+        QTest::newRow("csv") << QStringLiteral("case.csv") << QStringLiteral("case.csv");
+        QTest::newRow("other extension") << QStringLiteral("case.txt") << QStringLiteral("case.txt");
+    }
+
+    void saveDialogKeepsTheChosenName()
+    {
+        QFETCH(QString, typed);
+        QFETCH(QString, kept);
+        QTemporaryDir folder;
+        TSaveDialog dialog;
+        dialog.DefaultExt = QStringLiteral("csv");
+        ModalDriver driver;
+        driver.AnswerFileDialog(folder.filePath(typed));
+        QVERIFY(dialog.Execute(nullptr));
+        QCOMPARE(dialog.FileName, folder.filePath(kept));
+
+        // Offered again the next time; a cancel keeps it.
+        QStringList offered;
+        driver.AnswerWith([&](QWidget* modal) {
+            auto* file = qobject_cast<QFileDialog*>(modal);
+            offered = file->selectedFiles();
+            file->reject();
+        });
+        QVERIFY(!dialog.Execute(nullptr));
+        QCOMPARE(offered, QStringList{folder.filePath(kept)});
+        QCOMPARE(dialog.FileName, folder.filePath(kept));
+    }
+
+    void saveDialogRefusesAMissingFolder()
+    {
+        QTemporaryDir folder;
+        TSaveDialog dialog;
+        dialog.DefaultExt = QStringLiteral("csv");
+        ModalDriver driver;
+        driver.AnswerFileDialog(folder.filePath(QStringLiteral("missing/case.csv")));
+        driver.AnswerBox(QMessageBox::Ok);
+        driver.AnswerFileDialog(folder.filePath(QStringLiteral("case.csv")));
+        QVERIFY(dialog.Execute(nullptr));
+        QCOMPARE(driver.Pending(), 0u);
+        QCOMPARE(driver.SeenBoxes().size(), 1u);
+        QVERIFY(driver.SeenBoxes().front().text.contains(QStringLiteral("does not exist")));
+        QCOMPARE(dialog.FileName, folder.filePath(QStringLiteral("case.csv")));
+    }
+
+    // Qt would start the dialog where any earlier Qt program left its file
+    // dialogs, and note this one's folder for the next run.
+    void saveDialogKeepsNothingBetweenRuns()
+    {
+        QTemporaryDir config;
+        QTemporaryDir elsewhere;
+        const QString conf = config.filePath(QStringLiteral("QtProject.conf"));
+        {
+            QSettings remembered(conf, QSettings::IniFormat);
+            remembered.setValue(QStringLiteral("FileDialog/lastVisited"),
+                                QUrl::fromLocalFile(elsewhere.path()).toString());
+        }
+        QSettings::setPath(QSettings::NativeFormat, QSettings::UserScope, config.path());
+
+        QTemporaryDir folder;
+        TSaveDialog dialog;
+        ModalDriver driver;
+        QString startedIn;
+        driver.AnswerWith([&](QWidget* modal) {
+            auto* file = qobject_cast<QFileDialog*>(modal);
+            startedIn = file->directory().absolutePath();
+            file->selectFile(folder.filePath(QStringLiteral("case.csv")));
+            file->reject();
+        });
+        dialog.Execute(nullptr);
+        QSettings::setPath(QSettings::NativeFormat, QSettings::UserScope,
+                           QStandardPaths::writableLocation(QStandardPaths::GenericConfigLocation));
+
+        QVERIFY(!startedIn.isEmpty());
+        QVERIFY(startedIn != elsewhere.path());
+        const QSettings afterwards(conf, QSettings::IniFormat);
+        QCOMPARE(afterwards.value(QStringLiteral("FileDialog/lastVisited")).toString(),
+                 QUrl::fromLocalFile(elsewhere.path()).toString());
+    }
+
+    void saveDialogAsksBeforeReplacing_data()
+    {
+        QTest::addColumn<bool>("replace");
+        QTest::newRow("replace") << true;
+        QTest::newRow("keep") << false;
+    }
+
+    void saveDialogAsksBeforeReplacing()
+    {
+        QFETCH(bool, replace);
+        QTemporaryDir folder;
+        const QString existing = folder.filePath(QStringLiteral("case.csv"));
+        QFile file(existing);
+        QVERIFY(file.open(QIODevice::WriteOnly));
+        file.close();
+        TSaveDialog dialog;
+        ModalDriver driver;
+        driver.AnswerFileDialog(existing);
+        driver.AnswerBox(replace ? QMessageBox::Yes : QMessageBox::No);
+        if (!replace)
+            driver.AnswerFileDialog(QString());
+        QCOMPARE(dialog.Execute(nullptr), replace);
+        QCOMPARE(driver.Pending(), 0u);
+        QCOMPARE(dialog.FileName, replace ? existing : QString());
+    }
+};
+
+SEDALYN_TEST_CLASS(MessageBoxesTest)
+
+#include "MessageBoxesTest.moc"
