@@ -80,7 +80,7 @@ Decimal RoundToDigits(Decimal number, int keep)
         while (i >= 0 && number.digits[static_cast<std::size_t>(i)] == '9')
             number.digits[static_cast<std::size_t>(i--)] = '0';
         if (i < 0) {
-            number.digits = "1";
+            number.digits.assign(1, '1');
             ++number.exponent;
         } else {
             ++number.digits[static_cast<std::size_t>(i)];
