@@ -19,7 +19,24 @@ namespace {
 
 constexpr int ClockInterval = 1000;
 constexpr unsigned TickInterval = 5000;
-const QString ZeroConcentration = QStringLiteral("0.00");
+void ZeroConcentrationLabels(TForm1& form)
+{
+    for (QLabel* label : {form.Jameslabel, form.James1label, form.Humelabel, form.Hume1label,
+                          form.Hanlabel, form.Han1label})
+        label->setText(QStringLiteral("0.00"));
+}
+
+// The patient fields and Confirm open, Start closed.
+void EnablePatientEntry(TForm1& form)
+{
+    for (QWidget* control : {static_cast<QWidget*>(form.HeightEdit),
+                             static_cast<QWidget*>(form.AgeEdit),
+                             static_cast<QWidget*>(form.WeightEdit),
+                             static_cast<QWidget*>(form.Genderbutton)})
+        control->setEnabled(true);
+    form.StartButton->setEnabled(false);
+    form.ConfirmPatient->setEnabled(true);
+}
 
 } // namespace
 
@@ -31,16 +48,11 @@ void TForm1::init()
     DisclaimerShown = false;
     Timer1->setInterval(ClockInterval);
     Timer1->start();
-    for (QLabel* label : {Jameslabel, James1label, Humelabel, Hume1label, Hanlabel, Han1label})
-        label->setText(ZeroConcentration);
+    ZeroConcentrationLabels(*this);
     Timer2->stop();
     Timer3->SetEnabled(false);
     Timer3->SetInterval(TickInterval);
-    for (QWidget* control : {static_cast<QWidget*>(HeightEdit), static_cast<QWidget*>(AgeEdit),
-                             static_cast<QWidget*>(WeightEdit), static_cast<QWidget*>(Genderbutton)})
-        control->setEnabled(true);
-    StartButton->setEnabled(false);
-    ConfirmPatient->setEnabled(true);
+    EnablePatientEntry(*this);
     for (QLineEdit* edit : {InfRateEdit, HeightEdit, AgeEdit, WeightEdit})
         edit->setText(QStringLiteral("0"));
     QPalette panel = Panel1->palette();
@@ -71,17 +83,12 @@ void TForm1::StartButtonClick(QObject*)
 
 void TForm1::AbortButtonClick(QObject*)
 {
-    for (QLabel* label : {Jameslabel, James1label, Humelabel, Hume1label, Hanlabel, Han1label})
-        label->setText(ZeroConcentration);
+    ZeroConcentrationLabels(*this);
     Label18->setText(QStringLiteral("Elapsed  ") + Q(TimeText(0.0, m_locale)));
     Timer2->stop();
     Timer3->SetEnabled(false);
     Timer3->SetInterval(TickInterval);
-    for (QWidget* control : {static_cast<QWidget*>(HeightEdit), static_cast<QWidget*>(AgeEdit),
-                             static_cast<QWidget*>(WeightEdit), static_cast<QWidget*>(Genderbutton)})
-        control->setEnabled(true);
-    StartButton->setEnabled(false);
-    ConfirmPatient->setEnabled(true);
+    EnablePatientEntry(*this);
     Changebutton->setEnabled(false);
     if (DataFileOpen)
         CloseDataFileOnAbort();

@@ -1,15 +1,13 @@
 #include "Schnider.h"
 
+#include "PatientSupport.h"
+
 #include <gtest/gtest.h>
 
 namespace sedalyn {
 namespace {
 
-Patient MakePatient(bool male, double age, double height, double weight)
-{
-    return Patient{age, height, weight,
-                   [male] { return std::string(male ? "Male" : "Female"); }};
-}
+using test::MakePatient;
 
 struct ClearanceCase {
     LbmAlgorithm algorithm;
