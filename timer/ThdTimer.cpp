@@ -158,11 +158,12 @@ void TTimerThread::Synchronize(std::uint64_t generation)
     if (m_refusing || m_suspended || m_resumes != generation)
         return;
     m_handOver = HandOver::Pending;
-    lock.unlock();
     // Queued: served by whatever event loop the user-interface thread runs,
-    // modal ones included. Qt drops it if the timer is gone by then.
+    // modal ones included. Qt drops it if the timer is gone by then. Posted
+    // under the lock, which the delivery takes too, so that the posted call's
+    // memory is visibly handed over (Qt's own queue lock is not visible to
+    // ThreadSanitizer); posting never waits for the user-interface thread.
     m_deliverTick.invoke(m_owner, Qt::QueuedConnection);
-    lock.lock();
     m_changed.wait(lock, [this] { return m_handOver == HandOver::Idle || m_refusing; });
     m_handOver = HandOver::Idle;
 }
