@@ -1,0 +1,221 @@
+#pragma once
+// A main window on a controlled clock, driven through its controls, with a
+// driver for its modal boxes and a guard that closes any box no test asked
+// for, so a fault shows up as a failure instead of a hang.
+
+#include "ModalDriver.h"
+#include "ThdTimer.h"
+#include "Unit1.h"
+
+#include <QAbstractButton>
+#include <QFile>
+#include <QFileDialog>
+#include <QLabel>
+#include <QLineEdit>
+#include <QMessageBox>
+#include <QPushButton>
+#include <QTest>
+#include <QTimer>
+
+namespace casefixture {
+
+using sedalyn::LocaleSettings;
+
+// No locale settings at all: 12-hour clock, "am"/"pm", no leading zero.
+inline LocaleSettings NoLocale()
+{
+    return {};
+}
+
+inline LocaleSettings TwentyFourHour()
+{
+    LocaleSettings locale;
+    locale.TwelveHourClock = false;
+    locale.HourLeadingZero = true;
+    locale.ShortDateFormat = "dd/mm/yyyy";
+    return locale;
+}
+
+inline LocaleSettings DecimalComma()
+{
+    LocaleSettings locale = TwentyFourHour();
+    locale.DecimalSeparator = ",";
+    locale.DateSeparator = ".";
+    return locale;
+}
+
+// 2025-12-09 12:00:00 in days since 1899-12-30.
+inline constexpr double Noon = 46000.5;
+
+// Boxes that appeared with no answer queued for them; checked after each test.
+inline QStringList& StrayModals()
+{
+    static QStringList stray;
+    return stray;
+}
+
+// Closes a modal widget that has waited unanswered for half a second.
+class StrayModalGuard : public QObject {
+public:
+    explicit StrayModalGuard(const ModalDriver& driver) : m_driver(driver)
+    {
+        m_poll.setInterval(50);
+        connect(&m_poll, &QTimer::timeout, this, &StrayModalGuard::Poll);
+        m_poll.start();
+    }
+
+private:
+    void Poll()
+    {
+        QWidget* modal = QApplication::activeModalWidget();
+        if (!modal || !modal->isVisible() || m_driver.Pending() != 0) {
+            m_waited = 0;
+            return;
+        }
+        if (modal != m_modal) {
+            m_modal = modal;
+            m_waited = 0;
+            return;
+        }
+        if (++m_waited < 10)
+            return;
+        m_waited = 0;
+        if (auto* box = qobject_cast<QMessageBox*>(modal)) {
+            StrayModals() << QStringLiteral("box \"%1\" (%2)").arg(box->text(), box->windowTitle());
+            box->done(QMessageBox::Cancel);
+        } else if (auto* dialog = qobject_cast<QDialog*>(modal)) {
+            StrayModals() << QStringLiteral("dialog \"%1\"").arg(dialog->windowTitle());
+            dialog->reject();
+        } else {
+            StrayModals() << QStringLiteral("modal %1").arg(QLatin1String(modal->metaObject()->className()));
+            modal->close();
+        }
+    }
+
+    const ModalDriver& m_driver;
+    QTimer m_poll;
+    QPointer<QWidget> m_modal;
+    int m_waited = 0;
+};
+
+// Every control's kind, name, text, enabled and visible state, for checking
+// that an action changed nothing.
+inline QStringList Snapshot(const QWidget& form)
+{
+    QStringList lines;
+    for (const QWidget* w : form.findChildren<QWidget*>()) {
+        QString text;
+        if (const auto* label = qobject_cast<const QLabel*>(w))
+            text = label->text();
+        else if (const auto* edit = qobject_cast<const QLineEdit*>(w))
+            text = edit->text();
+        else if (const auto* button = qobject_cast<const QAbstractButton*>(w))
+            text = button->text();
+        lines << QStringLiteral("%1 %2 \"%3\" enabled=%4 hidden=%5")
+                     .arg(QLatin1String(w->metaObject()->className()), w->objectName(), text)
+                     .arg(w->isEnabled())
+                     .arg(w->isHidden());
+    }
+    return lines;
+}
+
+inline QByteArray ReadFile(const QString& path)
+{
+    QFile file(path);
+    if (!file.open(QIODevice::ReadOnly))
+        return "<cannot read " + path.toLocal8Bit() + ">";
+    return file.readAll();
+}
+
+// Lines of a file without their CR LF, for picking out rows.
+inline QList<QByteArray> FileLines(const QString& path)
+{
+    QList<QByteArray> lines = ReadFile(path).split('\n');
+    if (!lines.isEmpty() && lines.constLast().isEmpty())
+        lines.removeLast();
+    for (QByteArray& line : lines)
+        line.chop(line.endsWith('\r') ? 1 : 0);
+    return lines;
+}
+
+class Case {
+public:
+    explicit Case(const LocaleSettings& locale = TwentyFourHour()) : form(locale)
+    {
+        form.Now = [this] { return base + seconds / 86400.0; };
+    }
+
+    // Clears the box and types `text` into it key by key.
+    static void Type(QLineEdit* edit, const QString& text)
+    {
+        edit->clear();
+        QTest::keyClicks(edit, text);
+    }
+
+    void EnterPatient(const QString& age, const QString& height, const QString& weight)
+    {
+        Type(form.AgeEdit, age);
+        Type(form.HeightEdit, height);
+        Type(form.WeightEdit, weight);
+    }
+
+    // A valid patient confirmed; `file` is chosen in the save dialog, or the
+    // dialog is cancelled when it is empty.
+    void Confirm(const QString& age, const QString& height, const QString& weight,
+                 const QString& file = QString())
+    {
+        EnterPatient(age, height, weight);
+        driver.AnswerFileDialog(file);
+        form.ConfirmPatient->click();
+    }
+
+    // Start, with the real 5-second tick parked far away: the tests call it.
+    void Start()
+    {
+        form.Timer3->SetInterval(TThreadedTimer::MaxInterval);
+        form.StartButton->click();
+    }
+
+    // Male, 53 years, 1.77 m, 77 kg at `rate`, running.
+    void StartExample(const QString& rate, const QString& file = QString())
+    {
+        Confirm(QStringLiteral("53"), QStringLiteral("1.77"), QStringLiteral("77"), file);
+        Type(form.InfRateEdit, rate);
+        Start();
+    }
+
+    // Ticks 5 seconds apart on the clock.
+    void Tick(int count = 1)
+    {
+        for (int i = 0; i < count; ++i) {
+            seconds += 5.0;
+            form.Timer3Timer(form.Timer3);
+        }
+    }
+
+    // The six concentration labels, James plasma first.
+    QStringList Concentrations() const
+    {
+        QStringList texts;
+        for (const QLabel* label : {form.Jameslabel, form.James1label, form.Humelabel,
+                                    form.Hume1label, form.Hanlabel, form.Han1label})
+            texts << label->text();
+        return texts;
+    }
+
+    double base = Noon;
+    double seconds = 0.0;
+    TForm1 form;
+    ModalDriver driver;
+    StrayModalGuard guard{driver};
+};
+
+} // namespace casefixture
+
+// In each test class's cleanup(): a box nobody answered is a failure.
+#define VERIFY_NO_STRAY_MODALS()                                                          \
+    do {                                                                                  \
+        const QStringList stray = casefixture::StrayModals();                            \
+        casefixture::StrayModals().clear();                                              \
+        QVERIFY2(stray.isEmpty(), qPrintable(QStringLiteral("unanswered: ") + stray.join(u"; "))); \
+    } while (false)
