@@ -1,0 +1,249 @@
+// The case data file as the window writes it: header, rows every sixth tick,
+// close on Abort and on window close, and a file that cannot be written.
+
+#include "CaseFixture.h"
+#include "QtTestMain.h"
+
+#include <QDir>
+#include <QFileInfo>
+#include <QTemporaryDir>
+#include <QTest>
+
+using namespace casefixture;
+
+namespace {
+
+const QByteArray HeaderMale45 = "\r\n"
+                                "Gender,Male\r\n"
+                                "Age(y),45\r\n"
+                                "Height(m),1.75\r\n"
+                                "Weight(kg),80\r\n"
+                                "BMI (kg/m2),26.12\r\n"
+                                "LBM (James),61.25\r\n"
+                                "LBM (Hume),60.02\r\n"
+                                "LBM (Janmahasation/Han),60.18\r\n"
+                                "\r\n"
+                                "Time,Infusion rate, James plasma, James effect, Hume plasma, "
+                                "Hume effect, Han plasma, Han effect\r\n";
+
+// The row the panel stands for, with "." as decimal point.
+QByteArray PanelRow(const Case& c, const QString& time, const QString& rateField)
+{
+    QStringList fields{time, rateField};
+    for (const QString& text : c.Concentrations())
+        fields << QString(text).replace(u',', u'.');
+    return fields.join(QStringLiteral(", ")).toLatin1();
+}
+
+bool IndicatorsShown(const TForm1& form)
+{
+    return !form.DataFileOpenLabel->isHidden() && !form.DataFileName->isHidden();
+}
+
+bool IndicatorsHidden(const TForm1& form)
+{
+    return form.DataFileOpenLabel->isHidden() && form.DataFileName->isHidden();
+}
+
+} // namespace
+
+class CaseDataFileTest : public QObject {
+    Q_OBJECT
+
+private slots:
+    void initTestCase() { QApplication::setQuitOnLastWindowClosed(false); }
+    void cleanup() { VERIFY_NO_STRAY_MODALS(); }
+
+    void cancelledDialogMeansNoFile()
+    {
+        QTemporaryDir dir;
+        Case c;
+        c.Confirm(QStringLiteral("45"), QStringLiteral("1.75"), QStringLiteral("80"));
+        c.Start();
+        const std::uint8_t count = c.form.LogTickCount;
+        c.Tick(12);
+        QCOMPARE(c.driver.Pending(), 0u);
+        QVERIFY(c.driver.SeenBoxes().empty());
+        QVERIFY(!c.form.DataFileOpen);
+        QVERIFY(IndicatorsHidden(c.form));
+        QCOMPARE(c.form.LogTickCount, count);
+        QVERIFY(QDir(dir.path()).isEmpty());
+        c.form.AbortButton->click();
+        QVERIFY(c.driver.SeenBoxes().empty());
+    }
+
+    // The file is read while the window still holds it open.
+    void headerThenARowEverySixthTick_data()
+    {
+        QTest::addColumn<int>("locale");
+        QTest::newRow("24-hour") << 0;
+        QTest::newRow("decimal comma") << 1;
+    }
+    void headerThenARowEverySixthTick()
+    {
+        QFETCH(int, locale);
+        QTemporaryDir dir;
+        const QString path = dir.filePath(QStringLiteral("case.csv"));
+        Case c(locale == 0 ? TwentyFourHour() : DecimalComma());
+        c.Confirm(QStringLiteral("45"), QStringLiteral("1.750"), QStringLiteral("+80"), path);
+        QCOMPARE(c.driver.Pending(), 0u);
+        QVERIFY(c.driver.SeenBoxes().empty());
+        QVERIFY(c.form.DataFileOpen);
+        QVERIFY(IndicatorsShown(c.form));
+        QCOMPARE(c.form.DataFileName->text(), QFileInfo(path).absoluteFilePath());
+        QCOMPARE(ReadFile(path), HeaderMale45);
+
+        Case::Type(c.form.InfRateEdit, QStringLiteral("6.5"));
+        c.Start();
+        c.Tick(5);
+        QCOMPARE(ReadFile(path), HeaderMale45);
+        c.Tick();
+        const QByteArray first = PanelRow(c, QStringLiteral("12:00:30"), QStringLiteral("6.5"));
+        QCOMPARE(ReadFile(path), HeaderMale45 + first + "\r\n");
+        c.Tick(5);
+        QCOMPARE(ReadFile(path), HeaderMale45 + first + "\r\n");
+        c.Tick();
+        const QByteArray second = PanelRow(c, QStringLiteral("12:01:00"), QStringLiteral("6.5"));
+        QCOMPARE(ReadFile(path), HeaderMale45 + first + "\r\n" + second + "\r\n");
+        QCOMPARE(second.split(',').size(), 8);
+        QVERIFY(c.driver.SeenBoxes().empty());
+    }
+
+    void rowTimeFollowsTheLocale_data()
+    {
+        QTest::addColumn<bool>("twentyFourHour");
+        QTest::addColumn<QString>("time");
+        QTest::newRow("24-hour, leading zero") << true << "09:05:30";
+        QTest::newRow("no locale") << false << "9:05:30 am";
+    }
+    void rowTimeFollowsTheLocale()
+    {
+        QFETCH(bool, twentyFourHour);
+        QFETCH(QString, time);
+        QTemporaryDir dir;
+        const QString path = dir.filePath(QStringLiteral("case.csv"));
+        Case c(twentyFourHour ? TwentyFourHour() : NoLocale());
+        c.base = 46000.0 + (9 * 3600 + 5 * 60) / 86400.0;
+        c.StartExample(QStringLiteral("10"), path);
+        c.Tick(6);
+        QCOMPARE(FileLines(path).constLast(), PanelRow(c, time, QStringLiteral("10")));
+    }
+
+    // The rows record whatever stands in the rate box, quoted where it needs it.
+    void rowHoldsTheUnconfirmedRateText_data()
+    {
+        QTest::addColumn<QString>("typed");
+        QTest::addColumn<QString>("field");
+        QTest::newRow("a number") << "12" << "12";
+        QTest::newRow("not a number") << "abc" << "abc";
+        QTest::newRow("comma and quote") << "1,5\"x" << "\"1,5\"\"x\"";
+    }
+    void rowHoldsTheUnconfirmedRateText()
+    {
+        QFETCH(QString, typed);
+        QFETCH(QString, field);
+        QTemporaryDir dir;
+        const QString path = dir.filePath(QStringLiteral("case.csv"));
+        Case c;
+        c.StartExample(QStringLiteral("10"), path);
+        c.Tick(5);
+        Case::Type(c.form.InfRateEdit, typed);
+        c.Tick();
+        QCOMPARE(FileLines(path).constLast(), PanelRow(c, QStringLiteral("12:00:30"), field));
+        QCOMPARE(c.form.InfusionRate, 10.0);
+    }
+
+    // Root writes through file permissions, but creates nothing in /proc. The
+    // dialog is kept out of /proc itself: listing it there can block on a read.
+    void unwritableFileLeavesTheCaseWithoutOne()
+    {
+        QTemporaryDir dir;
+        const QString path = dir.filePath(QStringLiteral("case.csv"));
+        QVERIFY(QFile::link(QStringLiteral("/proc/sedalyn-case.csv"), path));
+        Case c;
+        c.EnterPatient(QStringLiteral("45"), QStringLiteral("1.75"), QStringLiteral("80"));
+        c.driver.AnswerFileDialog(path);
+        c.driver.AnswerBox(QMessageBox::Ok);
+        c.form.ConfirmPatient->click();
+        QCOMPARE(c.driver.Pending(), 0u);
+        QCOMPARE(c.driver.SeenTexts(), QStringList{QStringLiteral("File open/write error")});
+        QCOMPARE(c.driver.SeenBoxes()[0].caption, QStringLiteral("Sedalyn"));
+        QVERIFY(!c.form.DataFileOpen);
+        QVERIFY(IndicatorsHidden(c.form));
+        QVERIFY(!c.form.DataFile.IsOpen());
+
+        const std::uint8_t count = c.form.LogTickCount;
+        c.Start();
+        c.Tick(12);
+        QCOMPARE(c.form.LogTickCount, count);
+        c.form.AbortButton->click();
+        QCOMPARE(c.driver.SeenBoxes().size(), 1u);
+        QVERIFY(c.form.ConfirmPatient->isEnabled());
+    }
+
+    void abortClosesAndTheNextCaseStartsTheFileAfresh()
+    {
+        QTemporaryDir dir;
+        const QString path = dir.filePath(QStringLiteral("case.csv"));
+        Case c;
+        c.Confirm(QStringLiteral("45"), QStringLiteral("1.75"), QStringLiteral("80"), path);
+        c.Start();
+        c.Tick(6);
+        const QByteArray firstCase = ReadFile(path);
+        c.form.AbortButton->click();
+        QVERIFY(!c.form.DataFileOpen);
+        QVERIFY(!c.form.DataFile.IsOpen());
+        QVERIFY(IndicatorsHidden(c.form));
+        QCOMPARE(ReadFile(path), firstCase);
+
+        QString offered;
+        c.driver.AnswerWith([&offered](QWidget* modal) {
+            auto* dialog = qobject_cast<QFileDialog*>(modal);
+            if (!dialog)
+                return;
+            offered = dialog->selectedFiles().value(0);
+            static_cast<QDialog*>(dialog)->accept(); // QFileDialog::accept is protected
+        });
+        c.driver.AnswerBox(QMessageBox::Yes); // replace the existing file
+        Case::Type(c.form.WeightEdit, QStringLiteral("90"));
+        c.form.ConfirmPatient->click();
+
+        QCOMPARE(c.driver.Pending(), 0u);
+        QCOMPARE(offered, QFileInfo(path).absoluteFilePath());
+        QCOMPARE(c.driver.SeenBoxes().size(), 1u);
+        QVERIFY2(c.driver.SeenBoxes()[0].text.contains(QStringLiteral("already exists")),
+                 qPrintable(c.driver.SeenBoxes()[0].text));
+        QVERIFY(c.form.DataFileOpen);
+        QVERIFY(IndicatorsShown(c.form));
+        QByteArray header = HeaderMale45;
+        header.replace("Weight(kg),80", "Weight(kg),90")
+            .replace("26.12", "29.39")
+            .replace("61.25", "65.15")
+            .replace("60.02", "64.09")
+            .replace("60.18", "64.04");
+        QCOMPARE(ReadFile(path), header);
+    }
+
+    void closingTheWindowClosesTheFileQuietly()
+    {
+        QTemporaryDir dir;
+        const QString path = dir.filePath(QStringLiteral("case.csv"));
+        Case c;
+        c.form.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&c.form));
+        c.StartExample(QStringLiteral("10"), path);
+        c.Tick(6);
+        const QByteArray written = ReadFile(path);
+        QVERIFY(written.startsWith("\r\nGender,Male\r\nAge(y),53\r\n"));
+        QCOMPARE(written.count("\r\n"), 12);
+
+        c.form.BitBtn3->click();
+        QVERIFY(!c.form.isVisible());
+        QVERIFY(!c.form.DataFile.IsOpen());
+        QVERIFY(c.driver.SeenBoxes().empty());
+        QCOMPARE(ReadFile(path), written);
+    }
+};
+
+SEDALYN_TEST_CLASS(CaseDataFileTest)
+#include "CaseDataFileTest.moc"

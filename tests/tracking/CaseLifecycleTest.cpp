@@ -1,0 +1,269 @@
+// The case's lifecycle: creation defaults, Start, Abort, the clocks.
+
+#include "CaseFixture.h"
+#include "QtTestMain.h"
+
+#include <QTemporaryDir>
+#include <QTest>
+
+using namespace casefixture;
+
+namespace {
+
+enum Stage { Created, ConfirmedWithFile, ConfirmedWithoutFile, RateTypedThenConfirmed, Running,
+             AbortedWhileRunning, AbortedWhileConfirmed };
+
+void Reach(Case& c, Stage stage, const QString& file)
+{
+    const auto confirm = [&c](const QString& path) {
+        c.Confirm(QStringLiteral("45"), QStringLiteral("1.75"), QStringLiteral("80"), path);
+    };
+    switch (stage) {
+    case Created:
+        break;
+    case ConfirmedWithFile:
+        confirm(file);
+        break;
+    case ConfirmedWithoutFile:
+        confirm(QString());
+        break;
+    case RateTypedThenConfirmed:
+        Case::Type(c.form.InfRateEdit, QStringLiteral("8"));
+        confirm(QString());
+        break;
+    case Running:
+        confirm(file);
+        c.Start();
+        c.Tick();
+        break;
+    case AbortedWhileRunning:
+        confirm(file);
+        c.Start();
+        c.Tick();
+        c.form.AbortButton->click();
+        break;
+    case AbortedWhileConfirmed:
+        confirm(file);
+        c.form.AbortButton->click();
+        break;
+    }
+}
+
+} // namespace
+
+class CaseLifecycleTest : public QObject {
+    Q_OBJECT
+
+private slots:
+    void cleanup() { VERIFY_NO_STRAY_MODALS(); }
+
+    void controlsFollowTheCaseState_data()
+    {
+        QTest::addColumn<int>("stage");
+        QTest::addColumn<bool>("patientEntry"); // patient boxes, Genderbutton, ConfirmPatient
+        QTest::addColumn<bool>("start");
+        QTest::addColumn<bool>("change");
+        QTest::addColumn<bool>("running"); // Timer2 and Timer3
+        QTest::addColumn<bool>("indicators");
+        QTest::newRow("created") << int(Created) << true << false << false << false << false;
+        QTest::newRow("confirmed, file") << int(ConfirmedWithFile) << false << true << false << false << true;
+        QTest::newRow("confirmed, no file") << int(ConfirmedWithoutFile) << false << true << false << false << false;
+        QTest::newRow("rate typed, confirmed") << int(RateTypedThenConfirmed) << false << true << true << false << false;
+        QTest::newRow("running") << int(Running) << false << false << false << true << true;
+        QTest::newRow("aborted while running") << int(AbortedWhileRunning) << true << false << false << false << false;
+        QTest::newRow("aborted while confirmed") << int(AbortedWhileConfirmed) << true << false << false << false << false;
+    }
+    void controlsFollowTheCaseState()
+    {
+        QFETCH(int, stage);
+        QFETCH(bool, patientEntry);
+        QFETCH(bool, start);
+        QFETCH(bool, change);
+        QFETCH(bool, running);
+        QFETCH(bool, indicators);
+        QTemporaryDir dir;
+        Case c;
+        Reach(c, Stage(stage), dir.filePath(QStringLiteral("case.csv")));
+
+        QCOMPARE(c.driver.Pending(), 0u);
+        QVERIFY(c.driver.SeenBoxes().empty());
+        for (QWidget* w : {static_cast<QWidget*>(c.form.AgeEdit), static_cast<QWidget*>(c.form.HeightEdit),
+                           static_cast<QWidget*>(c.form.WeightEdit), static_cast<QWidget*>(c.form.Genderbutton),
+                           static_cast<QWidget*>(c.form.ConfirmPatient)})
+            QVERIFY2(w->isEnabled() == patientEntry, qPrintable(w->objectName()));
+        QCOMPARE(c.form.StartButton->isEnabled(), start);
+        QCOMPARE(c.form.Changebutton->isEnabled(), change);
+        QCOMPARE(c.form.Timer2->isActive(), running);
+        QCOMPARE(c.form.Timer3->Enabled(), running);
+        QCOMPARE(!c.form.DataFileOpenLabel->isHidden(), indicators);
+        QCOMPARE(!c.form.DataFileName->isHidden(), indicators);
+        QCOMPARE(c.form.DataFileOpen, indicators);
+        QVERIFY(c.form.AbortButton->isEnabled());
+        QVERIFY(c.form.InfRateEdit->isEnabled());
+        QVERIFY(c.form.Timer1->isActive());
+        if (!running)
+            QCOMPARE(c.form.Timer3->Interval(), 5000u);
+    }
+
+    void creationDefaults_data()
+    {
+        QTest::addColumn<bool>("twentyFourHour");
+        QTest::addColumn<QString>("elapsed");
+        QTest::addColumn<QString>("date");
+        QTest::addColumn<QString>("time");
+        QTest::newRow("24-hour, leading zero") << true << "Elapsed   00:00:00" << "09/12/2025" << "13:04:05";
+        QTest::newRow("no locale") << false << "Elapsed   12:00:00 am" << "12/9/25" << "1:04:05 pm";
+    }
+    void creationDefaults()
+    {
+        QFETCH(bool, twentyFourHour);
+        QFETCH(QString, elapsed);
+        QFETCH(QString, date);
+        QFETCH(QString, time);
+        Case c(twentyFourHour ? TwentyFourHour() : NoLocale());
+        c.base = 46000.0 + (13 * 3600 + 4 * 60 + 5) / 86400.0;
+        QCOMPARE(c.form.Label18->text(), elapsed);
+        QCOMPARE(c.form.Label1->text(), QStringLiteral("Label1"));
+        QCOMPARE(c.form.Label2->text(), QStringLiteral("Label2"));
+        QCOMPARE(c.Concentrations(), QStringList(6, QStringLiteral("0.00")));
+        for (const QLineEdit* edit : {c.form.AgeEdit, c.form.HeightEdit, c.form.WeightEdit,
+                                      c.form.InfRateEdit})
+            QCOMPARE(edit->text(), QStringLiteral("0"));
+        QCOMPARE(c.form.Genderbutton->text(), QStringLiteral("Male"));
+        QCOMPARE(c.form.Infratelabel->text(), QString());
+        QCOMPARE(c.form.Infratelabel->palette().color(QPalette::WindowText), QColor(Qt::black));
+        QCOMPARE(c.form.Panel1->palette().color(QPalette::Window), QColor(Qt::white));
+        QCOMPARE(c.form.PendingRateChange, 1);
+        QCOMPARE(c.form.Timer1->interval(), 1000);
+
+        c.form.Timer1Timer(c.form.Timer1);
+        QCOMPARE(c.form.Label1->text(), date);
+        QCOMPARE(c.form.Label2->text(), time);
+    }
+
+    void elapsedClock()
+    {
+        Case c;
+        c.Confirm(QStringLiteral("45"), QStringLiteral("1.75"), QStringLiteral("80"));
+        c.seconds = 3600.0;
+        c.Start();
+        QCOMPARE(c.form.Label18->text(), QStringLiteral("Elapsed  00:00:00"));
+        c.seconds += 3723.0;
+        c.form.Timer2Timer(c.form.Timer2);
+        QCOMPARE(c.form.Label18->text(), QStringLiteral("Elapsed  01:02:03"));
+        c.seconds += 86400.0 - 3723.0 + 5.0;
+        c.form.Timer2Timer(c.form.Timer2);
+        QCOMPARE(c.form.Label18->text(), QStringLiteral("Elapsed  00:00:05"));
+        c.form.AbortButton->click();
+        QCOMPARE(c.form.Label18->text(), QStringLiteral("Elapsed  00:00:00"));
+    }
+
+    // Start zeroes all three models, effect sites included.
+    void secondCaseStartsFromZero()
+    {
+        Case c;
+        c.StartExample(QStringLiteral("10"));
+        c.Tick();
+        const QStringList firstTick = c.Concentrations();
+        c.Tick(24);
+        c.form.AbortButton->click();
+        c.driver.AnswerFileDialog(QString());
+        c.form.ConfirmPatient->click();
+        c.Start();
+        QCOMPARE(c.Concentrations(), QStringList(6, QStringLiteral("0.00")));
+        c.Tick();
+        QCOMPARE(c.Concentrations(), firstTick);
+        QVERIFY(c.driver.SeenBoxes().empty());
+    }
+
+    void abortKeepsPatientAndRate()
+    {
+        Case c;
+        Case::Type(c.form.InfRateEdit, QStringLiteral("7.5"));
+        c.Confirm(QStringLiteral("45"), QStringLiteral("1.750"), QStringLiteral("80"));
+        c.Start();
+        c.Tick();
+        Case::Type(c.form.InfRateEdit, QStringLiteral("9"));
+        const QStringList kept{c.form.AgeEdit->text(),  c.form.HeightEdit->text(),
+                               c.form.WeightEdit->text(), c.form.Label8->text(),
+                               c.form.Label9->text(),    c.form.Label10->text(),
+                               c.form.BMIlabel->text(),  c.form.Infratelabel->text(),
+                               c.form.InfRateEdit->text()};
+        c.form.AbortButton->click();
+        QCOMPARE((QStringList{c.form.AgeEdit->text(), c.form.HeightEdit->text(),
+                              c.form.WeightEdit->text(), c.form.Label8->text(),
+                              c.form.Label9->text(), c.form.Label10->text(),
+                              c.form.BMIlabel->text(), c.form.Infratelabel->text(),
+                              c.form.InfRateEdit->text()}),
+                 kept);
+        QCOMPARE(c.form.InfusionRate, 7.5);
+        QCOMPARE(c.form.PendingRateChange, 1);
+        QCOMPARE(c.Concentrations(), QStringList(6, QStringLiteral("0.00")));
+    }
+
+    // Only the elapsed label is rewritten, with two blanks now.
+    void abortInPatientEntryChangesNothing()
+    {
+        Case c;
+        c.EnterPatient(QStringLiteral("45"), QStringLiteral("1.7"), QString());
+        const QStringList before = Snapshot(c.form);
+        c.form.AbortButton->click();
+        QStringList after = Snapshot(c.form);
+        const qsizetype elapsed = after.indexOf(QRegularExpression(QStringLiteral("^QLabel Label18 .*")));
+        QVERIFY(elapsed >= 0);
+        QVERIFY2(after[elapsed].contains(QStringLiteral("\"Elapsed  00:00:00\"")), qPrintable(after[elapsed]));
+        after[elapsed] = before[elapsed];
+        QCOMPARE(after, before);
+        QVERIFY(c.driver.SeenBoxes().empty());
+    }
+
+    // Decimal comma: the texts the window wrote into its boxes confirm again.
+    void decimalCommaCaseRunsAgainAfterAbort()
+    {
+        Case c(DecimalComma());
+        Case::Type(c.form.InfRateEdit, QStringLiteral("6.50"));
+        c.Confirm(QStringLiteral("45"), QStringLiteral("1.75"), QStringLiteral("80.5"));
+        c.Start();
+        c.Tick();
+        c.form.AbortButton->click();
+        c.driver.AnswerFileDialog(QString());
+        c.form.ConfirmPatient->click();
+        c.Start();
+        QCOMPARE(c.driver.Pending(), 0u);
+        QVERIFY2(c.driver.SeenBoxes().empty(), qPrintable(c.driver.SeenTexts().join(u'|')));
+        QCOMPARE(c.form.InfRateEdit->text(), QStringLiteral("6.5"));
+        QCOMPARE(c.form.InfusionRate, 6.5);
+        QCOMPARE(c.form.Infratelabel->text(),
+                 QStringLiteral("Propofol current infusion rate = 6,5 mg/kg/hr."));
+        QVERIFY(c.form.Timer3->Enabled());
+    }
+
+    void startWithAnInvalidRate()
+    {
+        Case c;
+        c.Confirm(QStringLiteral("45"), QStringLiteral("1.75"), QStringLiteral("80"));
+        Case::Type(c.form.InfRateEdit, QStringLiteral("ten"));
+        c.driver.AnswerBox(QMessageBox::Ok);
+        c.Start();
+        QCOMPARE(c.driver.Pending(), 0u);
+        QCOMPARE(c.driver.SeenTexts(),
+                 QStringList{QStringLiteral(
+                     "Infusion rate - data not valid. All infusion rates must be >=0 and numeric.")});
+        QVERIFY(c.form.Timer3->Enabled());
+        QVERIFY(c.form.Timer2->isActive());
+        QVERIFY(!c.form.Changebutton->isEnabled());
+        QCOMPARE(c.form.InfRateEdit->text(), QStringLiteral("0.0"));
+        QCOMPARE(c.form.InfusionRate, 0.0);
+
+        c.Tick();
+        QCOMPARE(c.driver.SeenBoxes().size(), 1u);
+        c.driver.AnswerBox(QMessageBox::Cancel);
+        c.Tick();
+        QCOMPARE(c.driver.Pending(), 0u);
+        QCOMPARE(c.driver.SeenTexts().constLast(), QStringLiteral("Confirm the rate change!"));
+        QCOMPARE(c.Concentrations(), QStringList(6, QStringLiteral("0.00")));
+    }
+};
+
+SEDALYN_TEST_CLASS(CaseLifecycleTest)
+#include "CaseLifecycleTest.moc"
