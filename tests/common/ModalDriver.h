@@ -22,6 +22,8 @@ public:
         QString caption;
         QMessageBox::Icon icon = QMessageBox::NoIcon;
         QMessageBox::StandardButtons buttons;
+        Qt::TextFormat format = Qt::AutoText;
+        Qt::WindowModality modality = Qt::NonModal;
     };
 
     using Answer = std::function<void(QWidget* modal)>;
@@ -36,15 +38,24 @@ public:
     // Press `button` on the next message box.
     void AnswerBox(QMessageBox::StandardButton button)
     {
-        m_answers.push_back([this, button](QWidget* modal) {
-            auto* box = qobject_cast<QMessageBox*>(modal);
-            if (!box)
-                return;
-            m_seen.push_back({box->text(), box->windowTitle(), box->icon(), box->standardButtons()});
+        AnswerBoxWith([button](QMessageBox* box) {
             if (QAbstractButton* b = box->button(button))
                 b->click();
             else
                 box->done(button);
+        });
+    }
+
+    // Note what the next message box shows, then end it with `end`.
+    void AnswerBoxWith(std::function<void(QMessageBox* box)> end)
+    {
+        m_answers.push_back([this, end = std::move(end)](QWidget* modal) {
+            auto* box = qobject_cast<QMessageBox*>(modal);
+            if (!box)
+                return;
+            m_seen.push_back({box->text(), box->windowTitle(), box->icon(), box->standardButtons(),
+                              box->textFormat(), box->windowModality()});
+            end(box);
         });
     }
 

@@ -4,7 +4,6 @@
 #include "PharmacokineticEngine.h"
 #include "QtTestMain.h"
 
-#include <QSignalSpy>
 #include <QTest>
 
 using namespace casefixture;
@@ -150,33 +149,6 @@ private slots:
         QCOMPARE(c.driver.SeenTexts(), QStringList{refusal});
         QCOMPARE(c.driver.SeenBoxes()[0].caption, InputErrorCaption);
         QCOMPARE(Snapshot(c.form), before);
-    }
-
-    void enterMovesOnWithoutTyping()
-    {
-        Case c;
-        c.form.show();
-        c.form.activateWindow();
-        QVERIFY(QTest::qWaitForWindowActive(&c.form));
-        c.form.AgeEdit->setFocus();
-        Case::Type(c.form.AgeEdit, QStringLiteral("45"));
-
-        const struct {
-            QLineEdit* edit;
-            QWidget* next;
-        } steps[] = {{c.form.AgeEdit, c.form.HeightEdit},
-                     {c.form.HeightEdit, c.form.WeightEdit},
-                     {c.form.WeightEdit, c.form.Genderbutton}};
-        for (const auto& step : steps) {
-            const QString text = step.edit->text();
-            QSignalSpy reachedTheBox(step.edit, &QLineEdit::returnPressed);
-            QTest::keyClick(step.edit, Qt::Key_Return);
-            QCOMPARE(QApplication::focusWidget(), step.next);
-            QCOMPARE(step.edit->text(), text);
-            QCOMPARE(reachedTheBox.count(), 0);
-        }
-        QCOMPARE(c.form.AgeEdit->text(), QStringLiteral("45"));
-        QVERIFY(c.driver.SeenBoxes().empty());
     }
 
     void genderButtonToggles()

@@ -1,9 +1,10 @@
 // The main window as it is built: places, fonts, colours and texts of the
-// controls, the tab order, the first display, texts that must never be cut
-// off, the access keys and the Enter key of the patient fields.
+// controls, the tab order, texts that must never be cut off, the access keys
+// and the Enter key of the patient fields.
 
 #include "ModalDriver.h"
 #include "QtTestMain.h"
+#include "UiSupport.h"
 #include "Unit1.h"
 
 #include <QDateTime>
@@ -15,9 +16,8 @@
 #include <QTest>
 #include <QTimer>
 
-#include <utility>
-
 #include <memory>
+#include <utility>
 
 namespace {
 
@@ -183,19 +183,6 @@ private slots:
         QVERIFY(now <= days(after) + 1e-9);
     }
 
-    void firstDisplay()
-    {
-        const auto form = ShownForm();
-        QVERIFY(!form->StartButton->isEnabled());
-        QVERIFY(form->DataFileOpenLabel->isHidden());
-        QVERIFY(form->DataFileName->isHidden());
-        for (QLabel* label : {form->Jameslabel, form->James1label, form->Humelabel,
-                              form->Hume1label, form->Hanlabel, form->Han1label})
-            QCOMPARE(label->text(), QStringLiteral("0.00"));
-        for (QLineEdit* edit : {form->AgeEdit, form->HeightEdit, form->WeightEdit, form->InfRateEdit})
-            QCOMPARE(edit->text(), QStringLiteral("0"));
-    }
-
     void tabOrder()
     {
         const auto form = ShownForm();
@@ -316,37 +303,47 @@ private slots:
         QCOMPARE(form->BitBtn1->shortcut(), QKeySequence(Qt::ALT | Qt::Key_H));
     }
 
+    // Enter moves on, with or without a typed text, and the box keeps it.
     void enterMovesToTheNextField_data()
     {
         QTest::addColumn<QString>("field");
+        QTest::addColumn<QString>("typed"); // null: as created
         QTest::addColumn<int>("key");
         QTest::addColumn<int>("modifiers");
         QTest::addColumn<QString>("next");
-        QTest::newRow("age") << QStringLiteral("AgeEdit") << int(Qt::Key_Return) << 0
-                             << QStringLiteral("HeightEdit");
-        QTest::newRow("height, keypad Enter") << QStringLiteral("HeightEdit") << int(Qt::Key_Enter)
-                                              << int(Qt::KeypadModifier) << QStringLiteral("WeightEdit");
-        QTest::newRow("weight") << QStringLiteral("WeightEdit") << int(Qt::Key_Return) << 0
-                                << QStringLiteral("Genderbutton");
+        const int keypad = Qt::KeypadModifier;
+        for (const QString& typed : {QStringLiteral("45"), QString()}) {
+            const char* how = typed.isNull() ? "nothing typed" : "typed";
+            QTest::addRow("age, %s", how) << "AgeEdit" << typed << int(Qt::Key_Return) << 0 << "HeightEdit";
+            QTest::addRow("height, keypad Enter, %s", how)
+                << "HeightEdit" << typed << int(Qt::Key_Enter) << keypad << "WeightEdit";
+            QTest::addRow("weight, %s", how) << "WeightEdit" << typed << int(Qt::Key_Return) << 0 << "Genderbutton";
+        }
     }
 
     void enterMovesToTheNextField()
     {
         QFETCH(QString, field);
+        QFETCH(QString, typed);
         QFETCH(int, key);
         QFETCH(int, modifiers);
         QFETCH(QString, next);
         const auto form = ShownForm();
+        StrayModalWatchdog watchdog;
         auto* edit = form->findChild<QLineEdit*>(field);
         edit->setFocus();
         QTRY_COMPARE(QApplication::focusWidget(), edit);
-        edit->clear();
-        QTest::keyClicks(edit, QStringLiteral("45"));
+        if (!typed.isNull()) {
+            edit->clear();
+            QTest::keyClicks(edit, typed);
+        }
+        const QString text = edit->text();
         QSignalSpy returnPressed(edit, &QLineEdit::returnPressed);
         QTest::keyClick(edit, Qt::Key(key), Qt::KeyboardModifiers(modifiers));
-        QCOMPARE(edit->text(), QStringLiteral("45"));
+        QCOMPARE(edit->text(), text);
         QCOMPARE(returnPressed.count(), 0); // consumed before the box saw it
         QCOMPARE(QApplication::focusWidget(), Control(*form, next));
+        QVERIFY2(watchdog.Seen.isEmpty(), qPrintable(watchdog.Seen.join(u',')));
     }
 
     // A bound handler that fails is reported where it is bound; the window

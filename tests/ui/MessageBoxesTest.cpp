@@ -22,39 +22,18 @@ namespace {
 
 enum class Answer { Ok, Cancel, Escape, CloseBox };
 
-struct BoxSeen {
-    QString caption;
-    QString text;
-    QMessageBox::Icon icon = QMessageBox::NoIcon;
-    QMessageBox::StandardButtons buttons;
-    Qt::TextFormat format = Qt::AutoText;
-    Qt::WindowModality modality = Qt::NonModal;
-};
-
-// Notes what the box shows, then answers it.
-ModalDriver::Answer NoteAndAnswer(BoxSeen& seen, Answer answer)
+void QueueAnswer(ModalDriver& driver, Answer answer)
 {
-    return [&seen, answer](QWidget* modal) {
-        auto* box = qobject_cast<QMessageBox*>(modal);
-        if (!box)
-            return;
-        seen = {box->windowTitle(), box->text(),       box->icon(),
-                box->standardButtons(), box->textFormat(), box->windowModality()};
-        switch (answer) {
-        case Answer::Ok:
-            box->button(QMessageBox::Ok)->click();
-            break;
-        case Answer::Cancel:
-            box->button(QMessageBox::Cancel)->click();
-            break;
-        case Answer::Escape:
-            QTest::keyClick(box, Qt::Key_Escape);
-            break;
-        case Answer::CloseBox:
-            box->close();
-            break;
-        }
-    };
+    switch (answer) {
+    case Answer::Ok:
+        return driver.AnswerBox(QMessageBox::Ok);
+    case Answer::Cancel:
+        return driver.AnswerBox(QMessageBox::Cancel);
+    case Answer::Escape:
+        return driver.AnswerBoxWith([](QMessageBox* box) { QTest::keyClick(box, Qt::Key_Escape); });
+    case Answer::CloseBox:
+        return driver.AnswerBoxWith([](QMessageBox* box) { box->close(); });
+    }
 }
 
 // A click delivered the way the application delivers every event.
@@ -113,12 +92,12 @@ private slots:
         QFETCH(QMessageBox::StandardButtons, buttons);
         QFETCH(QMessageBox::Icon, icon);
         ModalDriver driver;
-        BoxSeen seen;
-        driver.AnswerWith(NoteAndAnswer(seen, answer));
+        QueueAnswer(driver, answer);
         // A typed text inside a message must not be read as markup.
         const QString text = QStringLiteral("'<b>6</b>' is not a valid floating point value.");
         QCOMPARE(NoticeBox(text, QStringLiteral("Sedalyn"), flags), result);
-        QCOMPARE(driver.Pending(), 0u);
+        QCOMPARE(driver.SeenBoxes().size(), 1u);
+        const ModalDriver::Seen& seen = driver.SeenBoxes().front();
         QCOMPARE(seen.caption, QStringLiteral("Sedalyn"));
         QCOMPARE(seen.text, text);
         QCOMPARE(seen.format, Qt::PlainText);
@@ -133,8 +112,7 @@ private slots:
         window.show();
         QVERIFY(QTest::qWaitForWindowActive(&window));
         ModalDriver driver;
-        BoxSeen seen;
-        driver.AnswerWith(NoteAndAnswer(seen, Answer::Ok));
+        driver.AnswerBox(QMessageBox::Ok);
         NoticeBox(QStringLiteral("File write error"), QStringLiteral("Sedalyn"), MB_OK);
         QTRY_COMPARE(QApplication::activeWindow(), &window);
     }
@@ -142,9 +120,10 @@ private slots:
     void inputErrorBox()
     {
         ModalDriver driver;
-        BoxSeen seen;
-        driver.AnswerWith(NoteAndAnswer(seen, Answer::Ok));
+        driver.AnswerBox(QMessageBox::Ok);
         InputErrorBox(QStringLiteral("Error in Age. All inputs must be >= 0 and numeric."));
+        QCOMPARE(driver.SeenBoxes().size(), 1u);
+        const ModalDriver::Seen& seen = driver.SeenBoxes().front();
         QCOMPARE(seen.caption, QStringLiteral("Sedalyn Input Error"));
         QCOMPARE(seen.text, QStringLiteral("Error in Age. All inputs must be >= 0 and numeric."));
         QCOMPARE(seen.icon, QMessageBox::NoIcon);

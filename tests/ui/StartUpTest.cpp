@@ -6,14 +6,16 @@
 #include "AppIcon.h"
 #include "ModalDriver.h"
 #include "QtTestMain.h"
+#include "UiSupport.h"
 #include "Unit1.h"
-#include "Unit2.h"
 
 #include <QLineEdit>
 #include <QPushButton>
 #include <QSystemTrayIcon>
 #include <QTest>
 #include <QWindow>
+
+#include <optional>
 
 namespace {
 
@@ -30,30 +32,6 @@ protected:
             ++Shows;
         return false;
     }
-};
-
-// Closes any modal display still open after a while and names it: a modal
-// that should not have come fails the test rather than hanging it.
-class StrayModalWatchdog : public QObject {
-public:
-    explicit StrayModalWatchdog(int milliseconds = 3000)
-    {
-        m_timer.setInterval(milliseconds);
-        connect(&m_timer, &QTimer::timeout, this, [this] {
-            if (QWidget* modal = QApplication::activeModalWidget()) {
-                Seen << modal->windowTitle();
-                if (auto* dialog = qobject_cast<QDialog*>(modal))
-                    dialog->QDialog::done(-1);
-                else
-                    modal->close();
-            }
-        });
-        m_timer.start();
-    }
-    QStringList Seen;
-
-private:
-    QTimer m_timer;
 };
 
 // A main window with its disclaimer, as start-up builds them.
@@ -74,415 +52,359 @@ class StartUpTest : public QObject {
     Q_OBJECT
 
 private slots:
-    void init();
-    void cleanup();
+    void init() { m_hooks.emplace(); }
+    void cleanup() { m_hooks.reset(); }
 
-    void trayIconRecord_data();
-    void trayIconRecord();
-    void trayIconAddAndRemove();
-    void trayIconClicks_data();
-    void trayIconClicks();
-    void leftClickOnVisibleWindowRunsNoShowHandler();
+    void trayIconRecord_data()
+    {
+        QTest::addColumn<QString>("tip");
+        QTest::addColumn<QByteArray>("stored");
 
-    void firstShowPutsUpDisclaimerOverMainWindow();
-    void firstShowRunsOnce();
-    void hideAndShowFromTrayWhileDisclaimerIsUp();
-    void cancelEndsTheProgram_data();
-    void cancelEndsTheProgram();
-    void answeredBeforeItTurnsModal_data();
-    void answeredBeforeItTurnsModal();
+        QTest::newRow("title") << "Sedalyn" << QByteArray("Sedalyn");
+        QTest::newRow("empty") << "" << QByteArray();
+        const QString longest(63, QLatin1Char('x'));
+        QTest::newRow("63 characters fit") << longest << longest.toLatin1();
+        QTest::newRow("64 characters are cut to 63") << longest + "y" << longest.toLatin1();
+        // A character of two bytes at the limit is left out, not cut in half.
+        QTest::newRow("never half a character") << QString(62, QLatin1Char('x')) + QChar(0x00E9)
+                                                << QByteArray(62, 'x');
+    }
 
-    void ageBoxFocus_data();
-    void ageBoxFocus();
-    void helpButtonsBehaveAlike_data();
-    void helpButtonsBehaveAlike();
+    void trayIconRecord()
+    {
+        QFETCH(QString, tip);
+        QFETCH(QByteArray, stored);
 
-    void applicationIconHasTheTraySize();
+        TForm1 form(sedalyn::LocaleSettings{});
+        TTrayIconData record;
+        record.szTip.fill('?');
+        const QIcon icon = ApplicationIcon();
+        form.InitiateTrayIconData(record, icon, tip);
 
-private:
-    std::function<QStringList()> m_savedFolders;
-    std::function<bool(const QUrl&)> m_savedOpener;
-};
+        QCOMPARE(record.Wnd.data(), &form);
+        QCOMPARE(record.uFlags, NIF_MESSAGE | NIF_ICON | NIF_TIP);
+        QCOMPARE(record.hIcon.cacheKey(), icon.cacheKey());
+        QCOMPARE(QByteArray(record.szTip.data()), stored);
+        QCOMPARE(record.szTip.back(), '\0');
+        QVERIFY(QString::fromUtf8(record.szTip.data()).isValidUtf16());
+    }
 
-void StartUpTest::init()
-{
-    m_savedFolders = TForm2::HelpFolders;
-    m_savedOpener = TForm2::OpenDocument;
-    TForm2::OpenDocument = [](const QUrl&) { return false; };
-}
+    void trayIconAddAndRemove()
+    {
+        TForm1 form(sedalyn::LocaleSettings{});
+        QVERIFY(!TrayIconOf(&form));
 
-void StartUpTest::cleanup()
-{
-    TForm2::HelpFolders = m_savedFolders;
-    TForm2::OpenDocument = m_savedOpener;
-}
+        // The creation handler filled the record with the application title.
+        AddTrayIcon(form.TrayIconData);
+        QSystemTrayIcon* icon = TrayIconOf(&form);
+        QVERIFY(icon);
+        QCOMPARE(icon->toolTip(), QStringLiteral("Sedalyn"));
+        QVERIFY(icon->isVisible());
 
-void StartUpTest::trayIconRecord_data()
-{
-    QTest::addColumn<QString>("tip");
-    QTest::addColumn<QByteArray>("stored");
+        // Adding again describes the same icon.
+        AddTrayIcon(form.TrayIconData);
+        QCOMPARE(form.findChildren<QSystemTrayIcon*>().size(), 1);
 
-    QTest::newRow("title") << "Sedalyn" << QByteArray("Sedalyn");
-    QTest::newRow("empty") << "" << QByteArray();
-    const QString longest(63, QLatin1Char('x'));
-    QTest::newRow("63 characters fit") << longest << longest.toLatin1();
-    QTest::newRow("64 characters are cut to 63") << longest + "y" << longest.toLatin1();
-    // A character of two bytes at the limit is left out, not cut in half.
-    QTest::newRow("never half a character") << QString(62, QLatin1Char('x')) + QChar(0x00E9)
-                                            << QByteArray(62, 'x');
-}
+        QVERIFY(RemoveTrayIcon(form.TrayIconData));
+        QVERIFY(!TrayIconOf(&form));
+        QVERIFY(!RemoveTrayIcon(form.TrayIconData));
 
-void StartUpTest::trayIconRecord()
-{
-    QFETCH(QString, tip);
-    QFETCH(QByteArray, stored);
+        // Closing the main window, by any path, removes it.
+        AddTrayIcon(form.TrayIconData);
+        form.DisclaimerShown = true;
+        form.show();
+        form.close();
+        QVERIFY(!TrayIconOf(&form));
+    }
 
-    TForm1 form(sedalyn::LocaleSettings{});
-    TTrayIconData record;
-    record.szTip.fill('?');
-    const QIcon icon = ApplicationIcon();
-    form.InitiateTrayIconData(record, icon, tip);
+    void trayIconClicks_data()
+    {
+        QTest::addColumn<bool>("visibleBefore");
+        QTest::addColumn<int>("reason");
+        QTest::addColumn<bool>("visibleAfter");
 
-    QCOMPARE(record.cbSize, 88u);
-    QCOMPARE(record.Wnd.data(), &form);
-    QCOMPARE(record.uID, 0u);
-    QCOMPARE(record.uFlags, 7u);
-    QCOMPARE(record.uCallbackMessage, 1147u);
-    QCOMPARE(record.hIcon.cacheKey(), icon.cacheKey());
-    QCOMPARE(QByteArray(record.szTip.data()), stored);
-    QCOMPARE(record.szTip.back(), '\0');
-    QVERIFY(QString::fromUtf8(record.szTip.data()).isValidUtf16());
-}
+        QTest::newRow("left shows") << false << int(QSystemTrayIcon::Trigger) << true;
+        QTest::newRow("left keeps shown") << true << int(QSystemTrayIcon::Trigger) << true;
+        QTest::newRow("right hides") << true << int(QSystemTrayIcon::Context) << false;
+        QTest::newRow("right keeps hidden") << false << int(QSystemTrayIcon::Context) << false;
+        QTest::newRow("double click: nothing more") << false << int(QSystemTrayIcon::DoubleClick) << false;
+        QTest::newRow("middle: nothing") << true << int(QSystemTrayIcon::MiddleClick) << true;
+    }
 
-void StartUpTest::trayIconAddAndRemove()
-{
-    TForm1 form(sedalyn::LocaleSettings{});
-    QVERIFY(!TrayIconOf(&form));
+    void trayIconClicks()
+    {
+        QFETCH(bool, visibleBefore);
+        QFETCH(int, reason);
+        QFETCH(bool, visibleAfter);
 
-    // The creation handler filled the record with the application title.
-    AddTrayIcon(form.TrayIconData);
-    QSystemTrayIcon* icon = TrayIconOf(&form);
-    QVERIFY(icon);
-    QCOMPARE(icon->toolTip(), QStringLiteral("Sedalyn"));
-    QVERIFY(icon->isVisible());
+        TForm1 form(sedalyn::LocaleSettings{});
+        form.DisclaimerShown = true;
+        form.setVisible(visibleBefore);
+        AddTrayIcon(form.TrayIconData);
+        QSystemTrayIcon* icon = TrayIconOf(&form);
+        QVERIFY(icon);
 
-    // Adding again describes the same icon.
-    AddTrayIcon(form.TrayIconData);
-    QCOMPARE(form.findChildren<QSystemTrayIcon*>().size(), 1);
+        emit icon->activated(static_cast<QSystemTrayIcon::ActivationReason>(reason));
+        QCOMPARE(form.isVisible(), visibleAfter);
 
-    QVERIFY(RemoveTrayIcon(form.TrayIconData));
-    QVERIFY(!TrayIconOf(&form));
-    QVERIFY(!RemoveTrayIcon(form.TrayIconData));
+        // The same through the window's callback with the shell's mouse codes.
+        form.setVisible(visibleBefore);
+        const int mouse = reason == QSystemTrayIcon::Trigger   ? WM_LBUTTONDOWN
+                          : reason == QSystemTrayIcon::Context ? WM_RBUTTONDOWN
+                                                               : 514; // left button up
+        form.TrayIconCallback(mouse);
+        QCOMPARE(form.isVisible(), visibleAfter);
+    }
 
-    // Closing the main window, by any path, removes it.
-    AddTrayIcon(form.TrayIconData);
-    form.DisclaimerShown = true;
-    form.show();
-    form.close();
-    QVERIFY(!TrayIconOf(&form));
-}
+    void leftClickOnVisibleWindowRunsNoShowHandler()
+    {
+        TForm1 form(sedalyn::LocaleSettings{});
+        form.DisclaimerShown = true;
+        form.show();
+        ShowCounter shows(&form);
+        form.TrayIconCallback(WM_LBUTTONDOWN);
+        QCOMPARE(shows.Shows, 0);
 
-void StartUpTest::trayIconClicks_data()
-{
-    QTest::addColumn<bool>("visibleBefore");
-    QTest::addColumn<int>("reason");
-    QTest::addColumn<bool>("visibleAfter");
+        // Hidden and shown again from the tray: the show handler runs.
+        form.TrayIconCallback(WM_RBUTTONDOWN);
+        form.TrayIconCallback(WM_LBUTTONDOWN);
+        QCOMPARE(shows.Shows, 1);
+        QVERIFY(form.isVisible());
+    }
 
-    QTest::newRow("left shows") << false << int(QSystemTrayIcon::Trigger) << true;
-    QTest::newRow("left keeps shown") << true << int(QSystemTrayIcon::Trigger) << true;
-    QTest::newRow("right hides") << true << int(QSystemTrayIcon::Context) << false;
-    QTest::newRow("right keeps hidden") << false << int(QSystemTrayIcon::Context) << false;
-    QTest::newRow("double click: nothing more") << false << int(QSystemTrayIcon::DoubleClick) << false;
-    QTest::newRow("middle: nothing") << true << int(QSystemTrayIcon::MiddleClick) << true;
-}
-
-void StartUpTest::trayIconClicks()
-{
-    QFETCH(bool, visibleBefore);
-    QFETCH(int, reason);
-    QFETCH(bool, visibleAfter);
-
-    TForm1 form(sedalyn::LocaleSettings{});
-    form.DisclaimerShown = true;
-    form.setVisible(visibleBefore);
-    AddTrayIcon(form.TrayIconData);
-    QSystemTrayIcon* icon = TrayIconOf(&form);
-    QVERIFY(icon);
-
-    emit icon->activated(static_cast<QSystemTrayIcon::ActivationReason>(reason));
-    QCOMPARE(form.isVisible(), visibleAfter);
-
-    // The same through the window's callback with the shell's mouse codes.
-    form.setVisible(visibleBefore);
-    const int mouse = reason == QSystemTrayIcon::Trigger   ? WM_LBUTTONDOWN
-                      : reason == QSystemTrayIcon::Context ? WM_RBUTTONDOWN
-                                                           : 514; // left button up
-    form.TrayIconCallback(mouse);
-    QCOMPARE(form.isVisible(), visibleAfter);
-}
-
-void StartUpTest::leftClickOnVisibleWindowRunsNoShowHandler()
-{
-    TForm1 form(sedalyn::LocaleSettings{});
-    form.DisclaimerShown = true;
-    form.show();
-    ShowCounter shows(&form);
-    form.TrayIconCallback(WM_LBUTTONDOWN);
-    QCOMPARE(shows.Shows, 0);
-
-    // Hidden and shown again from the tray: the show handler runs.
-    form.TrayIconCallback(WM_RBUTTONDOWN);
-    form.TrayIconCallback(WM_LBUTTONDOWN);
-    QCOMPARE(shows.Shows, 1);
-    QVERIFY(form.isVisible());
-}
-
-void StartUpTest::firstShowPutsUpDisclaimerOverMainWindow()
-{
-    Program program;
-    StrayModalWatchdog watchdog(5000);
-    ModalDriver driver;
-    bool mainVisible = false;
-    bool trayIconThere = false;
-    bool applicationModal = false;
-    bool shownBefore = true;
-    driver.AnswerWith([&](QWidget* modal) {
-        // On screen already, not only marked visible.
-        mainVisible = program.Main.isVisible() && program.Main.windowHandle()
-                      && program.Main.windowHandle()->isVisible();
-        trayIconThere = TrayIconOf(&program.Main) != nullptr;
-        applicationModal = modal == program.Disclaimer
-                           && program.Disclaimer->windowModality() == Qt::ApplicationModal;
-        shownBefore = program.Main.DisclaimerShown;
-        program.Disclaimer->BitBtn1->click();
-    });
-
-    program.Main.show();
-    QTRY_VERIFY(program.Main.DisclaimerShown);
-
-    QVERIFY(mainVisible);
-    QVERIFY(trayIconThere);
-    QVERIFY(applicationModal);
-    QVERIFY(!shownBefore);
-    QVERIFY(watchdog.Seen.isEmpty());
-    // Accepted: the main window is usable and the disclaimer is gone.
-    QVERIFY(program.Main.isVisible());
-    QVERIFY(!program.Disclaimer->isVisible());
-    QVERIFY(!QApplication::activeModalWidget());
-    QCOMPARE(program.Main.focusWidget(), program.Main.AgeEdit);
-}
-
-void StartUpTest::firstShowRunsOnce()
-{
-    Program program;
-    StrayModalWatchdog watchdog;
-    ShowCounter disclaimerShows(program.Disclaimer);
-    ModalDriver driver;
-    driver.AnswerWith([&](QWidget*) { program.Disclaimer->BitBtn1->click(); });
-    program.Main.show();
-    QTRY_VERIFY(program.Main.DisclaimerShown);
-
-    // Hidden and shown again later: the disclaimer does not come back.
-    program.Main.TrayIconCallback(WM_RBUTTONDOWN);
-    program.Main.TrayIconCallback(WM_LBUTTONDOWN);
-    QTest::qWait(50);
-    QVERIFY(!QApplication::activeModalWidget());
-    QCOMPARE(disclaimerShows.Shows, 1);
-    QCOMPARE(program.Main.findChildren<QSystemTrayIcon*>().size(), 1);
-    QVERIFY(watchdog.Seen.isEmpty());
-}
-
-void StartUpTest::hideAndShowFromTrayWhileDisclaimerIsUp()
-{
-    Program program;
-    StrayModalWatchdog watchdog;
-    ShowCounter disclaimerShows(program.Disclaimer);
-    ShowCounter mainShows(&program.Main);
-    ModalDriver driver;
-    bool disclaimerStayedUp = false;
-    driver.AnswerWith([&](QWidget*) {
-        // The user hides the main window from the tray and brings it back
-        // while the disclaimer waits, then accepts.
-        program.Main.TrayIconCallback(WM_RBUTTONDOWN);
-        program.Main.TrayIconCallback(WM_LBUTTONDOWN);
-        QTimer::singleShot(20, program.Disclaimer, [&] {
-            disclaimerStayedUp = program.Disclaimer->isVisible()
-                                 && QApplication::activeModalWidget() == program.Disclaimer;
+    void firstShowPutsUpDisclaimerOverMainWindow()
+    {
+        Program program;
+        StrayModalWatchdog watchdog(5000);
+        ModalDriver driver;
+        bool mainVisible = false;
+        bool trayIconThere = false;
+        bool applicationModal = false;
+        bool shownBefore = true;
+        driver.AnswerWith([&](QWidget* modal) {
+            // On screen already, not only marked visible.
+            mainVisible = program.Main.isVisible() && program.Main.windowHandle()
+                          && program.Main.windowHandle()->isVisible();
+            trayIconThere = TrayIconOf(&program.Main) != nullptr;
+            applicationModal = modal == program.Disclaimer
+                               && program.Disclaimer->windowModality() == Qt::ApplicationModal;
+            shownBefore = program.Main.DisclaimerShown;
             program.Disclaimer->BitBtn1->click();
         });
-    });
-    program.Main.show();
-    QTRY_VERIFY(program.Main.DisclaimerShown);
-    QTest::qWait(50);
 
-    QVERIFY(disclaimerStayedUp);
-    QCOMPARE(mainShows.Shows, 2);
-    QCOMPARE(disclaimerShows.Shows, 1);
-    QVERIFY2(watchdog.Seen.isEmpty(), "a second modal display was started");
-    QVERIFY(!QApplication::activeModalWidget());
-    QVERIFY(program.Main.isVisible());
-}
+        program.Main.show();
+        QTRY_VERIFY(program.Main.DisclaimerShown);
 
-void StartUpTest::cancelEndsTheProgram_data()
-{
-    QTest::addColumn<int>("how");
-    QTest::newRow("Cancel") << 0;
-    QTest::newRow("Escape") << 1;
-    QTest::newRow("window manager close") << 2;
-}
-
-void StartUpTest::cancelEndsTheProgram()
-{
-    QFETCH(int, how);
-
-    Program program;
-    StrayModalWatchdog watchdog;
-    ModalDriver driver;
-    driver.AnswerWith([&](QWidget*) {
-        switch (how) {
-        case 0: program.Disclaimer->BitBtn2->click(); break;
-        case 1: QTest::keyClick(program.Disclaimer, Qt::Key_Escape); break;
-        default: program.Disclaimer->close(); break;
-        }
-    });
-    program.Main.show();
-    QTRY_VERIFY(program.Main.DisclaimerShown);
-
-    // The main window never opened for use: it is closed, its close path
-    // removed the tray icon, and no window is left to keep the program up.
-    QVERIFY(!program.Main.isVisible());
-    QVERIFY(!program.Disclaimer->isVisible());
-    QVERIFY(!TrayIconOf(&program.Main));
-    QVERIFY(!QApplication::activeModalWidget());
-    QVERIFY(watchdog.Seen.isEmpty());
-    const QWidgetList windows = QApplication::topLevelWidgets();
-    QVERIFY(std::none_of(windows.begin(), windows.end(), [](QWidget* w) { return w->isVisible(); }));
-}
-
-void StartUpTest::answeredBeforeItTurnsModal_data()
-{
-    QTest::addColumn<bool>("accept");
-    QTest::newRow("Accept") << true;
-    QTest::newRow("Cancel") << false;
-}
-
-void StartUpTest::answeredBeforeItTurnsModal()
-{
-    QFETCH(bool, accept);
-
-    // The disclaimer is visible from its creation on; a quick user may
-    // answer it before the main window's first show has made it modal.
-    Program program;
-    StrayModalWatchdog watchdog(1000);
-    program.Disclaimer->show();
-    program.Main.show();
-    (accept ? program.Disclaimer->BitBtn1 : program.Disclaimer->BitBtn2)->click();
-    QTest::qWait(50);
-
-    QVERIFY2(watchdog.Seen.isEmpty(), "the disclaimer was shown again");
-    QVERIFY(!QApplication::activeModalWidget());
-    QVERIFY(!program.Disclaimer->isVisible());
-    QCOMPARE(program.Main.isVisible(), accept);
-    QCOMPARE(program.Main.DisclaimerShown, accept);
-    QCOMPARE(TrayIconOf(&program.Main) != nullptr, accept);
-}
-
-void StartUpTest::ageBoxFocus_data()
-{
-    QTest::addColumn<bool>("ageEnabled");
-    QTest::newRow("patient entry") << true;
-    QTest::newRow("patient confirmed") << false;
-}
-
-void StartUpTest::ageBoxFocus()
-{
-    QFETCH(bool, ageEnabled);
-
-    Program program;
-    StrayModalWatchdog watchdog;
-    ModalDriver driver;
-    driver.AnswerWith([&](QWidget*) { program.Disclaimer->BitBtn1->click(); });
-    program.Main.show();
-    QTRY_VERIFY(program.Main.DisclaimerShown);
-
-    // Back from the tray, after the focus had moved on.
-    program.Main.AgeEdit->setEnabled(ageEnabled);
-    program.Main.InfRateEdit->setFocus();
-    program.Main.TrayIconCallback(WM_RBUTTONDOWN);
-    program.Main.TrayIconCallback(WM_LBUTTONDOWN);
-
-    QCOMPARE(program.Main.focusWidget() == program.Main.AgeEdit, ageEnabled);
-    QTest::qWait(20);
-    QVERIFY(!QApplication::activeModalWidget()); // no error message
-    QVERIFY(watchdog.Seen.isEmpty());
-}
-
-void StartUpTest::helpButtonsBehaveAlike_data()
-{
-    QTest::addColumn<bool>("documentThere");
-    QTest::addColumn<bool>("withDisclaimer");
-    QTest::newRow("found") << true << true;
-    QTest::newRow("missing") << false << true;
-    QTest::newRow("found, no disclaimer window") << true << false;
-    QTest::newRow("missing, no disclaimer window") << false << false;
-}
-
-void StartUpTest::helpButtonsBehaveAlike()
-{
-    QFETCH(bool, documentThere);
-    QFETCH(bool, withDisclaimer);
-
-    QTemporaryDir folder;
-    QVERIFY(folder.isValid());
-    if (documentThere) {
-        QFile file(folder.filePath(TForm2::HelpFileName));
-        QVERIFY(file.open(QIODevice::WriteOnly));
-    }
-    const QString path = folder.path();
-    TForm2::HelpFolders = [path] { return QStringList{path}; };
-    QList<QUrl> opened;
-    TForm2::OpenDocument = [&opened](const QUrl& url) {
-        opened << url;
-        return true;
-    };
-
-    Program program;
-    if (!withDisclaimer)
-        program.Main.Disclaimer = nullptr;
-    program.Main.DisclaimerShown = true;
-    program.Main.show();
-
-    StrayModalWatchdog watchdog;
-    QList<QPushButton*> buttons{program.Main.BitBtn1};
-    if (withDisclaimer)
-        buttons << program.Disclaimer->BitBtn3;
-    for (QPushButton* button : buttons) {
-        ModalDriver driver;
-        if (!documentThere)
-            driver.AnswerBox(QMessageBox::Ok);
-        opened.clear();
-        button->click();
-
-        QCOMPARE(driver.Pending(), std::size_t{0});
-        QCOMPARE(driver.SeenTexts(), documentThere ? QStringList{} : QStringList{"Help file not found."});
-        QCOMPARE(opened, documentThere ? QList<QUrl>{QUrl::fromLocalFile(folder.filePath(TForm2::HelpFileName))}
-                                       : QList<QUrl>{});
-        // Both windows stay as they were.
+        QVERIFY(mainVisible);
+        QVERIFY(trayIconThere);
+        QVERIFY(applicationModal);
+        QVERIFY(!shownBefore);
+        QVERIFY(watchdog.Seen.isEmpty());
+        // Accepted: the main window is usable and the disclaimer is gone.
         QVERIFY(program.Main.isVisible());
         QVERIFY(!program.Disclaimer->isVisible());
+        QVERIFY(!QApplication::activeModalWidget());
+        QCOMPARE(program.Main.focusWidget(), program.Main.AgeEdit);
     }
-    QVERIFY(watchdog.Seen.isEmpty());
-}
 
-void StartUpTest::applicationIconHasTheTraySize()
-{
-    const QIcon icon = ApplicationIcon();
-    QVERIFY(icon.availableSizes().contains(QSize(32, 32)));
-    // A tile with rounded corners and the white drop in its middle.
-    const QImage image = icon.pixmap(QSize(32, 32)).toImage();
-    QCOMPARE(qAlpha(image.pixel(0, 0)), 0);
-    QCOMPARE(image.pixelColor(16, 20).lightness(), 255);
-}
+    void hideAndShowFromTrayWhileDisclaimerIsUp()
+    {
+        Program program;
+        StrayModalWatchdog watchdog;
+        ShowCounter disclaimerShows(program.Disclaimer);
+        ShowCounter mainShows(&program.Main);
+        ModalDriver driver;
+        bool disclaimerStayedUp = false;
+        driver.AnswerWith([&](QWidget*) {
+            // The user hides the main window from the tray and brings it back
+            // while the disclaimer waits, then accepts.
+            program.Main.TrayIconCallback(WM_RBUTTONDOWN);
+            program.Main.TrayIconCallback(WM_LBUTTONDOWN);
+            QTimer::singleShot(20, program.Disclaimer, [&] {
+                disclaimerStayedUp = program.Disclaimer->isVisible()
+                                     && QApplication::activeModalWidget() == program.Disclaimer;
+                program.Disclaimer->BitBtn1->click();
+            });
+        });
+        program.Main.show();
+        QTRY_VERIFY(program.Main.DisclaimerShown);
+        QTest::qWait(50);
+
+        QVERIFY(disclaimerStayedUp);
+        QCOMPARE(mainShows.Shows, 2);
+        QCOMPARE(disclaimerShows.Shows, 1);
+        QVERIFY2(watchdog.Seen.isEmpty(), "a second modal display was started");
+        QVERIFY(!QApplication::activeModalWidget());
+        QVERIFY(program.Main.isVisible());
+    }
+
+    void cancelEndsTheProgram_data()
+    {
+        QTest::addColumn<int>("how");
+        QTest::newRow("Cancel") << 0;
+        QTest::newRow("Escape") << 1;
+        QTest::newRow("window manager close") << 2;
+    }
+
+    void cancelEndsTheProgram()
+    {
+        QFETCH(int, how);
+
+        Program program;
+        StrayModalWatchdog watchdog;
+        ModalDriver driver;
+        driver.AnswerWith([&](QWidget*) {
+            switch (how) {
+            case 0: program.Disclaimer->BitBtn2->click(); break;
+            case 1: QTest::keyClick(program.Disclaimer, Qt::Key_Escape); break;
+            default: program.Disclaimer->close(); break;
+            }
+        });
+        program.Main.show();
+        QTRY_VERIFY(program.Main.DisclaimerShown);
+
+        // The main window never opened for use: it is closed, its close path
+        // removed the tray icon, and no window is left to keep the program up.
+        QVERIFY(!program.Main.isVisible());
+        QVERIFY(!program.Disclaimer->isVisible());
+        QVERIFY(!TrayIconOf(&program.Main));
+        QVERIFY(!QApplication::activeModalWidget());
+        QVERIFY(watchdog.Seen.isEmpty());
+        const QWidgetList windows = QApplication::topLevelWidgets();
+        QVERIFY(std::none_of(windows.begin(), windows.end(), [](QWidget* w) { return w->isVisible(); }));
+    }
+
+    void answeredBeforeItTurnsModal_data()
+    {
+        QTest::addColumn<bool>("accept");
+        QTest::newRow("Accept") << true;
+        QTest::newRow("Cancel") << false;
+    }
+
+    void answeredBeforeItTurnsModal()
+    {
+        QFETCH(bool, accept);
+
+        // The disclaimer is visible from its creation on; a quick user may
+        // answer it before the main window's first show has made it modal.
+        Program program;
+        StrayModalWatchdog watchdog(1000);
+        program.Disclaimer->show();
+        program.Main.show();
+        (accept ? program.Disclaimer->BitBtn1 : program.Disclaimer->BitBtn2)->click();
+        QTest::qWait(50);
+
+        QVERIFY2(watchdog.Seen.isEmpty(), "the disclaimer was shown again");
+        QVERIFY(!QApplication::activeModalWidget());
+        QVERIFY(!program.Disclaimer->isVisible());
+        QCOMPARE(program.Main.isVisible(), accept);
+        QCOMPARE(program.Main.DisclaimerShown, accept);
+        QCOMPARE(TrayIconOf(&program.Main) != nullptr, accept);
+    }
+
+    // Hidden and shown again from the tray after the disclaimer was accepted:
+    // the disclaimer does not come back, and the age box gets the focus only
+    // while it can be used.
+    void backFromTheTray_data()
+    {
+        QTest::addColumn<bool>("ageEnabled");
+        QTest::newRow("patient entry") << true;
+        QTest::newRow("patient confirmed") << false;
+    }
+
+    void backFromTheTray()
+    {
+        QFETCH(bool, ageEnabled);
+
+        Program program;
+        StrayModalWatchdog watchdog;
+        ShowCounter disclaimerShows(program.Disclaimer);
+        ModalDriver driver;
+        driver.AnswerWith([&](QWidget*) { program.Disclaimer->BitBtn1->click(); });
+        program.Main.show();
+        QTRY_VERIFY(program.Main.DisclaimerShown);
+
+        program.Main.AgeEdit->setEnabled(ageEnabled);
+        program.Main.InfRateEdit->setFocus();
+        program.Main.TrayIconCallback(WM_RBUTTONDOWN);
+        program.Main.TrayIconCallback(WM_LBUTTONDOWN);
+
+        QCOMPARE(program.Main.focusWidget() == program.Main.AgeEdit, ageEnabled);
+        QTest::qWait(50);
+        QVERIFY(!QApplication::activeModalWidget()); // neither the disclaimer nor an error message
+        QCOMPARE(disclaimerShows.Shows, 1);
+        QCOMPARE(program.Main.findChildren<QSystemTrayIcon*>().size(), 1);
+        QVERIFY(watchdog.Seen.isEmpty());
+    }
+
+    void helpButtonsBehaveAlike_data()
+    {
+        QTest::addColumn<bool>("documentThere");
+        QTest::addColumn<bool>("withDisclaimer");
+        QTest::newRow("found") << true << true;
+        QTest::newRow("missing") << false << true;
+        QTest::newRow("found, no disclaimer window") << true << false;
+        QTest::newRow("missing, no disclaimer window") << false << false;
+    }
+
+    void helpButtonsBehaveAlike()
+    {
+        QFETCH(bool, documentThere);
+        QFETCH(bool, withDisclaimer);
+
+        QTemporaryDir folder;
+        QVERIFY(folder.isValid());
+        if (documentThere)
+            QVERIFY(!PutHelpDocument(folder.path()).isEmpty());
+        const QString path = folder.path();
+        TForm2::HelpFolders = [path] { return QStringList{path}; };
+        QList<QUrl> opened;
+        TForm2::OpenDocument = [&opened](const QUrl& url) {
+            opened << url;
+            return true;
+        };
+
+        Program program;
+        if (!withDisclaimer)
+            program.Main.Disclaimer = nullptr;
+        program.Main.DisclaimerShown = true;
+        program.Main.show();
+
+        StrayModalWatchdog watchdog;
+        QList<QPushButton*> buttons{program.Main.BitBtn1};
+        if (withDisclaimer)
+            buttons << program.Disclaimer->BitBtn3;
+        for (QPushButton* button : buttons) {
+            ModalDriver driver;
+            if (!documentThere)
+                driver.AnswerBox(QMessageBox::Ok);
+            opened.clear();
+            button->click();
+
+            QCOMPARE(driver.Pending(), std::size_t{0});
+            QCOMPARE(driver.SeenTexts(), documentThere ? QStringList{} : QStringList{"Help file not found."});
+            QCOMPARE(opened, documentThere ? QList<QUrl>{QUrl::fromLocalFile(folder.filePath(TForm2::HelpFileName))}
+                                           : QList<QUrl>{});
+            // Both windows stay as they were.
+            QVERIFY(program.Main.isVisible());
+            QVERIFY(!program.Disclaimer->isVisible());
+        }
+        QVERIFY(watchdog.Seen.isEmpty());
+    }
+
+    void applicationIconHasTheTraySize()
+    {
+        const QIcon icon = ApplicationIcon();
+        QVERIFY(icon.availableSizes().contains(QSize(32, 32)));
+        // A tile with rounded corners and the white drop in its middle.
+        const QImage image = icon.pixmap(QSize(32, 32)).toImage();
+        QCOMPARE(qAlpha(image.pixel(0, 0)), 0);
+        QCOMPARE(image.pixelColor(16, 20).lightness(), 255);
+    }
+
+private:
+    std::optional<HelpHooks> m_hooks;
+};
 
 SEDALYN_TEST_CLASS(StartUpTest)
 #include "StartUpTest.moc"
