@@ -6,7 +6,6 @@
 
 #include <QDir>
 #include <QFileInfo>
-#include <QTemporaryDir>
 #include <QTest>
 
 using namespace casefixture;
@@ -54,37 +53,27 @@ private slots:
     void initTestCase() { QApplication::setQuitOnLastWindowClosed(false); }
     void cleanup() { VERIFY_NO_STRAY_MODALS(); }
 
-    void cancelledDialogMeansNoFile()
-    {
-        QTemporaryDir dir;
-        Case c;
-        c.Confirm(QStringLiteral("45"), QStringLiteral("1.75"), QStringLiteral("80"));
-        c.Start();
-        const std::uint8_t count = c.form.LogTickCount;
-        c.Tick(12);
-        QCOMPARE(c.driver.Pending(), 0u);
-        QVERIFY(c.driver.SeenBoxes().empty());
-        QVERIFY(!c.form.DataFileOpen);
-        QVERIFY(IndicatorsHidden(c.form));
-        QCOMPARE(c.form.LogTickCount, count);
-        QVERIFY(QDir(dir.path()).isEmpty());
-        c.form.AbortButton->click();
-        QVERIFY(c.driver.SeenBoxes().empty());
-    }
-
-    // The file is read while the window still holds it open.
+    // The file is read while the window still holds it open. The rows'
+    // times follow the locale.
     void headerThenARowEverySixthTick_data()
     {
         QTest::addColumn<int>("locale");
-        QTest::newRow("24-hour") << 0;
-        QTest::newRow("decimal comma") << 1;
+        QTest::addColumn<double>("base");
+        QTest::addColumn<QStringList>("times");
+        const double fivePastNine = 46000.0 + (9 * 3600 + 5 * 60) / 86400.0;
+        QTest::newRow("24-hour") << 0 << Noon << QStringList{"12:00:30", "12:01:00"};
+        QTest::newRow("24-hour, leading zero") << 0 << fivePastNine << QStringList{"09:05:30", "09:06:00"};
+        QTest::newRow("decimal comma") << 1 << Noon << QStringList{"12:00:30", "12:01:00"};
+        QTest::newRow("no locale") << 2 << fivePastNine << QStringList{"9:05:30 am", "9:06:00 am"};
     }
     void headerThenARowEverySixthTick()
     {
         QFETCH(int, locale);
-        QTemporaryDir dir;
-        const QString path = dir.filePath(QStringLiteral("case.csv"));
-        Case c(locale == 0 ? TwentyFourHour() : DecimalComma());
+        QFETCH(double, base);
+        QFETCH(QStringList, times);
+        Case c(locale == 0 ? TwentyFourHour() : locale == 1 ? DecimalComma() : NoLocale());
+        c.base = base;
+        const QString path = c.CsvPath();
         c.Confirm(QStringLiteral("45"), QStringLiteral("1.750"), QStringLiteral("+80"), path);
         QCOMPARE(c.driver.Pending(), 0u);
         QVERIFY(c.driver.SeenBoxes().empty());
@@ -98,35 +87,15 @@ private slots:
         c.Tick(5);
         QCOMPARE(ReadFile(path), HeaderMale45);
         c.Tick();
-        const QByteArray first = PanelRow(c, QStringLiteral("12:00:30"), QStringLiteral("6.5"));
+        const QByteArray first = PanelRow(c, times[0], QStringLiteral("6.5"));
         QCOMPARE(ReadFile(path), HeaderMale45 + first + "\r\n");
         c.Tick(5);
         QCOMPARE(ReadFile(path), HeaderMale45 + first + "\r\n");
         c.Tick();
-        const QByteArray second = PanelRow(c, QStringLiteral("12:01:00"), QStringLiteral("6.5"));
+        const QByteArray second = PanelRow(c, times[1], QStringLiteral("6.5"));
         QCOMPARE(ReadFile(path), HeaderMale45 + first + "\r\n" + second + "\r\n");
         QCOMPARE(second.split(',').size(), 8);
         QVERIFY(c.driver.SeenBoxes().empty());
-    }
-
-    void rowTimeFollowsTheLocale_data()
-    {
-        QTest::addColumn<bool>("twentyFourHour");
-        QTest::addColumn<QString>("time");
-        QTest::newRow("24-hour, leading zero") << true << "09:05:30";
-        QTest::newRow("no locale") << false << "9:05:30 am";
-    }
-    void rowTimeFollowsTheLocale()
-    {
-        QFETCH(bool, twentyFourHour);
-        QFETCH(QString, time);
-        QTemporaryDir dir;
-        const QString path = dir.filePath(QStringLiteral("case.csv"));
-        Case c(twentyFourHour ? TwentyFourHour() : NoLocale());
-        c.base = 46000.0 + (9 * 3600 + 5 * 60) / 86400.0;
-        c.StartExample(QStringLiteral("10"), path);
-        c.Tick(6);
-        QCOMPARE(FileLines(path).constLast(), PanelRow(c, time, QStringLiteral("10")));
     }
 
     // The rows record whatever stands in the rate box, quoted where it needs it.
@@ -142,9 +111,8 @@ private slots:
     {
         QFETCH(QString, typed);
         QFETCH(QString, field);
-        QTemporaryDir dir;
-        const QString path = dir.filePath(QStringLiteral("case.csv"));
         Case c;
+        const QString path = c.CsvPath();
         c.StartExample(QStringLiteral("10"), path);
         c.Tick(5);
         Case::Type(c.form.InfRateEdit, typed);
@@ -157,10 +125,9 @@ private slots:
     // dialog is kept out of /proc itself: listing it there can block on a read.
     void unwritableFileLeavesTheCaseWithoutOne()
     {
-        QTemporaryDir dir;
-        const QString path = dir.filePath(QStringLiteral("case.csv"));
-        QVERIFY(QFile::link(QStringLiteral("/proc/sedalyn-case.csv"), path));
         Case c;
+        const QString path = c.CsvPath();
+        QVERIFY(QFile::link(QStringLiteral("/proc/sedalyn-case.csv"), path));
         c.EnterPatient(QStringLiteral("45"), QStringLiteral("1.75"), QStringLiteral("80"));
         c.driver.AnswerFileDialog(path);
         c.driver.AnswerBox(QMessageBox::Ok);
@@ -183,10 +150,9 @@ private slots:
 
     void abortClosesAndTheNextCaseStartsTheFileAfresh()
     {
-        QTemporaryDir dir;
-        const QString path = dir.filePath(QStringLiteral("case.csv"));
         Case c;
-        c.Confirm(QStringLiteral("45"), QStringLiteral("1.75"), QStringLiteral("80"), path);
+        const QString path = c.CsvPath();
+        c.ConfirmAdult(path);
         c.Start();
         c.Tick(6);
         const QByteArray firstCase = ReadFile(path);
@@ -226,9 +192,8 @@ private slots:
 
     void closingTheWindowClosesTheFileQuietly()
     {
-        QTemporaryDir dir;
-        const QString path = dir.filePath(QStringLiteral("case.csv"));
         Case c;
+        const QString path = c.CsvPath();
         c.form.show();
         QVERIFY(QTest::qWaitForWindowExposed(&c.form));
         c.StartExample(QStringLiteral("10"), path);

@@ -14,6 +14,7 @@
 #include <QLineEdit>
 #include <QMessageBox>
 #include <QPushButton>
+#include <QTemporaryDir>
 #include <QTest>
 #include <QTimer>
 
@@ -46,6 +47,11 @@ inline LocaleSettings DecimalComma()
 
 // 2025-12-09 12:00:00 in days since 1899-12-30.
 inline constexpr double Noon = 46000.5;
+
+inline const QString InputErrorCaption = QStringLiteral("Sedalyn Input Error");
+inline const QString InvalidRate =
+    QStringLiteral("Infusion rate - data not valid. All infusion rates must be >=0 and numeric.");
+inline const QString Reminder = QStringLiteral("Confirm the rate change!");
 
 // Boxes that appeared with no answer queued for them; checked after each test.
 inline QStringList& StrayModals()
@@ -169,6 +175,12 @@ public:
         form.ConfirmPatient->click();
     }
 
+    // Male, 45 years, 1.75 m, 80 kg confirmed.
+    void ConfirmAdult(const QString& file = QString())
+    {
+        Confirm(QStringLiteral("45"), QStringLiteral("1.75"), QStringLiteral("80"), file);
+    }
+
     // Start, with the real 5-second tick parked far away: the tests call it.
     void Start()
     {
@@ -193,6 +205,18 @@ public:
         }
     }
 
+    // The patient as the window shows it: age, height and weight boxes, then
+    // the BMI and the three LBM labels.
+    QStringList PatientTexts() const
+    {
+        QStringList texts;
+        for (const QLineEdit* edit : {form.AgeEdit, form.HeightEdit, form.WeightEdit})
+            texts << edit->text();
+        for (const QLabel* label : {form.BMIlabel, form.Label8, form.Label9, form.Label10})
+            texts << label->text();
+        return texts;
+    }
+
     // The six concentration labels, James plasma first.
     QStringList Concentrations() const
     {
@@ -203,6 +227,10 @@ public:
         return texts;
     }
 
+    // A data file in a folder of its own, removed after the window is gone.
+    QString CsvPath() const { return folder.filePath(QStringLiteral("case.csv")); }
+
+    QTemporaryDir folder;
     double base = Noon;
     double seconds = 0.0;
     TForm1 form;

@@ -3,7 +3,6 @@
 #include "CaseFixture.h"
 #include "QtTestMain.h"
 
-#include <QTemporaryDir>
 #include <QTest>
 
 using namespace casefixture;
@@ -15,9 +14,7 @@ enum Stage { Created, ConfirmedWithFile, ConfirmedWithoutFile, RateTypedThenConf
 
 void Reach(Case& c, Stage stage, const QString& file)
 {
-    const auto confirm = [&c](const QString& path) {
-        c.Confirm(QStringLiteral("45"), QStringLiteral("1.75"), QStringLiteral("80"), path);
-    };
+    const auto confirm = [&c](const QString& path) { c.ConfirmAdult(path); };
     switch (stage) {
     case Created:
         break;
@@ -81,9 +78,8 @@ private slots:
         QFETCH(bool, change);
         QFETCH(bool, running);
         QFETCH(bool, indicators);
-        QTemporaryDir dir;
         Case c;
-        Reach(c, Stage(stage), dir.filePath(QStringLiteral("case.csv")));
+        Reach(c, Stage(stage), c.CsvPath());
 
         QCOMPARE(c.driver.Pending(), 0u);
         QVERIFY(c.driver.SeenBoxes().empty());
@@ -144,7 +140,7 @@ private slots:
     void elapsedClock()
     {
         Case c;
-        c.Confirm(QStringLiteral("45"), QStringLiteral("1.75"), QStringLiteral("80"));
+        c.ConfirmAdult();
         c.seconds = 3600.0;
         c.Start();
         QCOMPARE(c.form.Label18->text(), QStringLiteral("Elapsed  00:00:00"));
@@ -184,18 +180,12 @@ private slots:
         c.Start();
         c.Tick();
         Case::Type(c.form.InfRateEdit, QStringLiteral("9"));
-        const QStringList kept{c.form.AgeEdit->text(),  c.form.HeightEdit->text(),
-                               c.form.WeightEdit->text(), c.form.Label8->text(),
-                               c.form.Label9->text(),    c.form.Label10->text(),
-                               c.form.BMIlabel->text(),  c.form.Infratelabel->text(),
-                               c.form.InfRateEdit->text()};
+        const auto shown = [&c] {
+            return c.PatientTexts() << c.form.Infratelabel->text() << c.form.InfRateEdit->text();
+        };
+        const QStringList kept = shown();
         c.form.AbortButton->click();
-        QCOMPARE((QStringList{c.form.AgeEdit->text(), c.form.HeightEdit->text(),
-                              c.form.WeightEdit->text(), c.form.Label8->text(),
-                              c.form.Label9->text(), c.form.Label10->text(),
-                              c.form.BMIlabel->text(), c.form.Infratelabel->text(),
-                              c.form.InfRateEdit->text()}),
-                 kept);
+        QCOMPARE(shown(), kept);
         QCOMPARE(c.form.InfusionRate, 7.5);
         QCOMPARE(c.form.PendingRateChange, 1);
         QCOMPARE(c.Concentrations(), QStringList(6, QStringLiteral("0.00")));
@@ -217,38 +207,49 @@ private slots:
         QVERIFY(c.driver.SeenBoxes().empty());
     }
 
-    // Decimal comma: the texts the window wrote into its boxes confirm again.
+    // Decimal comma: labels follow the locale, while the boxes keep "." so
+    // that the texts the window wrote into them confirm again.
     void decimalCommaCaseRunsAgainAfterAbort()
     {
         Case c(DecimalComma());
-        Case::Type(c.form.InfRateEdit, QStringLiteral("6.50"));
-        c.Confirm(QStringLiteral("45"), QStringLiteral("1.75"), QStringLiteral("80.5"));
+        const QString rateLabel = QStringLiteral("Propofol current infusion rate = 6,5 mg/kg/hr.");
+        Case::Type(c.form.InfRateEdit, QStringLiteral("06.50"));
+        QTest::keyClick(c.form.InfRateEdit, Qt::Key_Return);
+        QCOMPARE(c.form.Infratelabel->text(), rateLabel);
+        QCOMPARE(c.form.InfRateEdit->text(), QStringLiteral("6.5"));
+        QTest::keyClick(c.form.InfRateEdit, Qt::Key_Return);
+        QCOMPARE(c.form.Infratelabel->text(), rateLabel);
+
+        c.Confirm(QStringLiteral("45.5"), QStringLiteral("1.75"), QStringLiteral("80"));
+        const QStringList patient{"45.5", "1.75", "80", "BMI (kg/m2) = 26,12", "LBM (James) = 61,25",
+                                  "LBM (Hume) = 60,02", "LBM (Janmahasation) = 60,18"};
+        QCOMPARE(c.PatientTexts(), patient);
+        Case::Type(c.form.InfRateEdit, QStringLiteral("6.50")); // confirmed by Start
         c.Start();
         c.Tick();
         c.form.AbortButton->click();
         c.driver.AnswerFileDialog(QString());
         c.form.ConfirmPatient->click();
+        QVERIFY(!c.form.ConfirmPatient->isEnabled());
+        QCOMPARE(c.PatientTexts(), patient);
         c.Start();
         QCOMPARE(c.driver.Pending(), 0u);
         QVERIFY2(c.driver.SeenBoxes().empty(), qPrintable(c.driver.SeenTexts().join(u'|')));
         QCOMPARE(c.form.InfRateEdit->text(), QStringLiteral("6.5"));
         QCOMPARE(c.form.InfusionRate, 6.5);
-        QCOMPARE(c.form.Infratelabel->text(),
-                 QStringLiteral("Propofol current infusion rate = 6,5 mg/kg/hr."));
+        QCOMPARE(c.form.Infratelabel->text(), rateLabel);
         QVERIFY(c.form.Timer3->Enabled());
     }
 
     void startWithAnInvalidRate()
     {
         Case c;
-        c.Confirm(QStringLiteral("45"), QStringLiteral("1.75"), QStringLiteral("80"));
+        c.ConfirmAdult();
         Case::Type(c.form.InfRateEdit, QStringLiteral("ten"));
         c.driver.AnswerBox(QMessageBox::Ok);
         c.Start();
         QCOMPARE(c.driver.Pending(), 0u);
-        QCOMPARE(c.driver.SeenTexts(),
-                 QStringList{QStringLiteral(
-                     "Infusion rate - data not valid. All infusion rates must be >=0 and numeric.")});
+        QCOMPARE(c.driver.SeenTexts(), QStringList{InvalidRate});
         QVERIFY(c.form.Timer3->Enabled());
         QVERIFY(c.form.Timer2->isActive());
         QVERIFY(!c.form.Changebutton->isEnabled());
@@ -260,7 +261,7 @@ private slots:
         c.driver.AnswerBox(QMessageBox::Cancel);
         c.Tick();
         QCOMPARE(c.driver.Pending(), 0u);
-        QCOMPARE(c.driver.SeenTexts().constLast(), QStringLiteral("Confirm the rate change!"));
+        QCOMPARE(c.driver.SeenTexts().constLast(), Reminder);
         QCOMPARE(c.Concentrations(), QStringList(6, QStringLiteral("0.00")));
     }
 };

@@ -1,26 +1,20 @@
 // TDataFile: the bytes it writes and its classic error state.
 
+#include "CaseFixture.h"
 #include "DataFile.h"
 #include "QtTestMain.h"
 
-#include <QFile>
 #include <QTemporaryDir>
 #include <QTest>
 
-namespace {
-
-QByteArray ReadFile(const QString& path)
-{
-    QFile file(path);
-    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray("<unreadable>");
-}
-
-} // namespace
+using casefixture::ReadFile;
 
 class DataFileTest : public QObject {
     Q_OBJECT
 
 private slots:
+    // Each line is in the file as soon as it is written; a second Rewrite
+    // of the same file starts it afresh.
     void linesEndInCrLfOneBytePerCharacter_data()
     {
         QTest::addColumn<QStringList>("lines");
@@ -40,37 +34,15 @@ private slots:
         const QString path = dir.filePath(QStringLiteral("case.csv"));
         TDataFile file;
         file.Rewrite(path);
-        for (const QString& line : lines)
-            file.WriteLine(line);
-        file.Close();
-        QCOMPARE(file.IOResult(), 0);
-        QCOMPARE(ReadFile(path), bytes);
-    }
-
-    void lineIsInTheFileBeforeClose()
-    {
-        QTemporaryDir dir;
-        const QString path = dir.filePath(QStringLiteral("case.csv"));
-        TDataFile file;
-        file.Rewrite(path);
-        file.WriteLine(QStringLiteral("12:00:30, 6, 0.24"));
-        QCOMPARE(ReadFile(path), QByteArray("12:00:30, 6, 0.24\r\n"));
-        file.Close();
-    }
-
-    void rewriteStartsAfresh()
-    {
-        QTemporaryDir dir;
-        const QString path = dir.filePath(QStringLiteral("case.csv"));
-        TDataFile file;
-        file.Rewrite(path);
         file.WriteLine(QStringLiteral("a long first case that must not survive"));
         file.Close();
         file.Rewrite(path);
-        file.WriteLine(QStringLiteral("new"));
+        for (const QString& line : lines)
+            file.WriteLine(line);
+        QCOMPARE(ReadFile(path), bytes);
         file.Close();
         QCOMPARE(file.IOResult(), 0);
-        QCOMPARE(ReadFile(path), QByteArray("new\r\n"));
+        QCOMPARE(ReadFile(path), bytes);
     }
 
     void neverOpenedFileReports103AndClears_data()
@@ -92,23 +64,27 @@ private slots:
     }
 
     // Root may write anywhere on disk, but not create files in /proc.
+    void failedOpenIsNotOpen_data()
+    {
+        QTest::addColumn<bool>("directory");
+        QTest::addColumn<int>("error"); // 0: any
+        QTest::newRow("in /proc") << false << 0;
+        QTest::newRow("a directory") << true << int(IoAccessDenied);
+    }
     void failedOpenIsNotOpen()
     {
-        TDataFile file;
-        file.Rewrite(QStringLiteral("/proc/sedalyn-case.csv"));
-        QVERIFY(!file.IsOpen());
-        QVERIFY(file.IOResult() != 0);
-        file.WriteLine(QStringLiteral("lost"));
-        QCOMPARE(file.IOResult(), IoFileNotOpen);
-    }
-
-    void openingADirectoryFails()
-    {
+        QFETCH(bool, directory);
+        QFETCH(int, error);
         QTemporaryDir dir;
         TDataFile file;
-        file.Rewrite(dir.path());
+        file.Rewrite(directory ? dir.path() : QStringLiteral("/proc/sedalyn-case.csv"));
         QVERIFY(!file.IsOpen());
-        QCOMPARE(file.IOResult(), IoAccessDenied);
+        const int result = file.IOResult();
+        QVERIFY(result != 0);
+        if (error != 0)
+            QCOMPARE(result, error);
+        file.WriteLine(QStringLiteral("lost"));
+        QCOMPARE(file.IOResult(), IoFileNotOpen);
     }
 };
 

@@ -13,8 +13,6 @@ using namespace casefixture;
 
 namespace {
 
-const QString Reminder = QStringLiteral("Confirm the rate change!");
-
 // The panel an engine of its own shows after the given rates, one per tick.
 QStringList EnginePanel(const std::vector<double>& ratePerTick)
 {
@@ -131,9 +129,7 @@ private slots:
         c.driver.AnswerBox(QMessageBox::Ok); // the invalid rate
         c.Tick();
         QCOMPARE(c.driver.Pending(), 0u);
-        QCOMPARE(c.driver.SeenTexts(),
-                 (QStringList{Reminder, QStringLiteral("Infusion rate - data not valid. All infusion "
-                                                       "rates must be >=0 and numeric.")}));
+        QCOMPARE(c.driver.SeenTexts(), (QStringList{Reminder, InvalidRate}));
         QCOMPARE(c.form.InfusionRate, 0.0);
         QCOMPARE(c.form.InfRateEdit->text(), QStringLiteral("0.0"));
         QCOMPARE(c.form.PendingRateChange, 0);
