@@ -2,10 +2,13 @@
 // Answers the application-modal boxes and dialogs that the code under test
 // opens, so no test waits for a person. Answers are queued in order; each is
 // applied to the next modal widget that appears. The texts of the answered
-// message boxes are kept for the test to check.
+// message boxes are kept for the test to check. A modal widget left a second
+// with no answer for it is closed and noted as a stray, so that a fault
+// fails the test instead of hanging it.
 
 #include <QAbstractButton>
 #include <QApplication>
+#include <QElapsedTimer>
 #include <QFileDialog>
 #include <QLineEdit>
 #include <QMessageBox>
@@ -14,6 +17,7 @@
 
 #include <deque>
 #include <functional>
+#include <utility>
 
 class ModalDriver : public QObject {
 public:
@@ -93,23 +97,64 @@ public:
             texts << s.text;
         return texts;
     }
-    void ClearSeen() { m_seen.clear(); }
+
+    // The strays of every driver since the last check.
+    static QStringList& Strays()
+    {
+        static QStringList strays;
+        return strays;
+    }
 
 private:
     void Poll()
     {
         QWidget* modal = QApplication::activeModalWidget();
-        if (!modal || modal == m_lastAnswered || m_answers.empty() || !modal->isVisible())
+        if (!modal || !modal->isVisible()) {
+            m_waiting = nullptr;
             return;
-        m_lastAnswered = modal;
-        Answer answer = std::move(m_answers.front());
-        m_answers.pop_front();
-        // Answer from a fresh event so the modal loop is fully running.
-        QTimer::singleShot(0, modal, [answer = std::move(answer), modal] { answer(modal); });
+        }
+        if (modal != m_lastAnswered && !m_answers.empty()) {
+            m_lastAnswered = modal;
+            Answer answer = std::move(m_answers.front());
+            m_answers.pop_front();
+            // Answer from a fresh event so the modal loop is fully running.
+            QTimer::singleShot(0, modal, [answer = std::move(answer), modal] { answer(modal); });
+            return;
+        }
+        if (modal != m_waiting) {
+            m_waiting = modal;
+            m_waitingSince.start();
+        } else if (m_waitingSince.hasExpired(1000)) {
+            CloseStray(modal);
+        }
+    }
+
+    void CloseStray(QWidget* modal)
+    {
+        m_waiting = nullptr;
+        if (auto* box = qobject_cast<QMessageBox*>(modal))
+            Strays() << QStringLiteral("box \"%1\" (%2)").arg(box->text(), box->windowTitle());
+        else
+            Strays() << QStringLiteral("%1 \"%2\"").arg(QLatin1String(modal->metaObject()->className()),
+                                                        modal->windowTitle());
+        // QDialog's own done: no Cancel behaviour of the dialog runs.
+        if (auto* dialog = qobject_cast<QDialog*>(modal))
+            dialog->QDialog::done(-1);
+        else
+            modal->close();
     }
 
     QTimer m_poll;
     std::deque<Answer> m_answers;
     std::deque<Seen> m_seen;
     QPointer<QWidget> m_lastAnswered;
+    QPointer<QWidget> m_waiting;
+    QElapsedTimer m_waitingSince;
 };
+
+// In each test class's cleanup(): a modal nobody answered is a failure.
+#define VERIFY_NO_STRAY_MODALS()                                                                 \
+    do {                                                                                         \
+        const QStringList strays = std::exchange(ModalDriver::Strays(), QStringList());          \
+        QVERIFY2(strays.isEmpty(), qPrintable(QStringLiteral("unanswered: ") + strays.join(u"; "))); \
+    } while (false)

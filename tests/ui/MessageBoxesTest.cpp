@@ -65,6 +65,8 @@ class MessageBoxesTest : public QObject {
     Q_OBJECT
 
 private slots:
+    void cleanup() { VERIFY_NO_STRAY_MODALS(); }
+
     void noticeBox_data()
     {
         QTest::addColumn<unsigned>("flags");

@@ -1,38 +1,12 @@
 #pragma once
-// Helpers the window tests share: a guard against modal displays nobody
-// answers, and the help document's hooks kept away from a real viewer.
+// The help document's hooks, kept away from a real viewer.
 
 #include "Unit2.h"
 
-#include <QApplication>
-#include <QDialog>
 #include <QDir>
 #include <QFile>
-#include <QTimer>
 
-// Closes any modal display still open after a while and names it: a modal
-// that should not have come fails the test rather than hanging it.
-class StrayModalWatchdog : public QObject {
-public:
-    explicit StrayModalWatchdog(int milliseconds = 3000)
-    {
-        m_timer.setInterval(milliseconds);
-        connect(&m_timer, &QTimer::timeout, this, [this] {
-            if (QWidget* modal = QApplication::activeModalWidget()) {
-                Seen << modal->windowTitle();
-                if (auto* dialog = qobject_cast<QDialog*>(modal))
-                    dialog->QDialog::done(-1);
-                else
-                    modal->close();
-            }
-        });
-        m_timer.start();
-    }
-    QStringList Seen;
-
-private:
-    QTimer m_timer;
-};
+#include <functional>
 
 // For the life of a test: no viewer starts, and whatever the test puts in
 // the help hooks is undone afterwards.
