@@ -86,6 +86,20 @@ private:
     bool m_inHandler = false;
 };
 
+// Every tick from `first` on began at least `interval` after the previous
+// handler returned.
+#define VERIFY_SPACING(log, ...)                                    \
+    do {                                                            \
+        const QString fault = (log).SpacingFault(__VA_ARGS__);      \
+        QVERIFY2(fault.isEmpty(), qPrintable(fault));               \
+    } while (false)
+
+void Run(TThreadedTimer& timer, unsigned interval)
+{
+    timer.SetInterval(interval);
+    timer.SetEnabled(true);
+}
+
 std::set<long> ThreadIds()
 {
     std::set<long> ids;
@@ -119,7 +133,7 @@ private slots:
         timer.SetEnabled(true);
         QTRY_VERIFY_WITH_TIMEOUT(log.Count() >= 3, Patience);
         QVERIFY(log.starts[0] >= enabled + 40ms);
-        QVERIFY2(log.SpacingFault(40ms).isEmpty(), qPrintable(log.SpacingFault(40ms)));
+        VERIFY_SPACING(log, 40ms);
         QCOMPARE(log.faults, 0);
     }
 
@@ -153,8 +167,7 @@ private slots:
     {
         TThreadedTimer timer;
         TickLog log(timer);
-        timer.SetInterval(60);
-        timer.SetEnabled(true);
+        Run(timer, 60);
         QTRY_VERIFY_WITH_TIMEOUT(log.Count() >= 1, Patience);
         QTest::qWait(30);
         const auto changed = Clock::now();
@@ -164,7 +177,7 @@ private slots:
         const int before = log.Count();
         QTRY_VERIFY_WITH_TIMEOUT(log.Count() >= before + 2, Patience);
         QVERIFY(log.starts[before] >= changed + 150ms);
-        QVERIFY2(log.SpacingFault(150ms, before + 1).isEmpty(), qPrintable(log.SpacingFault(150ms, before + 1)));
+        VERIFY_SPACING(log, 150ms, before + 1);
     }
 
     void restartDropsTickDueMeanwhile_data()
@@ -178,8 +191,7 @@ private slots:
         QFETCH(bool, changeInterval);
         TThreadedTimer timer;
         TickLog log(timer);
-        timer.SetInterval(40);
-        timer.SetEnabled(true);
+        Run(timer, 40);
         // The UI thread serves no events while the interval runs out, so a
         // tick is due (or already handed over) when the timer restarts.
         QThread::msleep(10);
@@ -207,12 +219,11 @@ private slots:
         TThreadedTimer timer;
         TickLog log(timer);
         timer.SetAllowZero(allowZero);
-        timer.SetInterval(0);
-        timer.SetEnabled(true);
+        Run(timer, 0);
         QCOMPARE(timer.Enabled(), true);
         if (allowZero) {
             QTRY_VERIFY_WITH_TIMEOUT(log.Count() >= 50, Patience);
-            QVERIFY2(log.SpacingFault(0ms).isEmpty(), qPrintable(log.SpacingFault(0ms)));
+            VERIFY_SPACING(log, 0ms);
         } else {
             QTest::qWait(150);
             QCOMPARE(log.Count(), 0);
@@ -228,13 +239,12 @@ private slots:
     void ticksWithoutHandlerAreDropped()
     {
         TThreadedTimer timer;
-        timer.SetInterval(20);
-        timer.SetEnabled(true);
+        Run(timer, 20);
         QTest::qWait(200);
         TickLog log(timer);
         QTRY_VERIFY_WITH_TIMEOUT(log.Count() >= 4, Patience);
         // Ticks consumed while no handler was set would arrive here as a burst.
-        QVERIFY2(log.SpacingFault(20ms).isEmpty(), qPrintable(log.SpacingFault(20ms)));
+        VERIFY_SPACING(log, 20ms);
     }
 
     void priorityWrittenWhileDisabled_data()
@@ -295,10 +305,9 @@ private slots:
                 throw std::runtime_error("tick failed");
             throw 42;
         });
-        timer.SetInterval(20);
-        timer.SetEnabled(true);
+        Run(timer, 20);
         QTRY_VERIFY_WITH_TIMEOUT(log.Count() >= 4, Patience);
-        QVERIFY2(log.SpacingFault(20ms).isEmpty(), qPrintable(log.SpacingFault(20ms)));
+        VERIFY_SPACING(log, 20ms);
         QCOMPARE(QApplication::activeModalWidget(), nullptr);
         for (QWidget* w : QApplication::topLevelWidgets())
             QVERIFY(!w->isVisible());
@@ -315,11 +324,10 @@ private slots:
             QTimer::singleShot(250, &box, [&box] { box.done(0); });
             box.exec();
         });
-        timer.SetInterval(30);
-        timer.SetEnabled(true);
+        Run(timer, 30);
         QTRY_VERIFY_WITH_TIMEOUT(log.Count() >= 2, Patience);
         QVERIFY(log.ends[0] >= log.starts[0] + 250ms);
-        QVERIFY2(log.SpacingFault(30ms).isEmpty(), qPrintable(log.SpacingFault(30ms)));
+        VERIFY_SPACING(log, 30ms);
         QCOMPARE(log.faults, 0);
     }
 
@@ -341,8 +349,7 @@ private slots:
             else
                 timer.SetInterval(120);
         });
-        timer.SetInterval(20);
-        timer.SetEnabled(true);
+        Run(timer, 20);
         QTRY_VERIFY_WITH_TIMEOUT(log.Count() >= 1, Patience);
         if (disable) {
             QTest::qWait(150);
@@ -364,8 +371,7 @@ private slots:
             if (index == 2 && box)
                 box->done(0);
         });
-        timer.SetInterval(20);
-        timer.SetEnabled(true);
+        Run(timer, 20);
         Clock::time_point opened;
         Clock::time_point closed;
         QTimer::singleShot(0, this, [&] {
