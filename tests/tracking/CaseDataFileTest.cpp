@@ -53,6 +53,21 @@ private slots:
     void initTestCase() { QApplication::setQuitOnLastWindowClosed(false); }
     void cleanup() { VERIFY_NO_STRAY_MODALS(); }
 
+    void cancelledDialogMeansNoFile()
+    {
+        Case c;
+        c.ConfirmAdult();
+        c.Start();
+        const std::uint8_t count = c.form.LogTickCount;
+        c.Tick(12);
+        QCOMPARE(c.form.LogTickCount, count); // the ticks write nothing
+        QVERIFY(!c.form.DataFileOpen);
+        QVERIFY(IndicatorsHidden(c.form));
+        c.form.AbortButton->click();
+        QCOMPARE(c.driver.Pending(), 0u);
+        QVERIFY(c.driver.SeenBoxes().empty());
+    }
+
     // The file is read while the window still holds it open. The rows'
     // times follow the locale.
     void headerThenARowEverySixthTick_data()

@@ -184,9 +184,17 @@ private slots:
         QVERIFY(now <= days(after) + 1e-9);
     }
 
-    void tabOrder()
+    // At first display Tab skips the disabled StartButton and the hidden
+    // DataFileName, and every number reads zero.
+    void firstDisplay()
     {
         const auto form = ShownForm();
+        for (QLabel* label : {form->Jameslabel, form->James1label, form->Humelabel, form->Hume1label,
+                              form->Hanlabel, form->Han1label})
+            QCOMPARE(label->text(), QStringLiteral("0.00"));
+        for (QLineEdit* edit : {form->AgeEdit, form->HeightEdit, form->WeightEdit, form->InfRateEdit})
+            QCOMPARE(edit->text(), QStringLiteral("0"));
+        QVERIFY(form->DataFileOpenLabel->isHidden());
         form->AgeEdit->setFocus();
         QTRY_COMPARE(QApplication::focusWidget(), form->AgeEdit);
         QStringList visited{QApplication::focusWidget()->objectName()};
