@@ -70,8 +70,12 @@ struct TextCase {
 void PrintTo(const TextCase& c, std::ostream* os)
 {
     const char* const names[] = {"FormatGeneral", "FormatFixed", "TimeText", "DateText"};
-    *os << names[static_cast<int>(c.kind)] << '(' << c.value << ", " << c.digits << ", " << c.decimals
-        << ") -> " << c.expected;
+    *os << names[static_cast<int>(c.kind)] << '(' << c.value;
+    if (c.kind == Kind::General || c.kind == Kind::Fixed)
+        *os << ", " << c.digits;
+    if (c.kind == Kind::Fixed)
+        *os << ", " << c.decimals;
+    *os << ") -> " << c.expected;
 }
 
 constexpr TextCase General(double v, int digits, Locale l, const char* e) { return {Kind::General, v, digits, 0, l, e}; }
