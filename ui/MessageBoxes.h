@@ -69,9 +69,3 @@ public:
     explicit EInOutError(int code);
     int ErrorCode;
 };
-
-// A text that does not convert to a number.
-class EConvertError : public std::runtime_error {
-public:
-    using std::runtime_error::runtime_error;
-};

@@ -186,7 +186,7 @@ private slots:
                 case 0:
                     throw EInOutError(103);
                 case 1:
-                    throw EConvertError("'e5' is not a valid floating point value");
+                    throw std::runtime_error("'e5' is not a valid floating point value");
                 case 2:
                     throw std::runtime_error("File access denied.");
                 default:
