@@ -53,12 +53,18 @@ void PharmacokineticEngine::ResetModels()
         Slot(algorithm).State = ModelState{};
 }
 
-void PharmacokineticEngine::AdvanceTick(const Patient& patient, double infusionRate)
+void PharmacokineticEngine::AdvanceTick(const Patient& patient, double infusionRate,
+                                        double bolusMg)
 {
     for (const LbmAlgorithm algorithm : AllAlgorithms) {
         ModelSlot& slot = Slot(algorithm);
         BuildSchniderParameters(patient, algorithm, Schnider);
         LoadModelInputs(Schnider, infusionRate, patient.PatientWeight, Model);
+        // mg into litres gives mcg/ml. Skipped when there is none, so that a
+        // tick without a bolus is bit for bit what it always was.
+        if (bolusMg != 0.0)
+            slot.State[StatePlasma] =
+                static_cast<double>(slot.State[StatePlasma] + static_cast<long double>(bolusMg) / Model.V1);
         IntegratorErrorCode code = 0;
         RungeKuttaSystem(4, slot.State, ModelDerivative(Model), 0.0, TickMinutes,
                          ModelSlot::TickResults, TickSteps, slot.Results, code);

@@ -24,6 +24,14 @@ inline constexpr double TickMinutes = 1.0 / 12.0;
 inline constexpr std::int32_t TickSteps = 5;
 inline constexpr int TicksPerMinute = 12;
 
+// Rates above this are taken for a wrong unit (ml/h typed as mg/kg/hr) and refused.
+inline constexpr double MaxInfusionRate = 1000.0; // mg/kg/hr
+inline constexpr const char* RateAboveMaximumText =
+    "Infusion rate above 1000 mg/kg/hr: check the rate and its unit (mg/kg/hr).";
+
+// The largest single bolus accepted, in mg.
+inline constexpr double MaxBolusMg = 1000.0;
+
 class PharmacokineticEngine {
 public:
     ModelSlot JamesModel;
@@ -42,8 +50,9 @@ public:
     void ResetModels();
 
     // Builds, loads and integrates the three models in turn, reporting any
-    // integrator error; then carries each end state over.
-    void AdvanceTick(const Patient& patient, double infusionRate);
+    // integrator error; then carries each end state over. A bolus (mg) enters
+    // the central compartment of every model at once, before the integration.
+    void AdvanceTick(const Patient& patient, double infusionRate, double bolusMg = 0.0);
 };
 
 // Empty when the model is physical for this patient with all three lean body
