@@ -1,5 +1,8 @@
 #include "PharmacokineticEngine.h"
 
+#include "TextFormats.h"
+
+#include <algorithm>
 #include <cmath>
 
 namespace sedalyn {
@@ -76,8 +79,27 @@ void PharmacokineticEngine::AdvanceTick(const Patient& patient, double infusionR
     }
 }
 
+double FastestModelRate(const ModelParameters& p)
+{
+    // Row by row in concentrations: the diagonal plus the off-diagonal sum,
+    // which for the central compartment equals its outflows k12 + k13 + k14.
+    return std::max({p.k10 + 2.0 * (p.k12 + p.k13 + p.k14), 2.0 * p.k21, 2.0 * p.k31, 2.0 * p.k41});
+}
+
 std::string PatientRefusal(const Patient& patient)
 {
+    const double height = patient.PatientHeight;
+    const double weight = patient.PatientWeight;
+    if (height > MaxHeightMetres)
+        return "Height above 2.5 m. Height is in metres, for example 1.75.";
+    if (weight > MaxWeightKg)
+        return "Weight above 350 kg. Weight is in kilograms, for example 70.";
+    const double bmi = BodyMassIndex(height, weight);
+    if (!(bmi >= MinBodyMassIndex && bmi <= MaxBodyMassIndex))
+        return "A body-mass index of " + FormatGeneral(bmi, 4, LocaleSettings{})
+               + " kg/m2 is outside 10 to 100. Check the height (in metres, for example 1.75) "
+                 "and the weight (in kilograms).";
+
     for (const LbmAlgorithm algorithm : AllAlgorithms) {
         if (!std::isfinite(SelectedLbm(patient, algorithm)))
             return std::string("The ") + AlgorithmName(algorithm)
@@ -98,8 +120,35 @@ std::string PatientRefusal(const Patient& patient)
                    + AlgorithmName(algorithm)
                    + " lean body mass. Check the height (in metres) and the weight (in "
                      "kilograms); Sedalyn cannot predict concentrations for this patient.";
+        ModelParameters model;
+        LoadModelInputs(schnider, 0.0, weight, model);
+        if (!(FastestModelRate(model) <= MaxModelRatePerMinute))
+            return std::string("The Schnider model changes too fast for this patient with the ")
+                   + AlgorithmName(algorithm)
+                   + " lean body mass to be followed reliably. Check the age, the height (in "
+                     "metres) and the weight (in kilograms); Sedalyn cannot predict "
+                     "concentrations for this patient.";
     }
     return {};
+}
+
+std::vector<std::string> PatientWarnings(const Patient& patient)
+{
+    // Schnider et al. 1998: 24 volunteers, 25-81 years, 44-123 kg, 155-191 cm.
+    const double age = patient.PatientAge;
+    const double height = patient.PatientHeight;
+    const double weight = patient.PatientWeight;
+    std::vector<std::string> warnings;
+    if (age < 25.0 || age > 81.0 || weight < 44.0 || weight > 123.0 || height < 1.55 || height > 1.91)
+        warnings.emplace_back("Outside the Schnider study population (age 25–81 y, "
+                              "44–123 kg, 1.55–1.91 m): predictions are extrapolated.");
+    // d(LBM)/dW = a - 2 b W / Hcm^2 for James's a W - b W^2 / Hcm^2.
+    const double hcm = 100.0 * height;
+    const double slope = patient.IsMale() ? 1.1 - 2.0 * 128.0 * weight / (hcm * hcm)
+                                          : 1.07 - 2.0 * 148.0 * weight / (hcm * hcm);
+    if (slope <= 0.0)
+        warnings.emplace_back("James lean body mass falls at this weight: read the James row with care.");
+    return warnings;
 }
 
 } // namespace sedalyn

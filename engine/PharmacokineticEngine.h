@@ -6,6 +6,7 @@
 #include "RungeKutta.h"
 
 #include <string>
+#include <vector>
 
 namespace sedalyn {
 
@@ -55,9 +56,31 @@ public:
     void AdvanceTick(const Patient& patient, double infusionRate, double bolusMg = 0.0);
 };
 
-// Empty when the model is physical for this patient with all three lean body
-// masses; otherwise a message for the clinician saying why it is not.
+// Empty when the patient is plausible and the model is physical and can be
+// followed in one-second steps for all three lean body masses; otherwise a
+// message for the clinician saying what is wrong and what is expected.
 // A negative James lean body mass alone is not refused.
 std::string PatientRefusal(const Patient& patient);
+
+// Limits of a plausible adult patient; beyond them the input is taken for a
+// slip of the unit (centimetres in the metres box, grams for kilograms).
+inline constexpr double MaxHeightMetres = 2.5;
+inline constexpr double MaxWeightKg = 350.0;
+inline constexpr double MinBodyMassIndex = 10.0;
+inline constexpr double MaxBodyMassIndex = 100.0;
+
+// The largest rate of change (per minute) that one-second Runge-Kutta steps
+// follow safely: a step times the fastest rate stays at or below 1, well
+// inside the method's stability limit of 2.78 on the negative real axis.
+inline constexpr double MaxModelRatePerMinute = 60.0;
+
+// An upper bound of the fastest rate (the spectral radius) of the model's
+// linear system, by Gershgorin's circles.
+double FastestModelRate(const ModelParameters& parameters);
+
+// Reasons to read the predictions with care that do not stop the case: a
+// patient outside the population the model was built from, or a James lean
+// body mass that falls as the weight rises. One line each; empty when none.
+std::vector<std::string> PatientWarnings(const Patient& patient);
 
 } // namespace sedalyn

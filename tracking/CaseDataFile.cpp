@@ -13,12 +13,6 @@ using namespace sedalyn;
 using casetext::CsvField;
 using casetext::Q;
 
-namespace {
-
-constexpr std::uint8_t TicksPerRow = 6;
-
-} // namespace
-
 void TForm1::OpenDataFile()
 {
     DataFileOpen = SaveDialog1->Execute(this);
@@ -69,21 +63,23 @@ void TForm1::OpenDataFile()
     LogTickCount = 0;
 }
 
-void TForm1::AppendDataRow()
+QStringList TForm1::DataRowFields(DateTimeDays time, const QString& second) const
 {
-    if (!DataFileOpen)
-        return;
-    if (++LogTickCount != TicksPerRow)
-        return;
-    LogTickCount = 0;
-
     const LocaleSettings dot = casetext::WithDecimalPoint(m_locale);
-    QStringList fields{CsvField(Q(TimeText(Now(), m_locale))), CsvField(InfRateEdit->text())};
+    QStringList fields{Q(TimeText(time, m_locale)), second};
     for (const ModelSlot* slot : {&Engine.JamesModel, &Engine.HumeModel, &Engine.HanModel}) {
-        fields << CsvField(Q(FormatFixed(slot->State[StatePlasma], 6, 2, dot)));
-        fields << CsvField(Q(FormatFixed(slot->State[StateEffectSite], 6, 2, dot)));
+        fields << Q(FormatFixed(slot->State[StatePlasma], 6, 2, dot));
+        fields << Q(FormatFixed(slot->State[StateEffectSite], 6, 2, dot));
     }
-    DataFile.WriteLine(fields.join(QStringLiteral(", ")));
+    return fields;
+}
+
+void TForm1::WriteDataRow(const QStringList& fields)
+{
+    QStringList quoted;
+    for (const QString& field : fields)
+        quoted << CsvField(field);
+    DataFile.WriteLine(quoted.join(QStringLiteral(", ")));
     if (DataFile.IOResult() != 0)
         NoticeBox(QStringLiteral("File write error"), windowTitle(), MB_OK);
 }

@@ -71,7 +71,13 @@ void TForm1::init()
 void TForm1::StartButtonClick(QObject*)
 {
     Engine.ResetModels();
+    // The case's clock starts here; the rate confirmed below counts from it.
+    m_caseClockOrigin = MonotonicMs();
+    Timeline.Start(InfusionRate);
+    History.Clear();
     Timer3->SetEnabled(true);
+    // Disabling the focused Start would pass the focus on to Abort.
+    InfRateEdit->setFocus();
     StartButton->setEnabled(false);
     Timer2->start();
     CaseStartTime = Now();
@@ -83,6 +89,12 @@ void TForm1::StartButtonClick(QObject*)
 
 void TForm1::AbortButtonClick(QObject*)
 {
+    // Neither a stray Space nor a slip of the mouse ends a running case.
+    if (CaseRunning()
+        && NoticeBox(QStringLiteral("End the running case?"), windowTitle(),
+                     MB_YESNO | MB_ICONQUESTION | MB_DEFBUTTON2)
+               != IDYES)
+        return;
     ZeroConcentrationLabels(*this);
     Label18->setText(QStringLiteral("Elapsed  ") + Q(TimeText(0.0, m_locale)));
     Timer2->stop();
@@ -92,6 +104,11 @@ void TForm1::AbortButtonClick(QObject*)
     Changebutton->setEnabled(false);
     if (DataFileOpen)
         CloseDataFileOnAbort();
+}
+
+bool TForm1::CaseRunning() const
+{
+    return Timer3->Enabled();
 }
 
 void TForm1::BitBtn3Click(QObject*)

@@ -5,14 +5,65 @@
 #include "Unit1.h"
 
 #include <QLabel>
+#include <QLineEdit>
 #include <QPushButton>
+
+#include <vector>
 
 using namespace sedalyn;
 
+namespace {
+
+constexpr std::uint8_t TicksPerRow = 6;
+constexpr double MillisecondsPerDay = 86400000.0;
+
+CaseRecord RecordOf(const PharmacokineticEngine& engine, const StepInput& input)
+{
+    CaseRecord record;
+    record.Minutes = engine.JamesModel.State[StateTime];
+    record.Rate = input.Rate;
+    record.BolusMg = input.BolusMg;
+    std::size_t i = 0;
+    for (const ModelSlot* slot : {&engine.JamesModel, &engine.HumeModel, &engine.HanModel}) {
+        record.Concentrations[i++] = slot->State[StatePlasma];
+        record.Concentrations[i++] = slot->State[StateEffectSite];
+    }
+    return record;
+}
+
+} // namespace
+
 void TForm1::Timer3Timer(QObject*)
 {
+    // Disabling the focused Abort would hand the focus on to Close, where the
+    // next Space would end the program.
+    const bool abortHadFocus = focusWidget() == AbortButton;
     AbortButton->setEnabled(false);
-    Engine.AdvanceTick(Patient, InfusionRate);
+
+    // Every step due since Start, each at the rate confirmed when it fell
+    // due: a box that held the previous tick leaves no gap in model time.
+    std::vector<QStringList> rows;
+    const std::int64_t due = Timeline.StepsDue(CaseClock());
+    for (std::int64_t step = 1; step <= due; ++step) {
+        const bool last = step == due;
+        const StepInput input = Timeline.TakeStep(last);
+        Engine.AdvanceTick(Patient, input.Rate, input.BolusMg);
+        History.Append(RecordOf(Engine, input));
+        if (!DataFileOpen)
+            continue;
+        // A row that stands for a past moment carries the time of that moment.
+        const DateTimeDays time =
+            last ? Now()
+                 : CaseStartTime
+                       + static_cast<double>(Timeline.StepsTaken() * CaseTimeline::StepMs) / MillisecondsPerDay;
+        if (++LogTickCount == TicksPerRow) {
+            LogTickCount = 0;
+            rows.push_back(DataRowFields(time, InfRateEdit->text()));
+        }
+        if (input.BolusMg > 0.0)
+            rows.push_back(DataRowFields(
+                time, QStringLiteral("bolus ") + casetext::EditText(input.BolusMg) + QStringLiteral(" mg")));
+    }
 
     const auto show = [this](QLabel* label, double value) {
         label->setText(casetext::Q(FormatFixed(value, 6, 2, m_locale)));
@@ -24,8 +75,14 @@ void TForm1::Timer3Timer(QObject*)
     show(Hanlabel, Engine.HanModel.State[StatePlasma]);
     show(Han1label, Engine.HanModel.State[StateEffectSite]);
     AbortButton->setEnabled(true);
+    if (abortHadFocus)
+        AbortButton->setFocus();
 
-    AppendDataRow();
+    for (const QStringList& fields : rows) {
+        if (!DataFileOpen)
+            break;
+        WriteDataRow(fields);
+    }
 
     if (PendingRateChange > 1
         && NoticeBox(QStringLiteral("Confirm the rate change!"), windowTitle(), MB_OKCANCEL) == IDOK) {

@@ -39,33 +39,50 @@ QMessageBox::Icon IconOf(unsigned flags)
 
 } // namespace
 
+namespace {
+
+QPointer<QWidget>& BoxOwner()
+{
+    static QPointer<QWidget> owner;
+    return owner;
+}
+
+} // namespace
+
+void SetMessageBoxOwner(QWidget* owner)
+{
+    BoxOwner() = owner;
+}
+
 int NoticeBox(const QString& text, const QString& caption, unsigned flags)
 {
     flags &= 0xFFFF;
-    const bool withCancel = (flags & 0x0F) == MB_OKCANCEL;
+    const unsigned buttons = flags & 0x0F;
+    const bool yesNo = buttons == MB_YESNO;
+    const bool withCancel = buttons == MB_OKCANCEL;
 
     QPointer<QWidget> previous = QApplication::activeWindow();
     // On the heap with a guard: the owner may be destroyed while the box
     // runs its own event loop, and would delete the box with it.
-    QPointer<QMessageBox> box = new QMessageBox(previous);
+    QPointer<QMessageBox> box = new QMessageBox(previous ? previous.data() : BoxOwner().data());
     box->setWindowModality(Qt::ApplicationModal);
     box->setWindowTitle(caption);
     box->setTextFormat(Qt::PlainText);
     box->setText(text);
     box->setIcon(IconOf(flags));
-    QPushButton* ok = box->addButton(QMessageBox::Ok);
-    box->setDefaultButton(ok);
-    if (withCancel)
-        box->setEscapeButton(box->addButton(QMessageBox::Cancel));
-    else
-        box->setEscapeButton(ok);
+    QPushButton* first = box->addButton(yesNo ? QMessageBox::Yes : QMessageBox::Ok);
+    QPushButton* second = nullptr;
+    if (yesNo || withCancel)
+        second = box->addButton(yesNo ? QMessageBox::No : QMessageBox::Cancel);
+    box->setDefaultButton(second && (flags & MB_DEFBUTTON2) ? second : first);
+    box->setEscapeButton(second ? second : first);
 
     box->exec();
 
-    int result = withCancel ? IDCANCEL : IDOK;
+    int result = yesNo ? IDNO : withCancel ? IDCANCEL : IDOK;
     if (box) {
-        if (box->clickedButton() == ok)
-            result = IDOK;
+        if (box->clickedButton() == first)
+            result = yesNo ? IDYES : IDOK;
         delete box;
     }
     if (previous)

@@ -4,6 +4,8 @@
 
 #include <QString>
 
+class QWidget;
+
 #include <cstdint>
 #include <exception>
 #include <stdexcept>
@@ -12,12 +14,16 @@
 
 inline constexpr unsigned MB_OK = 0;
 inline constexpr unsigned MB_OKCANCEL = 1;
+inline constexpr unsigned MB_YESNO = 4;
 inline constexpr unsigned MB_ICONSTOP = 16;
 inline constexpr unsigned MB_ICONQUESTION = 32;
 inline constexpr unsigned MB_ICONWARNING = 48;
 inline constexpr unsigned MB_ICONINFORMATION = 64;
+inline constexpr unsigned MB_DEFBUTTON2 = 0x100;
 inline constexpr int IDOK = 1;
 inline constexpr int IDCANCEL = 2;
+inline constexpr int IDYES = 6;
+inline constexpr int IDNO = 7;
 
 inline const QString ApplicationTitle = QStringLiteral("Sedalyn");
 
@@ -29,9 +35,14 @@ void ErrorBeep(std::uint16_t frequency, std::uint16_t duration);
 void InputErrorBox(const QString& text);
 
 // Shows text and caption with the buttons and icon of `flags`; returns
-// IDOK or IDCANCEL. Escape or the close box count as Cancel where there is
-// one, else as OK. The text is always shown as plain text.
+// IDOK, IDCANCEL, IDYES or IDNO. Escape or the close box count as Cancel or
+// No where there is one, else as OK; MB_DEFBUTTON2 makes the second button
+// the default. The text is always shown as plain text.
 int NoticeBox(const QString& text, const QString& caption, unsigned flags);
+
+// The window that owns a box when no window of the program is active, so
+// that a box shown while the main window is hidden belongs to it.
+void SetMessageBoxOwner(QWidget* owner);
 
 // The simple message box: the text, OK, the application title as caption.
 void ShowMessage(const QString& text);

@@ -1,9 +1,12 @@
 // The main window's first show (tray icon and disclaimer), its Help button
 // and the tray icon's record and callback.
 
+#include "StartUp.h"
+
 #include "Unit1.h"
 #include "Unit2.h"
 
+#include <QApplication>
 #include <QLineEdit>
 #include <QTimer>
 
@@ -113,4 +116,11 @@ void TForm1::InitiateTrayIconData(TTrayIconData& record, const QIcon& icon, cons
     }
     record.szTip.fill('\0');
     std::memcpy(record.szTip.data(), bytes.constData(), static_cast<std::size_t>(length));
+}
+
+void EndProgramWithMainWindow(QApplication& app, TForm1& mainWindow)
+{
+    QApplication::setQuitOnLastWindowClosed(false);
+    // exit rather than quit: quit would try to close every window again.
+    QObject::connect(&mainWindow, &TForm1::Closed, &app, [] { QCoreApplication::exit(0); });
 }

@@ -18,6 +18,7 @@
 #include <QStyle>
 #include <QTimer>
 
+#include <chrono>
 #include <iterator>
 
 namespace {
@@ -36,6 +37,12 @@ sedalyn::DateTimeDays DateTimeToDays(const QDateTime& local)
 sedalyn::DateTimeDays CurrentDateTimeDays()
 {
     return DateTimeToDays(QDateTime::currentDateTime());
+}
+
+std::int64_t SteadyMilliseconds()
+{
+    using namespace std::chrono;
+    return duration_cast<milliseconds>(steady_clock::now().time_since_epoch()).count();
 }
 
 // The sizes are given for 96 dpi; pixel sizes keep the layout the same at
@@ -179,11 +186,12 @@ QPushButton* MakeGlyphButton(QWidget* parent, const char* name, QRect geometry,
 } // namespace
 
 TForm1::TForm1(const sedalyn::LocaleSettings& locale, QWidget* parent)
-    : QWidget(parent), Now(&CurrentDateTimeDays), m_locale(locale)
+    : QWidget(parent), Now(&CurrentDateTimeDays), MonotonicMs(&SteadyMilliseconds), m_locale(locale)
 {
     CreateControls();
     BindHandlers();
     init();
+    SetMessageBoxOwner(this);
 }
 
 TForm1::~TForm1()
@@ -394,9 +402,18 @@ void TForm1::showEvent(QShowEvent* event)
 
 void TForm1::closeEvent(QCloseEvent* event)
 {
+    // Every way of closing the window asks before it ends a running case.
+    if (CaseRunning()
+        && NoticeBox(QStringLiteral("A case is running. Close Sedalyn and end the case?"),
+                     windowTitle(), MB_YESNO | MB_ICONQUESTION | MB_DEFBUTTON2)
+               != IDYES) {
+        event->ignore();
+        return;
+    }
     // The window closes even when the close handler fails.
     RunReportingErrors([this] { OnClose(); });
     event->accept();
+    emit Closed();
 }
 
 QString TForm1::GeneralText(double value, int digits) const

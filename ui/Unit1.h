@@ -3,6 +3,8 @@
 // infusion rate, the case buttons, the clocks and the data-file indicator.
 // The layout lives in Unit1.cpp; the case handlers live in tracking/.
 
+#include "CaseHistory.h"
+#include "CaseTimeline.h"
 #include "DataFile.h"
 #include "PharmacokineticEngine.h"
 #include "SaveDialog.h"
@@ -96,10 +98,21 @@ public:
     bool DisclaimerShown = false;
     TTrayIconData TrayIconData;
 
+    // The running case's steps and inputs by time, and its history.
+    sedalyn::CaseTimeline Timeline;
+    sedalyn::CaseHistory History;
+
     const sedalyn::LocaleSettings& Locale() const { return m_locale; }
 
     // The local date and time in days; tests replace it.
     std::function<sedalyn::DateTimeDays()> Now;
+    // A monotonic clock in milliseconds, from which the case's clock counts;
+    // tests replace it.
+    std::function<std::int64_t()> MonotonicMs;
+    // Milliseconds since Start on the monotonic clock.
+    sedalyn::CaseClockMs CaseClock() const { return MonotonicMs() - m_caseClockOrigin; }
+    // From Start until Abort.
+    bool CaseRunning() const;
 
     // The disclaimer window shown at the first show (start-up sets it).
     TForm2* Disclaimer = nullptr;
@@ -128,11 +141,19 @@ public:
 
     // The case data file.
     void OpenDataFile();
-    void AppendDataRow();
+    // The eight fields of a row standing for `time`: the rate box's text and
+    // the models' concentrations as they are now.
+    QStringList DataRowFields(sedalyn::DateTimeDays time, const QString& second) const;
+    void WriteDataRow(const QStringList& fields);
     void CloseDataFileOnAbort();
     void CloseDataFileOnClose();
 
     void InitiateTrayIconData(TTrayIconData& data, const QIcon& icon, const QString& tip);
+
+signals:
+    // The window has closed through its close path; the program ends here
+    // and nowhere else.
+    void Closed();
 
 protected:
     bool eventFilter(QObject* watched, QEvent* event) override;
@@ -140,9 +161,11 @@ protected:
     void closeEvent(QCloseEvent* event) override;
 
 private:
+    void NoteRateInUse();
     void CreateControls();
     void BindHandlers();
     QString GeneralText(double value, int digits) const;
 
     sedalyn::LocaleSettings m_locale;
+    std::int64_t m_caseClockOrigin = 0;
 };

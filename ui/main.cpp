@@ -5,6 +5,7 @@
 #include "MessageBoxes.h"
 #include "RungeKutta.h"
 #include "SedalynApplication.h"
+#include "StartUp.h"
 #include "SystemLocale.h"
 #include "Unit1.h"
 #include "Unit2.h"
@@ -31,15 +32,12 @@ int main(int argc, char** argv)
     QApplication::setApplicationVersion(QStringLiteral(SEDALYN_VERSION));
     QApplication::setDesktopFileName(QStringLiteral("org.sedalyn.Sedalyn"));
     QApplication::setWindowIcon(ApplicationIcon());
-    // Closing the main window ends the program; the disclaimer, hidden
-    // after Accept, does not keep it alive.
-    QApplication::setQuitOnLastWindowClosed(true);
-
     sedalyn::SetIntegratorMessageSink(&ShowIntegratorMessage);
 
     const sedalyn::LocaleSettings locale = SystemLocaleSettings();
 
     TForm1 form1(locale);
+    EndProgramWithMainWindow(app, form1);
     auto* form2 = new TForm2(&form1); // owned by the main window
     form2->show();
     form1.Disclaimer = form2;

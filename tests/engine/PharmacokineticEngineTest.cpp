@@ -100,9 +100,62 @@ INSTANTIATE_TEST_SUITE_P(
         RefusalCase{"age_102_v2_negative", true, 102, 1.70, 70, true, "age"},
         RefusalCase{"age_106_75_cl2_zero", true, 106.75, 1.70, 70, true, "age"},
         RefusalCase{"age_200", false, 200, 1.60, 60, true, "age"},
-        RefusalCase{"negative_james_lbm_kept", true, 50, 1.50, 250, false, ""},
+        RefusalCase{"negative_james_lbm_kept", false, 50, 1.60, 250, false, ""},
         RefusalCase{"newborn_cl1_negative", false, 0, 0.5, 3.5, true, "clearance"},
-        RefusalCase{"huge_weight_overflows", true, 30, 1e-200, 1e300, true, "lean body mass"}),
+        RefusalCase{"huge_weight_overflows", true, 30, 1e-200, 1e300, true, "in kilograms"},
+        RefusalCase{"height_in_centimetres", true, 53, 177, 77, true, "Height is in metres, for example 1.75."},
+        RefusalCase{"height_2_5_kept", true, 53, 2.5, 80, false, ""},
+        RefusalCase{"weight_in_grams", true, 53, 1.77, 80000, true, "Weight is in kilograms"},
+        RefusalCase{"weight_350_kept", true, 53, 2.0, 350, false, ""},
+        RefusalCase{"bmi_below_10", true, 53, 1.90, 30, true, "body-mass index of 8.31 kg/m2"},
+        RefusalCase{"bmi_above_100", true, 50, 1.50, 250, true, "body-mass index of 111.1"},
+        RefusalCase{"age_101_33_too_fast", true, 101.33, 1.70, 70, true, "too fast"}),
+    [](const auto& p) { return std::string(p.param.name); });
+
+TEST(FastestModelRate, BoundsTheRateOfEveryModeOfTheExample)
+{
+    // Any mode decays at most this fast: e^{-rate} per minute bounds the
+    // plasma's own loss, k10 + k12 + k13 + k14, from above.
+    SchniderParameters s;
+    BuildSchniderParameters(MakePatient(true, 53, 1.77, 77), LbmAlgorithm::James, s);
+    ModelParameters m;
+    LoadModelInputs(s, 0.0, 77, m);
+    const double rate = FastestModelRate(m);
+    EXPECT_GE(rate, m.k10 + m.k12 + m.k13 + m.k14);
+    EXPECT_LT(rate, MaxModelRatePerMinute / 10);
+}
+
+struct WarningCase {
+    const char* name;
+    bool male;
+    double age;
+    double height;
+    double weight;
+    std::vector<std::string> starts;
+};
+
+class Warnings : public ::testing::TestWithParam<WarningCase> {};
+
+TEST_P(Warnings, NameEachReasonForCare)
+{
+    const WarningCase c = GetParam();
+    const std::vector<std::string> warnings = PatientWarnings(MakePatient(c.male, c.age, c.height, c.weight));
+    ASSERT_EQ(warnings.size(), c.starts.size());
+    for (std::size_t i = 0; i < warnings.size(); ++i)
+        EXPECT_EQ(warnings[i].rfind(c.starts[i], 0), 0u) << warnings[i];
+}
+
+const std::string Population = "Outside the Schnider study population (age 25–81 y, 44–123 kg, 1.55–1.91 m)";
+const std::string FallingJames = "James lean body mass falls at this weight";
+
+INSTANTIATE_TEST_SUITE_P(
+    Patients, Warnings,
+    ::testing::Values(WarningCase{"ordinary", true, 53, 1.77, 77, {}},
+                      WarningCase{"population_edges_kept", false, 81, 1.91, 44, {}},
+                      WarningCase{"age_24", true, 24, 1.77, 77, {Population}},
+                      WarningCase{"short", false, 40, 1.54, 50, {Population}},
+                      WarningCase{"female_james_past_its_top", false, 53, 1.60, 95, {FallingJames}},
+                      WarningCase{"heavy_male_both", true, 53, 1.77, 140, {Population, FallingJames}}),
     [](const auto& p) { return std::string(p.param.name); });
 
 } // namespace

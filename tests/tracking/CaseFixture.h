@@ -17,6 +17,8 @@
 #include <QTest>
 #include <QTimer>
 
+#include <cmath>
+
 namespace casefixture {
 
 using sedalyn::LocaleSettings;
@@ -97,6 +99,7 @@ public:
     explicit Case(const LocaleSettings& locale = TwentyFourHour()) : form(locale)
     {
         form.Now = [this] { return base + seconds / 86400.0; };
+        form.MonotonicMs = [this] { return static_cast<std::int64_t>(std::llround(seconds * 1000.0)); };
     }
 
     // Clears the box and types `text` into it key by key.
@@ -142,6 +145,19 @@ public:
         Confirm(QStringLiteral("53"), QStringLiteral("1.77"), QStringLiteral("77"), file);
         Type(form.InfRateEdit, rate);
         Start();
+    }
+
+    // Abort, saying Yes where it asks (a running case). The question is not
+    // counted among the boxes seen; any other box is refused.
+    void Abort()
+    {
+        if (form.CaseRunning())
+            driver.AnswerWith([](QWidget* modal) {
+                auto* box = qobject_cast<QMessageBox*>(modal);
+                if (box && box->text() == QLatin1String("End the running case?"))
+                    box->button(QMessageBox::Yes)->click();
+            });
+        form.AbortButton->click();
     }
 
     // Ticks 5 seconds apart on the clock.

@@ -37,11 +37,11 @@ void Reach(Case& c, Stage stage, const QString& file)
         confirm(file);
         c.Start();
         c.Tick();
-        c.form.AbortButton->click();
+        c.Abort();
         break;
     case AbortedWhileConfirmed:
         confirm(file);
-        c.form.AbortButton->click();
+        c.Abort();
         break;
     }
 }
@@ -150,7 +150,7 @@ private slots:
         c.seconds += 86400.0 - 3723.0 + 5.0;
         c.form.Timer2Timer(c.form.Timer2);
         QCOMPARE(c.form.Label18->text(), QStringLiteral("Elapsed  00:00:05"));
-        c.form.AbortButton->click();
+        c.Abort();
         QCOMPARE(c.form.Label18->text(), QStringLiteral("Elapsed  00:00:00"));
     }
 
@@ -162,7 +162,7 @@ private slots:
         c.Tick();
         const QStringList firstTick = c.Concentrations();
         c.Tick(24);
-        c.form.AbortButton->click();
+        c.Abort();
         c.driver.AnswerFileDialog(QString());
         c.form.ConfirmPatient->click();
         c.Start();
@@ -184,7 +184,7 @@ private slots:
             return c.PatientTexts() << c.form.Infratelabel->text() << c.form.InfRateEdit->text();
         };
         const QStringList kept = shown();
-        c.form.AbortButton->click();
+        c.Abort();
         QCOMPARE(shown(), kept);
         QCOMPARE(c.form.InfusionRate, 7.5);
         QCOMPARE(c.form.PendingRateChange, 1);
@@ -197,7 +197,7 @@ private slots:
         Case c;
         c.EnterPatient(QStringLiteral("45"), QStringLiteral("1.7"), QString());
         const QStringList before = Snapshot(c.form);
-        c.form.AbortButton->click();
+        c.Abort();
         QStringList after = Snapshot(c.form);
         const qsizetype elapsed = after.indexOf(QRegularExpression(QStringLiteral("^QLabel Label18 .*")));
         QVERIFY(elapsed >= 0);
@@ -227,7 +227,7 @@ private slots:
         Case::Type(c.form.InfRateEdit, QStringLiteral("6.50")); // confirmed by Start
         c.Start();
         c.Tick();
-        c.form.AbortButton->click();
+        c.Abort();
         c.driver.AnswerFileDialog(QString());
         c.form.ConfirmPatient->click();
         QVERIFY(!c.form.ConfirmPatient->isEnabled());

@@ -145,7 +145,7 @@ private slots:
         c.ConfirmAdult();
         c.Start();
         c.Tick();
-        c.form.AbortButton->click();
+        c.Abort();
         QCOMPARE(LabelColour(c.form.Infratelabel), Red);
         QCOMPARE(c.form.Infratelabel->text(), RateLabel(QStringLiteral("4")));
     }
