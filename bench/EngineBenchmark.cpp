@@ -1,5 +1,6 @@
 #include "PharmacokineticEngine.h"
 #include "TextFormats.h"
+#include "WakeUp.h"
 
 #include <benchmark/benchmark.h>
 
@@ -69,6 +70,38 @@ void BM_EngineDay(benchmark::State& state)
     }
 }
 BENCHMARK(BM_EngineDay)->Unit(benchmark::kMillisecond);
+
+// What the window adds to a tick: the wake-up time of the three models, with
+// their parameters built afresh. Situations: 0 an hour at 10 mg/kg/hr, level
+// 1; 1 a tick after a 2 mg/kg bolus, Ce still rising, level 2; 2 twelve hours
+// at 12 mg/kg/hr, level 0.3 (over 13 hours away).
+void BM_WakeUpThreeModels(benchmark::State& state)
+{
+    struct Situation {
+        double minutes;
+        double rate;
+        double bolusMg;
+        double level;
+    };
+    constexpr Situation situations[] = {{60, 10, 0, 1.0}, {TickMinutes, 0, 154, 2.0},
+                                        {720, 12, 0, 0.3}};
+    const Situation s = situations[state.range(0)];
+    PharmacokineticEngine engine;
+    for (int tick = 0; tick < static_cast<int>(s.minutes * TicksPerMinute + 0.5); ++tick)
+        engine.AdvanceTick(ExamplePatient, s.rate, tick == 0 ? s.bolusMg : 0.0);
+
+    for (auto _ : state) {
+        for (const LbmAlgorithm algorithm :
+             {LbmAlgorithm::James, LbmAlgorithm::Hume, LbmAlgorithm::Janmahasatian}) {
+            SchniderParameters schnider;
+            BuildSchniderParameters(ExamplePatient, algorithm, schnider);
+            ModelParameters model;
+            LoadModelInputs(schnider, s.rate, ExamplePatient.PatientWeight, model);
+            benchmark::DoNotOptimize(WakeUpMinutes(model, engine.Slot(algorithm).State, s.level));
+        }
+    }
+}
+BENCHMARK(BM_WakeUpThreeModels)->DenseRange(0, 2)->Unit(benchmark::kMicrosecond);
 
 void BM_FormatFixed(benchmark::State& state)
 {

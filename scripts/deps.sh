@@ -7,6 +7,7 @@ packages=(
   build-essential cmake ninja-build pkg-config
   qt6-base-dev qt6-base-dev-tools libgl-dev
   googletest libgtest-dev libgmock-dev libbenchmark-dev
+  libeigen3-dev
   xvfb xauth xdotool
   fonts-dejavu-core fonts-liberation2
   xdg-utils

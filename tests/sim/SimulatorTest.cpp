@@ -1,10 +1,12 @@
 #include "Simulator.h"
 
 #include "PharmacokineticEngine.h"
+#include "WakeUp.h"
 
 #include <gtest/gtest.h>
 
 #include <charconv>
+#include <limits>
 #include <sstream>
 
 namespace sedalyn::sim {
@@ -25,8 +27,11 @@ std::vector<std::vector<double>> Rows(const Options& options)
     std::istringstream in(out.str());
     std::string line;
     std::getline(in, line);
+    const std::size_t columns = options.WakeLevel ? 11 : 8;
     EXPECT_EQ(line,
-              "minutes,rate,james_plasma,james_effect,hume_plasma,hume_effect,han_plasma,han_effect");
+              std::string("minutes,rate,james_plasma,james_effect,hume_plasma,hume_effect,han_plasma,"
+                          "han_effect")
+                  + (options.WakeLevel ? ",james_wake,hume_wake,han_wake" : ""));
     std::vector<std::vector<double>> rows;
     while (std::getline(in, line)) {
         std::vector<double> row;
@@ -38,7 +43,7 @@ std::vector<std::vector<double>> Rows(const Options& options)
             EXPECT_EQ(r.ptr, field.data() + field.size()) << field;
             row.push_back(value);
         }
-        EXPECT_EQ(row.size(), 8u) << line;
+        EXPECT_EQ(row.size(), columns) << line;
         rows.push_back(row);
     }
     return rows;
@@ -88,7 +93,16 @@ INSTANTIATE_TEST_SUITE_P(
         BadCase{"missing_value", Args({"--minutes"}), "--minutes"},
         BadCase{"twice", Args({"--age", "60"}), "--age"},
         BadCase{"unknown", Args({"--speed", "3"}), "--speed"},
-        BadCase{"too_old", {"--gender", "Female", "--age", "102", "--height", "1.6", "--weight", "60"}, "age"}),
+        BadCase{"too_old", {"--gender", "Female", "--age", "102", "--height", "1.6", "--weight", "60"}, "age"},
+        BadCase{"rate_above_maximum", Args({"--rate", "20=1000.5"}), RateAboveMaximumText},
+        BadCase{"bolus_zero", Args({"--bolus", "0"}), "--bolus"},
+        BadCase{"bolus_above_maximum", Args({"--bolus", "5=1000.1"}), "at most 1000"},
+        BadCase{"bolus_bad_minute", Args({"--bolus", "-1=50"}), "--bolus"},
+        BadCase{"two_boluses_at_one_minute", Args({"--bolus", "50", "--bolus", "0=20"}), "same minute"},
+        BadCase{"wake_zero", Args({"--wake", "0"}), "--wake"},
+        BadCase{"wake_twice", Args({"--wake", "1", "--wake", "2"}), "--wake"},
+        BadCase{"line_feed_and_escape_shown_escaped", Args({"--every", "2\n\x1b[2J"}), "'2\\n\\x1b[2J'"},
+        BadCase{"carriage_return_in_a_name", Args({"--sp\reed", "3"}), "--sp\\reed"}),
     [](const auto& p) { return std::string(p.param.name); });
 
 TEST(RunSimulation, MatchesTheEngineTickForTick)
@@ -134,10 +148,88 @@ TEST(RunSimulation, MinutesRoundUpToWholeTicksAndEveryThins)
     EXPECT_EQ(Rows(Parsed(Args({"--minutes", "2", "--every", "5"}))).size(), 5u); // 24 ticks: 5,10,15,20
 }
 
-TEST(ParseArguments, HelpWins)
+TEST(RunSimulation, BolusEntersTheFirstTickBeginningAtOrAfterItsMinute)
 {
-    EXPECT_TRUE(std::holds_alternative<HelpRequested>(ParseArguments({"--age", "-4", "--help"})));
+    // 80 mg at tick 0; 30 and 20 mg both fall in the tick beginning at 0.5.
+    const auto rows = Rows(
+        Parsed(Args({"--bolus", "80", "--bolus", "0.45=30", "--bolus", "0.5=20", "--rate", "6",
+                     "--minutes", "1"})));
+    PharmacokineticEngine engine;
+    const Patient patient{53, 1.77, 77, [] { return std::string("Male"); }};
+    for (std::size_t tick = 1; tick <= 12; ++tick) {
+        engine.AdvanceTick(patient, 6.0, tick == 1 ? 80.0 : tick == 7 ? 50.0 : 0.0);
+        EXPECT_EQ(rows[tick][1], 6.0);
+        EXPECT_EQ(rows[tick][2], engine.JamesModel.State[StatePlasma]) << "tick " << tick;
+        EXPECT_EQ(rows[tick][7], engine.HanModel.State[StateEffectSite]) << "tick " << tick;
+    }
 }
+
+TEST(RunSimulation, WakeColumnsAreTheEnginesWakeUpTimesAndInfBeyondADay)
+{
+    // Twelve hours at 12 mg/kg/hr: waking to 1 mcg/ml takes hours, to 0.05 over a day.
+    for (const double level : {1.0, 0.05}) {
+        const std::string levelText = level == 1.0 ? "1" : "0.05";
+        const auto rows = Rows(Parsed(Args({"--rate", "12", "--minutes", "720", "--every", "720",
+                                            "--wake", levelText.c_str()})));
+        ASSERT_EQ(rows.size(), 13u);
+        EXPECT_EQ(std::vector<double>(rows[0].begin() + 8, rows[0].end()), std::vector<double>(3, 0.0));
+        PharmacokineticEngine engine;
+        const Patient patient{53, 1.77, 77, [] { return std::string("Male"); }};
+        for (int tick = 0; tick < 720 * 12; ++tick)
+            engine.AdvanceTick(patient, 12.0);
+        std::size_t column = 8;
+        for (const LbmAlgorithm algorithm :
+             {LbmAlgorithm::James, LbmAlgorithm::Hume, LbmAlgorithm::Janmahasatian}) {
+            SchniderParameters schnider;
+            BuildSchniderParameters(patient, algorithm, schnider);
+            ModelParameters model;
+            LoadModelInputs(schnider, 12.0, 77, model);
+            const auto expected = WakeUpMinutes(model, engine.Slot(algorithm).State, level);
+            EXPECT_EQ(expected.has_value(), level == 1.0);
+            EXPECT_EQ(rows[12][column++], expected.value_or(std::numeric_limits<double>::infinity()))
+                << "level " << level;
+        }
+    }
+}
+
+TEST(ParseArguments, HelpWinsThenVersion)
+{
+    EXPECT_TRUE(std::holds_alternative<HelpRequested>(
+        ParseArguments({"--age", "-4", "--version", "--help"})));
+    EXPECT_TRUE(std::holds_alternative<VersionRequested>(ParseArguments({"--age", "-4", "--version"})));
+    EXPECT_EQ(std::string(VersionLine).rfind("sedalyn-sim ", 0), 0u);
+}
+
+struct EscapeCase {
+    const char* name;
+    std::string text;
+    std::string shown;
+};
+
+void PrintTo(const EscapeCase& c, std::ostream* os) { *os << c.name; }
+
+class Escapes : public ::testing::TestWithParam<EscapeCase> {};
+
+TEST_P(Escapes, ShowControlCharactersAndBrokenUtf8AsEscapes)
+{
+    EXPECT_EQ(OneLine(GetParam().text), GetParam().shown);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Texts, Escapes,
+    ::testing::Values(
+        EscapeCase{"plain", "--age: '5x' is not a number", "--age: '5x' is not a number"},
+        EscapeCase{"line_breaks_and_tab", "a\r\nb\tc", "a\\r\\nb\\tc"},
+        EscapeCase{"escape_nul_and_delete", std::string("\x1b[31m\0\x7f", 7),
+                   "\\x1b[31m\\x00\\x7f"},
+        EscapeCase{"utf8_letters_kept", "70 kg \xc3\xa9 \xe2\x82\xac \xf0\x9f\x92\x89",
+                   "70 kg \xc3\xa9 \xe2\x82\xac \xf0\x9f\x92\x89"},
+        EscapeCase{"c1_next_line", "a\xc2\x85" "b", "a\\xc2\\x85b"},
+        EscapeCase{"line_separator", "a\xe2\x80\xa8" "b", "a\\xe2\\x80\\xa8b"},
+        EscapeCase{"stray_and_truncated_bytes", "\xff\x9b\xc3", "\\xff\\x9b\\xc3"},
+        EscapeCase{"overlong_slash", "\xc0\xaf", "\\xc0\\xaf"},
+        EscapeCase{"surrogate", "\xed\xa0\x80", "\\xed\\xa0\\x80"}),
+    [](const auto& p) { return std::string(p.param.name); });
 
 } // namespace
 } // namespace sedalyn::sim

@@ -29,5 +29,25 @@ expect 2 --gender Male --age 40 --height 1.6
 expect 2 --gender Male --age 110 --height 1.6 --weight 60
 expect 2 --gender Male --age 40 --height 1.6 --weight 60 --rate e5
 expect 2 --bogus
+expect 2 --gender Male --age 40 --height 1.6 --weight 60 --rate 5=1001
+grep -qF 'Infusion rate above 1000 mg/kg/hr: check the rate and its unit (mg/kg/hr).' "$err" ||
+    { echo "FAIL: a rate above 1000 did not give the ceiling's text"; fail=1; }
+expect 2 --gender Male --age 40 --height 1.6 --weight 60 --bolus 1000.5
+expect 2 --gender Male --age 40 --height 1.6 --weight 60 --wake 0
+# Control characters in an argument stay escaped on the error's one line.
+expect 2 --gender Male --age "$(printf '4\r\n\033[2J')" --height 1.6 --weight 60
+grep -qF "'4\\r\\n\\x1b[2J'" "$err" || { echo "FAIL: control characters not escaped"; fail=1; }
+
+expect 0 --version
+grep -Eqx 'sedalyn-sim [0-9]+\.[0-9]+\.[0-9]+' "$out" && [ "$(wc -l <"$out")" -eq 1 ] ||
+    { echo "FAIL: --version printed '$(cat "$out")'"; fail=1; }
+expect 0 --gender Male --age 53 --height 1.77 --weight 77 --bolus 154 --rate 10 --minutes 1 --every 12 --wake 1
+head -n 1 "$out" | grep -q ',han_effect,james_wake,hume_wake,han_wake$' ||
+    { echo "FAIL: --wake did not add its columns"; fail=1; }
+# Without --bolus and --wake the output is what it has always been, byte for byte.
+expect 0 --gender Male --age 53 --height 1.77 --weight 77 --rate 10 --rate 20=6 --minutes 60 --every 12
+[ "$(cksum <"$out")" = "4291331708 8011" ] || { echo "FAIL: the plain output changed"; fail=1; }
+expect 0 --gender Female --age 40 --height 1.6 --weight 60 --rate 6 --rate 0.5=12 --minutes 3
+[ "$(cksum <"$out")" = "258677275 4984" ] || { echo "FAIL: the plain output changed"; fail=1; }
 [ $fail -eq 0 ] && echo "1 passed, 0 failed" || echo "0 passed, 1 failed"
 exit $fail

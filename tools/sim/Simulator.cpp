@@ -2,42 +2,107 @@
 
 #include "PharmacokineticEngine.h"
 #include "TextFormats.h"
+#include "WakeUp.h"
 
+#include <array>
 #include <charconv>
 #include <cmath>
-#include <optional>
+#include <limits>
 #include <ostream>
 #include <set>
+
+#ifndef SEDALYN_VERSION
+#error "SEDALYN_VERSION must be defined by the build"
+#endif
 
 namespace sedalyn::sim {
 
 const char* const Usage =
     "usage: sedalyn-sim --gender Male|Female --age YEARS --height METRES --weight KG\n"
-    "                   [--rate RATE] [--rate MINUTE=RATE]... [--minutes N] [--every K]\n"
+    "                   [--rate RATE] [--rate MINUTE=RATE]... [--bolus [MINUTE=]MG]...\n"
+    "                   [--minutes N] [--every K] [--wake LEVEL]\n"
+    "       sedalyn-sim --help | --version\n"
     "\n"
     "Predicts propofol plasma and effect-site concentrations (mcg/ml) with the Schnider\n"
     "model and the James, Hume and Janmahasatian lean body masses, exactly as Sedalyn\n"
     "does: one 5-second tick at a time, 12 ticks per model minute.\n"
     "\n"
-    "  --rate RATE          infusion rate in mg/kg/hr from minute 0 (default 0)\n"
+    "  --rate RATE          infusion rate in mg/kg/hr from minute 0 (default 0); at most 1000\n"
     "  --rate MINUTE=RATE   the rate from model minute MINUTE on (repeatable); it applies\n"
     "                       to every tick that begins at or after that minute\n"
+    "  --bolus MG           a bolus of MG mg (above 0, at most 1000) at the first tick\n"
+    "  --bolus MINUTE=MG    a bolus at the first tick that begins at or after model minute\n"
+    "                       MINUTE (repeatable; boluses falling in one tick are added)\n"
     "  --minutes N          model minutes to run (default 60); N x 12 ticks, rounded up\n"
     "  --every K            print a row every K ticks (default 1)\n"
+    "  --wake LEVEL         add the columns james_wake,hume_wake,han_wake: minutes until the\n"
+    "                       effect site falls to LEVEL mcg/ml for good were the infusion\n"
+    "                       stopped at that row; 0 means now, inf beyond 24 hours\n"
     "  --help               show this text\n"
+    "  --version            show the version\n"
     "\n"
     "Output: CSV on stdout, a row for minute 0 and one after every K-th tick:\n"
     "minutes,rate,james_plasma,james_effect,hume_plasma,hume_effect,han_plasma,han_effect\n"
     "Sedalyn predicts; it controls nothing and is not a medical device.\n";
+
+const char* const VersionLine = "sedalyn-sim " SEDALYN_VERSION;
 
 namespace {
 
 // Long enough for months of model time, short enough to finish in seconds.
 constexpr double MaxMinutes = 1'000'000.0;
 
+// The length of the UTF-8 sequence that `text` starts with, or 0 when it
+// does not start with a valid one (overlong forms and surrogates included).
+std::size_t Utf8Length(std::string_view text)
+{
+    const auto byte = [&](std::size_t i) { return static_cast<unsigned char>(text[i]); };
+    const unsigned char lead = byte(0);
+    std::size_t length = 0;
+    unsigned char low = 0x80;
+    unsigned char high = 0xbf;
+    if (lead >= 0xc2 && lead <= 0xdf) {
+        length = 2;
+    } else if (lead >= 0xe0 && lead <= 0xef) {
+        length = 3;
+        low = lead == 0xe0 ? 0xa0 : 0x80;
+        high = lead == 0xed ? 0x9f : 0xbf;
+    } else if (lead >= 0xf0 && lead <= 0xf4) {
+        length = 4;
+        low = lead == 0xf0 ? 0x90 : 0x80;
+        high = lead == 0xf4 ? 0x8f : 0xbf;
+    }
+    if (length == 0 || text.size() < length || byte(1) < low || byte(1) > high)
+        return 0;
+    for (std::size_t i = 2; i < length; ++i)
+        if (byte(i) < 0x80 || byte(i) > 0xbf)
+            return 0;
+    return length;
+}
+
+void AppendEscaped(std::string& out, unsigned char byte)
+{
+    constexpr char Digits[] = "0123456789abcdef";
+    switch (byte) {
+    case '\n':
+        out += "\\n";
+        return;
+    case '\r':
+        out += "\\r";
+        return;
+    case '\t':
+        out += "\\t";
+        return;
+    default:
+        out += "\\x";
+        out += Digits[byte >> 4];
+        out += Digits[byte & 0xf];
+    }
+}
+
 UsageError Error(const std::string& argument, const std::string& why)
 {
-    return UsageError{argument + ": " + why};
+    return UsageError{OneLine(argument + ": " + why)};
 }
 
 std::optional<double> Number(const std::string& text)
@@ -45,7 +110,57 @@ std::optional<double> Number(const std::string& text)
     return ParseNumber(text);
 }
 
+// "MINUTE=VALUE" or "VALUE" (minute 0); the minute must be a number >= 0.
+struct Scheduled {
+    double Minute = 0.0;
+    std::string ValueText;
+};
+
+std::optional<Scheduled> SplitMinute(const std::string& value)
+{
+    const std::size_t equals = value.find('=');
+    if (equals == std::string::npos)
+        return Scheduled{0.0, value};
+    const auto minute = Number(value.substr(0, equals));
+    if (!minute || *minute < 0.0)
+        return std::nullopt;
+    return Scheduled{*minute, value.substr(equals + 1)};
+}
+
 } // namespace
+
+std::string OneLine(const std::string& text)
+{
+    std::string out;
+    out.reserve(text.size());
+    for (std::size_t i = 0; i < text.size();) {
+        const auto byte = static_cast<unsigned char>(text[i]);
+        if (byte < 0x20 || byte == 0x7f) {
+            AppendEscaped(out, byte);
+            ++i;
+        } else if (byte < 0x80) {
+            out += static_cast<char>(byte);
+            ++i;
+        } else if (const std::size_t length = Utf8Length(std::string_view(text).substr(i));
+                   length == 0) {
+            AppendEscaped(out, byte);
+            ++i;
+        } else {
+            // C1 controls (U+0080 to U+009F) and the line and paragraph separators.
+            const std::string_view sequence(text.data() + i, length);
+            const bool control = (byte == 0xc2 && static_cast<unsigned char>(text[i + 1]) < 0xa0)
+                                 || sequence == "\u2028" || sequence == "\u2029";
+            for (const char c : sequence) {
+                if (control)
+                    AppendEscaped(out, static_cast<unsigned char>(c));
+                else
+                    out += c;
+            }
+            i += length;
+        }
+    }
+    return out;
+}
 
 ParseResult ParseArguments(const std::vector<std::string>& arguments)
 {
@@ -56,16 +171,20 @@ ParseResult ParseArguments(const std::vector<std::string>& arguments)
     for (const std::string& argument : arguments)
         if (argument == "--help" || argument == "-h")
             return HelpRequested{};
+    for (const std::string& argument : arguments)
+        if (argument == "--version")
+            return VersionRequested{};
 
     for (std::size_t i = 0; i < arguments.size(); ++i) {
         const std::string& name = arguments[i];
         if (name != "--gender" && name != "--age" && name != "--height" && name != "--weight"
-            && name != "--rate" && name != "--minutes" && name != "--every")
+            && name != "--rate" && name != "--bolus" && name != "--minutes" && name != "--every"
+            && name != "--wake")
             return Error(name, "unknown argument (see --help)");
         if (i + 1 >= arguments.size())
             return Error(name, "a value is missing");
         const std::string& value = arguments[++i];
-        if (name != "--rate" && !seen.insert(name).second)
+        if (name != "--rate" && name != "--bolus" && !seen.insert(name).second)
             return Error(name, "given more than once");
 
         if (name == "--gender") {
@@ -88,25 +207,31 @@ ParseResult ParseArguments(const std::vector<std::string>& arguments)
                 return Error(name, "'" + value + "' is not a number > 0 (kilograms)");
             options.Weight = *weight;
         } else if (name == "--rate") {
-            const std::size_t equals = value.find('=');
-            double minute = 0.0;
-            std::string rateText = value;
-            if (equals != std::string::npos) {
-                const auto parsed = Number(value.substr(0, equals));
-                if (!parsed || *parsed < 0.0)
-                    return Error(name, "the minute in '" + value + "' is not a number >= 0");
-                minute = *parsed;
-                rateText = value.substr(equals + 1);
-            }
-            const auto rate = Number(rateText);
+            const auto scheduled = SplitMinute(value);
+            if (!scheduled)
+                return Error(name, "the minute in '" + value + "' is not a number >= 0");
+            const auto rate = Number(scheduled->ValueText);
             if (!rate || *rate < 0.0)
-                return Error(name, "'" + rateText + "' is not a rate >= 0 (mg/kg/hr)");
+                return Error(name,
+                             "'" + scheduled->ValueText + "' is not a rate >= 0 (mg/kg/hr)");
+            if (*rate > MaxInfusionRate)
+                return Error(name + " " + value, RateAboveMaximumText);
             // Before the first scheduled minute the rate is 0, as in the program.
             if (!ratesGiven)
                 options.Rates.clear();
             ratesGiven = true;
-            if (!options.Rates.emplace(minute, *rate).second)
+            if (!options.Rates.emplace(scheduled->Minute, *rate).second)
                 return Error(name, "two rates are given from the same minute");
+        } else if (name == "--bolus") {
+            const auto scheduled = SplitMinute(value);
+            if (!scheduled)
+                return Error(name, "the minute in '" + value + "' is not a number >= 0");
+            const auto mg = Number(scheduled->ValueText);
+            if (!mg || *mg <= 0.0 || *mg > MaxBolusMg)
+                return Error(name, "'" + scheduled->ValueText
+                                       + "' is not a dose above 0 and at most 1000 (mg)");
+            if (!options.Boluses.emplace(scheduled->Minute, *mg).second)
+                return Error(name, "two boluses are given at the same minute");
         } else if (name == "--minutes") {
             const auto minutes = Number(value);
             if (!minutes || *minutes < 0.0 || *minutes > MaxMinutes)
@@ -117,6 +242,11 @@ ParseResult ParseArguments(const std::vector<std::string>& arguments)
             if (!every || *every < 1.0 || *every != std::floor(*every) || *every > 1e9)
                 return Error(name, "'" + value + "' is not a whole number of ticks >= 1");
             options.Every = static_cast<long long>(*every);
+        } else if (name == "--wake") {
+            const auto level = Number(value);
+            if (!level || *level <= 0.0)
+                return Error(name, "'" + value + "' is not a level > 0 (mcg/ml)");
+            options.WakeLevel = *level;
         }
     }
 
@@ -127,11 +257,14 @@ ParseResult ParseArguments(const std::vector<std::string>& arguments)
     Patient patient{options.Age, options.Height, options.Weight,
                     [g = options.Gender] { return g; }};
     if (const std::string refusal = PatientRefusal(patient); !refusal.empty())
-        return UsageError{"patient: " + refusal};
+        return Error("patient", refusal);
     return options;
 }
 
 namespace {
+
+constexpr LbmAlgorithm Algorithms[] = {LbmAlgorithm::James, LbmAlgorithm::Hume,
+                                       LbmAlgorithm::Janmahasatian};
 
 void WriteNumber(std::ostream& out, double value)
 {
@@ -140,18 +273,41 @@ void WriteNumber(std::ostream& out, double value)
     out.write(buffer, result.ptr - buffer);
 }
 
-void WriteRow(std::ostream& out, double minutes, double rate, const PharmacokineticEngine& engine)
+// The wake-up columns read the model parameters without the input, which
+// they ignore: one set per lean body mass for the whole run.
+struct WakeColumns {
+    double Level;
+    std::array<ModelParameters, 3> Models;
+};
+
+void WriteRow(std::ostream& out, double minutes, double rate, const PharmacokineticEngine& engine,
+              const std::optional<WakeColumns>& wake)
 {
     WriteNumber(out, minutes);
     out << ',';
     WriteNumber(out, rate);
-    for (const ModelSlot* slot : {&engine.JamesModel, &engine.HumeModel, &engine.HanModel}) {
+    for (const LbmAlgorithm algorithm : Algorithms) {
+        const ModelState& state = engine.Slot(algorithm).State;
         out << ',';
-        WriteNumber(out, slot->State[StatePlasma]);
+        WriteNumber(out, state[StatePlasma]);
         out << ',';
-        WriteNumber(out, slot->State[StateEffectSite]);
+        WriteNumber(out, state[StateEffectSite]);
+    }
+    if (wake) {
+        for (std::size_t k = 0; k < 3; ++k) {
+            const auto minutesToWake =
+                WakeUpMinutes(wake->Models[k], engine.Slot(Algorithms[k]).State, wake->Level);
+            out << ',';
+            WriteNumber(out, minutesToWake.value_or(std::numeric_limits<double>::infinity()));
+        }
     }
     out << '\n';
+}
+
+// Whether the tick that begins after `ticksDone` ticks begins at or after `minute`.
+bool TickBeginsBy(long long ticksDone, double minute)
+{
+    return static_cast<long double>(ticksDone) >= TicksPerMinute * static_cast<long double>(minute);
 }
 
 // The rate confirmed for the tick that begins after `ticksDone` ticks: the
@@ -160,7 +316,7 @@ double RateForTick(const std::map<double, double>& rates, long long ticksDone)
 {
     double rate = 0.0;
     for (const auto& [minute, value] : rates) {
-        if (static_cast<long double>(ticksDone) < TicksPerMinute * static_cast<long double>(minute))
+        if (!TickBeginsBy(ticksDone, minute))
             break;
         rate = value;
     }
@@ -176,16 +332,34 @@ void RunSimulation(const Options& options, std::ostream& out)
     PharmacokineticEngine engine;
     engine.ResetModels();
 
-    out << "minutes,rate,james_plasma,james_effect,hume_plasma,hume_effect,han_plasma,han_effect\n";
-    WriteRow(out, 0.0, 0.0, engine);
+    std::optional<WakeColumns> wake;
+    if (options.WakeLevel) {
+        wake = WakeColumns{*options.WakeLevel, {}};
+        for (std::size_t k = 0; k < 3; ++k) {
+            SchniderParameters schnider;
+            BuildSchniderParameters(patient, Algorithms[k], schnider);
+            LoadModelInputs(schnider, 0.0, patient.PatientWeight, wake->Models[k]);
+        }
+    }
 
+    out << "minutes,rate,james_plasma,james_effect,hume_plasma,hume_effect,han_plasma,han_effect";
+    if (wake)
+        out << ",james_wake,hume_wake,han_wake";
+    out << '\n';
+    WriteRow(out, 0.0, 0.0, engine, wake);
+
+    auto nextBolus = options.Boluses.begin();
     const auto ticks = static_cast<long long>(
         std::ceil(static_cast<long double>(options.Minutes) * TicksPerMinute));
     for (long long done = 0; done < ticks; ++done) {
         const double rate = RateForTick(options.Rates, done);
-        engine.AdvanceTick(patient, rate);
+        double bolusMg = 0.0;
+        for (; nextBolus != options.Boluses.end() && TickBeginsBy(done, nextBolus->first);
+             ++nextBolus)
+            bolusMg += nextBolus->second;
+        engine.AdvanceTick(patient, rate, bolusMg);
         if ((done + 1) % options.Every == 0)
-            WriteRow(out, engine.JamesModel.State[StateTime], rate, engine);
+            WriteRow(out, engine.JamesModel.State[StateTime], rate, engine, wake);
     }
 }
 

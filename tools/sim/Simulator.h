@@ -1,9 +1,10 @@
 #pragma once
-// sedalyn-sim: runs the program's own tick over a rate schedule and prints
-// the six concentrations as CSV, for teaching, research and checking a case.
+// sedalyn-sim: runs the program's own tick over a rate and bolus schedule and
+// prints the six concentrations as CSV, for teaching, research and checking a case.
 
 #include <iosfwd>
 #include <map>
+#include <optional>
 #include <string>
 #include <variant>
 #include <vector>
@@ -17,23 +18,34 @@ struct Options {
     double Weight = 0.0;
     // Model minute from which a rate applies -> rate (mg/kg/hr).
     std::map<double, double> Rates{{0.0, 0.0}};
+    // Model minute at or after which a bolus is given -> mg.
+    std::map<double, double> Boluses;
     double Minutes = 60.0;
     long long Every = 1;
+    // Effect-site level (mcg/ml) for the wake-up columns; none without them.
+    std::optional<double> WakeLevel;
 };
 
 struct HelpRequested {};
+struct VersionRequested {};
 
 struct UsageError {
-    std::string Message; // one line naming the argument and why
+    std::string Message; // one line naming the argument and why; control characters escaped
 };
 
-using ParseResult = std::variant<Options, HelpRequested, UsageError>;
+using ParseResult = std::variant<Options, HelpRequested, VersionRequested, UsageError>;
 
 ParseResult ParseArguments(const std::vector<std::string>& arguments);
 
 extern const char* const Usage;
+extern const char* const VersionLine; // "sedalyn-sim X.Y.Z", without the newline
 
-// Writes the header, the zero row and a row after every `Every`-th tick.
+// The text with control characters, line breaks and bytes that are not UTF-8
+// written as escapes (\n, \r, \t, \x1b), so that it prints on one line.
+std::string OneLine(const std::string& text);
+
+// Writes the header, the zero row and a row after every `Every`-th tick; with
+// a wake level, each row ends in the three wake-up times.
 void RunSimulation(const Options& options, std::ostream& out);
 
 } // namespace sedalyn::sim

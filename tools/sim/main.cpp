@@ -13,6 +13,10 @@ int main(int argc, char** argv)
         std::cout << Usage;
         return std::cout.flush() ? 0 : 1;
     }
+    if (std::holds_alternative<VersionRequested>(parsed)) {
+        std::cout << VersionLine << '\n';
+        return std::cout.flush() ? 0 : 1;
+    }
     if (const auto* error = std::get_if<UsageError>(&parsed)) {
         std::cerr << "sedalyn-sim: " << error->Message << '\n';
         return 2;
