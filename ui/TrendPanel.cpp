@@ -100,10 +100,11 @@ double TimeStep(double span)
     return std::ceil(span / mostTicks / 720.0) * 720.0;
 }
 
+// Decimals enough for every multiple of `step`.
 QString LabelFormat(double step)
 {
     int decimals = 0;
-    while (decimals < 3 && std::abs(step * std::pow(10.0, decimals) - std::round(step * std::pow(10.0, decimals))) > 1e-9)
+    for (double scaled = step; decimals < 3 && std::abs(scaled - std::round(scaled)) > 1e-9; scaled *= 10.0)
         ++decimals;
     return QStringLiteral("%.%1f").arg(decimals);
 }
@@ -170,7 +171,9 @@ void AppendExtremes(QList<QPointF>& points, const std::vector<CaseRecord>& recor
     }
     if (low == end)
         return;
-    const auto point = [&](std::size_t i) { return QPointF(records[i].Minutes, records[i].Concentrations[which]); };
+    const auto point = [&](std::size_t i) {
+        return QPointF(records[i].Minutes, records[i].Concentrations[which]);
+    };
     points.append(point(std::min(low, high)));
     if (low != high)
         points.append(point(std::max(low, high)));
@@ -636,7 +639,8 @@ void TrendPanel::SaveChart()
         return;
     const QString path = m_saveDialog->FileName;
     if (!WriteChart(path)) {
-        NoticeBox(QStringLiteral("%1\nThe chart could not be saved.\nCheck the folder and the free space, then try again.")
+        NoticeBox(QStringLiteral("%1\nThe chart could not be saved.\n"
+                                 "Check the folder and the free space, then try again.")
                       .arg(QDir::toNativeSeparators(path)),
                   ApplicationTitle, MB_OK | MB_ICONWARNING);
     }
@@ -657,7 +661,8 @@ bool TrendPanel::WriteChart(const QString& path) const
         pdf.setTitle(QStringLiteral("Trend"));
         pdf.setResolution(72);
         pdf.setPageMargins(QMarginsF());
-        pdf.setPageSize(QPageSize(QSizeF(m_view->size()), QPageSize::Point, QString(), QPageSize::ExactMatch));
+        pdf.setPageSize(
+            QPageSize(QSizeF(m_view->size()), QPageSize::Point, QString(), QPageSize::ExactMatch));
         QPainter painter;
         if (painter.begin(&pdf)) {
             painter.setRenderHint(QPainter::Antialiasing);

@@ -58,7 +58,10 @@ public:
     TrendChartView* ChartView() const { return m_view; }
     QComboBox* SpanChoice() const { return m_span; }
     QPushButton* SaveButton() const { return m_save; }
-    QLineSeries* ConcentrationSeries(sedalyn::ConcentrationIndex index) const { return m_concentrations[index]; }
+    QLineSeries* ConcentrationSeries(sedalyn::ConcentrationIndex index) const
+    {
+        return m_concentrations[index];
+    }
     QLineSeries* RateSeries() const { return m_rate; }
     QLineSeries* RateChangeMarks() const { return m_rateChanges; }
     QLineSeries* BolusMarks() const { return m_boluses; }

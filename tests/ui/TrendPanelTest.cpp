@@ -195,7 +195,9 @@ private slots:
             QCOMPARE(points.constLast(), QPointF(history.Last().Minutes, history.Last().Concentrations[i]));
             const auto [low, high] = std::minmax_element(
                 history.Records().begin(), history.Records().end(),
-                [i](const CaseRecord& a, const CaseRecord& b) { return a.Concentrations[i] < b.Concentrations[i]; });
+                [i](const CaseRecord& a, const CaseRecord& b) {
+                    return a.Concentrations[i] < b.Concentrations[i];
+                });
             QCOMPARE(std::max_element(points.begin(), points.end(), byValue)->y(), high->Concentrations[i]);
             QCOMPARE(std::min_element(points.begin() + 1, points.end(), byValue)->y(), low->Concentrations[i]);
             QCOMPARE(points, redrawn.ConcentrationSeries(which)->points());
@@ -262,7 +264,8 @@ private slots:
                  qPrintable(QString::number(concentration->max())));
         // One grid for both: the same intervals, the rate in sight below the top.
         QCOMPARE(panel.RateAxis()->tickCount(), concentration->tickCount());
-        const double rateInSight = steps == 0 ? 0.0 : span == TrendPanel::Span::LastHour && steps > 732 ? 8.0 : 50.0;
+        const bool fastStepsInSight = span == TrendPanel::Span::WholeCase || steps <= 732;
+        const double rateInSight = steps == 0 ? 0.0 : fastStepsInSight ? 50.0 : 8.0;
         QVERIFY(panel.RateAxis()->max() > rateInSight);
         QVERIFY(panel.RateAxis()->max() < std::max(2.0 * rateInSight, 10.0));
     }
@@ -287,7 +290,8 @@ private slots:
         QTest::newRow("plain") << plain << "." << QStringLiteral("Case time 12:30\nRate 6 mg/kg/hr\n") + body;
         QTest::newRow("bolus, past two hours")
             << bolus << "." << QStringLiteral("Case time 125:05\nRate 6.5 mg/kg/hr, bolus 40 mg\n") + body;
-        QTest::newRow("rounded to the second") << drifted << "." << QStringLiteral("Case time 1:00\nRate 6 mg/kg/hr\n") + body;
+        QTest::newRow("rounded to the second")
+            << drifted << "." << QStringLiteral("Case time 1:00\nRate 6 mg/kg/hr\n") + body;
         QTest::newRow("decimal comma")
             << bolus << ","
             << QStringLiteral("Case time 125:05\nRate 6,5 mg/kg/hr, bolus 40 mg\nPlasma / effect site (mcg/ml)\n"
@@ -314,7 +318,8 @@ private slots:
         QVERIFY(QTest::qWaitForWindowExposed(&panel));
         const auto at = [&](double minutes, double mcgPerMl) {
             QChart* chart = panel.ChartView()->chart();
-            const QPointF inChart = chart->mapToPosition(QPointF(minutes, mcgPerMl), panel.ConcentrationSeries(JamesPlasma));
+            const QPointF inChart =
+                chart->mapToPosition(QPointF(minutes, mcgPerMl), panel.ConcentrationSeries(JamesPlasma));
             return panel.ChartView()->mapFromScene(chart->mapToScene(inChart));
         };
         QVERIFY(panel.ToolTipAt(at(1.0, 1.0)).isEmpty()); // nothing drawn yet
