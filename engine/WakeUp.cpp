@@ -4,8 +4,6 @@
 
 #include <Eigen/Core>
 
-#include <cmath>
-
 namespace sedalyn {
 
 namespace {
@@ -100,29 +98,21 @@ private:
     double m_level;
 };
 
-bool Finite(const ModelState& state)
-{
-    for (const double value : state)
-        if (!std::isfinite(value))
-            return false;
-    return true;
-}
-
 } // namespace
 
 std::optional<double> WakeUpMinutes(const ModelParameters& parameters, const ModelState& state,
                                     double level)
 {
-    if (!(level > 0.0) || !Finite(state))
+    if (!(level > 0.0))
         return std::nullopt;
     const CompartmentModes modes(parameters);
     if (!modes.Valid())
         return std::nullopt;
     const Eigen::Array4d weights = modes.EffectSiteWeights(StateConcentrations(state)).array();
     const Eigen::Array4d rates = modes.Rates().array();
-    if (!weights.allFinite())
+    if (!weights.allFinite()) // a concentration that is not finite spreads to every mode
         return std::nullopt;
-    // A term that grows, or stays, above nothing would never let Ce go.
+    // A positive term that does not decay would hold Ce up for ever.
     if (((weights > 0.0) && (rates >= 0.0)).any())
         return std::nullopt;
 

@@ -13,9 +13,10 @@ inline constexpr double WakeUpHorizonMinutes = 24 * 60;
 
 // Minutes from `state` until Ce falls to `level` and stays at or below it with no input;
 // 0 when it never again exceeds it ("now"); nullopt when that is beyond the horizon or level <= 0.
-// The time is found to 1e-6 minutes and never before the true one. Parameters
-// or a state that are not finite, or a model that does not eliminate the drug,
-// also give nullopt: no promise of waking up is made.
+// The time is found to 1e-6 minutes and never before the true one; the input
+// in `parameters` is ignored. Parameters or a state that are not finite, or a
+// model that does not eliminate the drug, also give nullopt: no promise of
+// waking up is made.
 std::optional<double> WakeUpMinutes(const ModelParameters& parameters, const ModelState& state,
                                     double level);
 

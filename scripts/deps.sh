@@ -3,9 +3,10 @@
 # leaving alone what is already there. Run as root or as a user with sudo.
 set -euo pipefail
 
+# qt6-charts-dev does not pull in libqt6opengl6-dev, which its CMake package needs.
 packages=(
   build-essential cmake ninja-build pkg-config
-  qt6-base-dev qt6-base-dev-tools libgl-dev
+  qt6-base-dev qt6-base-dev-tools qt6-charts-dev libqt6opengl6-dev libgl-dev
   googletest libgtest-dev libgmock-dev libbenchmark-dev
   libeigen3-dev
   xvfb xauth xdotool

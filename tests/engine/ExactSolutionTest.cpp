@@ -7,8 +7,6 @@
 #include <unsupported/Eigen/MatrixFunctions>
 
 #include <algorithm>
-#include <cmath>
-#include <ostream>
 #include <vector>
 
 namespace sedalyn {
@@ -28,62 +26,40 @@ double RelativeError(const Concentrations& got, const Concentrations& expected)
 
 struct MatrixCase {
     const char* name;
-    bool male;
-    double age;
-    double height;
-    double weight;
     LbmAlgorithm algorithm;
     double rate;
     ModelState state;
+    bool switchedOff = false; // compartments 3 and 4 of volume 0
 };
-
-void PrintTo(const MatrixCase& c, std::ostream* os) { *os << c.name; }
 
 class CompartmentMatrixTest : public ::testing::TestWithParam<MatrixCase> {};
 
 TEST_P(CompartmentMatrixTest, TimesTheStatePlusTheInputGivesTheDerivative)
 {
     const MatrixCase c = GetParam();
-    const ModelParameters m =
-        ModelFor(MakePatient(c.male, c.age, c.height, c.weight), c.algorithm, c.rate);
+    ModelParameters m = ModelFor(MakePatient(false, 70, 1.62, 85), c.algorithm, c.rate);
+    if (c.switchedOff)
+        m.V3 = m.V4 = 0.0;
     ModelState slopes{};
     ModelDerivative{m}(slopes, c.state);
-    const Concentrations expected{slopes[1], slopes[2], slopes[3], slopes[4]};
     const Concentrations got = CompartmentMatrix(m) * StateConcentrations(c.state) + InputVector(m);
-    for (Eigen::Index i = 0; i < 4; ++i)
-        EXPECT_NEAR(got(i), expected(i), 1e-13 * (1.0 + expected.cwiseAbs().maxCoeff()))
-            << "compartment " << i + 1;
+    for (std::size_t i = 1; i <= 4; ++i)
+        EXPECT_NEAR(got(static_cast<Eigen::Index>(i - 1)), slopes[i], 1e-13) << "compartment " << i;
 }
 
 INSTANTIATE_TEST_SUITE_P(
     States, CompartmentMatrixTest,
-    ::testing::Values(
-        MatrixCase{"input_only", true, 53, 1.77, 77, LbmAlgorithm::James, 10, {0, 0, 0, 0, 0}},
-        MatrixCase{"plasma_only", true, 53, 1.77, 77, LbmAlgorithm::Hume, 0, {0, 3, 0, 0, 0}},
-        MatrixCase{"peripheral_2_only", false, 30, 1.60, 55, LbmAlgorithm::Janmahasatian, 0,
-                   {0, 0, 2, 0, 0}},
-        MatrixCase{"peripheral_3_only", false, 80, 1.55, 50, LbmAlgorithm::James, 0,
-                   {0, 0, 0, 1.5, 0}},
-        MatrixCase{"effect_site_only", true, 8, 1.30, 25, LbmAlgorithm::Hume, 0, {0, 0, 0, 0, 4}},
-        MatrixCase{"loaded_with_input", true, 70, 1.85, 120, LbmAlgorithm::Janmahasatian, 6,
-                   {12, 3.1, 1.4, 0.2, 2.2}}),
+    ::testing::Values(MatrixCase{"input_only", LbmAlgorithm::James, 10, {0, 0, 0, 0, 0}},
+                      MatrixCase{"plasma_only", LbmAlgorithm::Hume, 0, {0, 3, 0, 0, 0}},
+                      MatrixCase{"peripheral_2_only", LbmAlgorithm::Janmahasatian, 0, {0, 0, 2, 0, 0}},
+                      MatrixCase{"peripheral_3_only", LbmAlgorithm::James, 0, {0, 0, 0, 1.5, 0}},
+                      MatrixCase{"effect_site_only", LbmAlgorithm::Hume, 0, {0, 0, 0, 0, 4}},
+                      MatrixCase{"loaded_with_input", LbmAlgorithm::Janmahasatian, 6, {12, 3.1, 1.4, 0.2, 2.2}},
+                      MatrixCase{"switched_off", LbmAlgorithm::James, 10, {0, 4, 1, 0.7, 0.2}, true}),
     [](const auto& p) { return std::string(p.param.name); });
 
-TEST(CompartmentMatrix, SwitchedOffCompartmentsMatchTheDerivative)
-{
-    ModelParameters m = ModelFor(MakePatient(true, 53, 1.77, 77), LbmAlgorithm::James, 10);
-    m.V3 = 0.0;
-    m.V4 = 0.0;
-    const ModelState state{0, 4.0, 1.0, 0.7, 0.2};
-    ModelState slopes{};
-    ModelDerivative{m}(slopes, state);
-    const Concentrations got = CompartmentMatrix(m) * StateConcentrations(state) + InputVector(m);
-    for (Eigen::Index i = 0; i < 4; ++i)
-        EXPECT_NEAR(got(i), slopes[static_cast<std::size_t>(i) + 1], 1e-13);
-}
-
 // exp of the augmented system [[A, b], [0, 0]] carries [C; 1] over t under the
-// constant input: an independent Padé computation to check the modes against.
+// constant input: an independent (Padé) computation to check the modes against.
 Concentrations PadeAdvance(const ModelParameters& m, const Concentrations& start, double minutes)
 {
     Eigen::Matrix<double, 5, 5> augmented = Eigen::Matrix<double, 5, 5>::Zero();
@@ -91,8 +67,7 @@ Concentrations PadeAdvance(const ModelParameters& m, const Concentrations& start
     augmented.topRightCorner<4, 1>() = InputVector(m);
     Eigen::Matrix<double, 5, 1> x;
     x << start, 1.0;
-    const Eigen::Matrix<double, 5, 5> exponential = (augmented * minutes).exp();
-    return (exponential * x).head<4>();
+    return ((augmented * minutes).exp() * x).head<4>();
 }
 
 struct AdvanceCase {
@@ -101,8 +76,6 @@ struct AdvanceCase {
     double rate;
     double minutes;
 };
-
-void PrintTo(const AdvanceCase& c, std::ostream* os) { *os << c.name; }
 
 class AdvanceTest : public ::testing::TestWithParam<AdvanceCase> {};
 
@@ -129,18 +102,6 @@ INSTANTIATE_TEST_SUITE_P(Spans, AdvanceTest,
                                            AdvanceCase{"day", LbmAlgorithm::James, 12, 1440}),
                          [](const auto& p) { return std::string(p.param.name); });
 
-TEST(CompartmentModes, NonFiniteOrOneWayParametersAreInvalid)
-{
-    ModelParameters m = ModelFor(MakePatient(true, 53, 1.77, 77), LbmAlgorithm::James, 10);
-    EXPECT_TRUE(CompartmentModes(m).Valid());
-    ModelParameters notFinite = m;
-    notFinite.k10 = std::nan("");
-    EXPECT_FALSE(CompartmentModes(notFinite).Valid());
-    ModelParameters oneWay = m;
-    oneWay.k21 = 0.0;
-    EXPECT_FALSE(CompartmentModes(oneWay).Valid());
-}
-
 TEST(RungeKuttaSystem, ErrorAgainstTheExactSolutionFallsSixteenfoldPerHalving)
 {
     const ModelParameters m = ModelFor(MakePatient(true, 53, 1.77, 77), LbmAlgorithm::James, 10);
@@ -151,7 +112,6 @@ TEST(RungeKuttaSystem, ErrorAgainstTheExactSolutionFallsSixteenfoldPerHalving)
         ResultTable table{};
         IntegratorErrorCode code = 0;
         RungeKuttaSystem(4, start, ModelDerivative(m), 0.0, 1.0, 1, steps, table, code);
-        ASSERT_EQ(code, 0);
         const double error = (StateConcentrations(table[1]) - exact).cwiseAbs().maxCoeff();
         if (previous != 0.0) {
             EXPECT_NEAR(previous / error, 16.0, 1.0) << steps << " steps, error " << error;
@@ -161,11 +121,10 @@ TEST(RungeKuttaSystem, ErrorAgainstTheExactSolutionFallsSixteenfoldPerHalving)
 }
 
 // The tick's integration against the exact solution, from each tick's own
-// start and carried over the whole case. The bounds are what the engine meets
-// for a rate step from zero (5.2e-10 per tick, 5.2e-10 over the hour, both
-// relative to the largest concentration); a bolus must meet the same.
+// start and carried over the hour. The bound is what the engine meets for a
+// rate step from zero (5.2e-10 both ways, relative to the largest
+// concentration); a bolus must meet the same.
 constexpr double TickBound = 1e-9;
-constexpr double CaseBound = 1e-9;
 
 struct Dose {
     int tick;
@@ -178,23 +137,20 @@ struct TickCase {
     std::vector<Dose> doses;
 };
 
-void PrintTo(const TickCase& c, std::ostream* os) { *os << c.name; }
-
 class TickAgainstExactSolution : public ::testing::TestWithParam<TickCase> {};
 
 TEST_P(TickAgainstExactSolution, StaysWithinTheRateStepBoundForAnHour)
 {
-    const TickCase c = GetParam();
     const Patient patient = MakePatient(true, 53, 1.77, 77);
     PharmacokineticEngine engine;
     Concentrations exact[3] = {Concentrations::Zero(), Concentrations::Zero(),
                                Concentrations::Zero()};
     double rate = 0.0;
     double worstTick = 0.0;
-    double worstCase = 0.0;
+    double worstHour = 0.0;
     for (int tick = 0; tick < 60 * TicksPerMinute; ++tick) {
         double bolusMg = 0.0;
-        for (const Dose& dose : c.doses) {
+        for (const Dose& dose : GetParam().doses) {
             if (dose.tick == tick) {
                 rate = dose.rate;
                 bolusMg = dose.bolusMg;
@@ -212,11 +168,11 @@ TEST_P(TickAgainstExactSolution, StaysWithinTheRateStepBoundForAnHour)
             const Concentrations fromStart = modes.Advance(starts[k] + bolus, TickMinutes);
             worstTick = std::max(worstTick, RelativeError(got, fromStart));
             exact[k] = modes.Advance(exact[k] + bolus, TickMinutes);
-            worstCase = std::max(worstCase, RelativeError(got, exact[k]));
+            worstHour = std::max(worstHour, RelativeError(got, exact[k]));
         }
     }
     EXPECT_LT(worstTick, TickBound);
-    EXPECT_LT(worstCase, CaseBound);
+    EXPECT_LT(worstHour, TickBound);
 }
 
 INSTANTIATE_TEST_SUITE_P(

@@ -3,6 +3,8 @@
 #include "PharmacokineticEngine.h"
 #include "WakeUp.h"
 
+#include "../engine/PatientSupport.h"
+
 #include <gtest/gtest.h>
 
 #include <charconv>
@@ -167,29 +169,23 @@ TEST(RunSimulation, BolusEntersTheFirstTickBeginningAtOrAfterItsMinute)
 TEST(RunSimulation, WakeColumnsAreTheEnginesWakeUpTimesAndInfBeyondADay)
 {
     // Twelve hours at 12 mg/kg/hr: waking to 1 mcg/ml takes hours, to 0.05 over a day.
-    for (const double level : {1.0, 0.05}) {
-        const std::string levelText = level == 1.0 ? "1" : "0.05";
-        const auto rows = Rows(Parsed(Args({"--rate", "12", "--minutes", "720", "--every", "720",
-                                            "--wake", levelText.c_str()})));
-        ASSERT_EQ(rows.size(), 13u);
-        EXPECT_EQ(std::vector<double>(rows[0].begin() + 8, rows[0].end()), std::vector<double>(3, 0.0));
-        PharmacokineticEngine engine;
-        const Patient patient{53, 1.77, 77, [] { return std::string("Male"); }};
-        for (int tick = 0; tick < 720 * 12; ++tick)
-            engine.AdvanceTick(patient, 12.0);
-        std::size_t column = 8;
-        for (const LbmAlgorithm algorithm :
-             {LbmAlgorithm::James, LbmAlgorithm::Hume, LbmAlgorithm::Janmahasatian}) {
-            SchniderParameters schnider;
-            BuildSchniderParameters(patient, algorithm, schnider);
-            ModelParameters model;
-            LoadModelInputs(schnider, 12.0, 77, model);
-            const auto expected = WakeUpMinutes(model, engine.Slot(algorithm).State, level);
-            EXPECT_EQ(expected.has_value(), level == 1.0);
-            EXPECT_EQ(rows[12][column++], expected.value_or(std::numeric_limits<double>::infinity()))
-                << "level " << level;
-        }
-    }
+    const auto rows = Rows(Parsed(Args({"--rate", "12", "--minutes", "720", "--every", "8640",
+                                        "--wake", "1"})));
+    ASSERT_EQ(rows.size(), 2u);
+    EXPECT_EQ(rows[0][8], 0.0);
+    const Patient patient = test::MakePatient(true, 53, 1.77, 77);
+    PharmacokineticEngine engine;
+    for (int tick = 0; tick < 720 * TicksPerMinute; ++tick)
+        engine.AdvanceTick(patient, 12.0);
+    std::size_t column = 8;
+    for (const LbmAlgorithm algorithm :
+         {LbmAlgorithm::James, LbmAlgorithm::Hume, LbmAlgorithm::Janmahasatian})
+        EXPECT_EQ(rows[1][column++],
+                  WakeUpMinutes(test::ModelFor(patient, algorithm, 0), engine.Slot(algorithm).State, 1)
+                      .value_or(-1));
+    const auto beyond = Rows(Parsed(Args({"--rate", "12", "--minutes", "720", "--every", "8640",
+                                          "--wake", "0.05"})));
+    EXPECT_EQ(beyond[1][10], std::numeric_limits<double>::infinity());
 }
 
 TEST(ParseArguments, HelpWinsThenVersion)
@@ -206,8 +202,6 @@ struct EscapeCase {
     std::string shown;
 };
 
-void PrintTo(const EscapeCase& c, std::ostream* os) { *os << c.name; }
-
 class Escapes : public ::testing::TestWithParam<EscapeCase> {};
 
 TEST_P(Escapes, ShowControlCharactersAndBrokenUtf8AsEscapes)
@@ -218,17 +212,12 @@ TEST_P(Escapes, ShowControlCharactersAndBrokenUtf8AsEscapes)
 INSTANTIATE_TEST_SUITE_P(
     Texts, Escapes,
     ::testing::Values(
-        EscapeCase{"plain", "--age: '5x' is not a number", "--age: '5x' is not a number"},
-        EscapeCase{"line_breaks_and_tab", "a\r\nb\tc", "a\\r\\nb\\tc"},
-        EscapeCase{"escape_nul_and_delete", std::string("\x1b[31m\0\x7f", 7),
-                   "\\x1b[31m\\x00\\x7f"},
-        EscapeCase{"utf8_letters_kept", "70 kg \xc3\xa9 \xe2\x82\xac \xf0\x9f\x92\x89",
-                   "70 kg \xc3\xa9 \xe2\x82\xac \xf0\x9f\x92\x89"},
-        EscapeCase{"c1_next_line", "a\xc2\x85" "b", "a\\xc2\\x85b"},
-        EscapeCase{"line_separator", "a\xe2\x80\xa8" "b", "a\\xe2\\x80\\xa8b"},
-        EscapeCase{"stray_and_truncated_bytes", "\xff\x9b\xc3", "\\xff\\x9b\\xc3"},
-        EscapeCase{"overlong_slash", "\xc0\xaf", "\\xc0\\xaf"},
-        EscapeCase{"surrogate", "\xed\xa0\x80", "\\xed\\xa0\\x80"}),
+        EscapeCase{"c0_and_delete", std::string("a\r\nb\tc\x1b[2J\0\x7f", 12),
+                   "a\\r\\nb\\tc\\x1b[2J\\x00\\x7f"},
+        EscapeCase{"utf8_letters_kept", "70 kg \xc3\xa9 \xe2\x82\xac", "70 kg \xc3\xa9 \xe2\x82\xac"},
+        EscapeCase{"c1_separator_stray_overlong_surrogate_truncated",
+                   "\xc2\x85|\xe2\x80\xa8|\xff|\xc0\xaf|\xed\xa0\x80|\xc3",
+                   "\\xc2\\x85|\\xe2\\x80\\xa8|\\xff|\\xc0\\xaf|\\xed\\xa0\\x80|\\xc3"}),
     [](const auto& p) { return std::string(p.param.name); });
 
 } // namespace

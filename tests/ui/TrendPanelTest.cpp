@@ -1,0 +1,445 @@
+// The trend chart: its series after ticks, a long case drawn in bounded
+// points, the axes, the tooltip, the wake-up line, the legend in grey and
+// the saved chart.
+
+#include "CaseHistory.h"
+#include "ModalDriver.h"
+#include "QtTestMain.h"
+#include "TrendChartView.h"
+#include "TrendPanel.h"
+
+#include <QChart>
+#include <QComboBox>
+#include <QFile>
+#include <QImage>
+#include <QLineEdit>
+#include <QLineSeries>
+#include <QPushButton>
+#include <QSignalSpy>
+#include <QTemporaryDir>
+#include <QTest>
+#include <QValueAxis>
+
+#include <algorithm>
+#include <cmath>
+#include <memory>
+#include <vector>
+
+using namespace sedalyn;
+
+namespace {
+
+// Six distinct concentrations that rise slowly with the step.
+CaseRecord Record(std::size_t index, double rate, double bolusMg = 0.0)
+{
+    CaseRecord record;
+    record.Minutes = static_cast<double>(index + 1) / 12.0;
+    record.Rate = rate;
+    record.BolusMg = bolusMg;
+    for (std::size_t i = 0; i < ConcentrationCount; ++i)
+        record.Concentrations[i] = 1.0 + 0.5 * static_cast<double>(i) + 0.01 * static_cast<double>(index);
+    return record;
+}
+
+// Ticks apart by "|", records by blanks; a record is its rate and "+mg" for a bolus.
+void RunTicks(CaseHistory& history, TrendPanel& panel, const QString& plan)
+{
+    for (const QString& tick : plan.split(u'|')) {
+        for (const QString& step : tick.split(u' ', Qt::SkipEmptyParts)) {
+            const QStringList parts = step.split(u'+');
+            history.Append(Record(history.Size(), parts[0].toDouble(), parts.value(1).toDouble()));
+        }
+        panel.Refresh();
+    }
+}
+
+// The times of the full-height marks, checking each spans the plot.
+QList<double> MarkTimes(const QLineSeries* marks)
+{
+    QList<double> times;
+    for (int i = 0; i + 1 < marks->count(); i += 2) {
+        const QPointF a = marks->at(i);
+        const QPointF b = marks->at(i + 1);
+        if (a.x() != b.x() || std::min(a.y(), b.y()) > 0.0 || std::max(a.y(), b.y()) < 1.0)
+            return {-1.0};
+        times << a.x();
+    }
+    return times;
+}
+
+QList<QLineSeries*> DrawnSeries(const TrendPanel& panel)
+{
+    QList<QLineSeries*> all{panel.RateSeries(), panel.RateChangeMarks(), panel.BolusMarks()};
+    for (std::size_t i = 0; i < ConcentrationCount; ++i)
+        all << panel.ConcentrationSeries(static_cast<ConcentrationIndex>(i));
+    return all;
+}
+
+double Grey(const QColor& colour)
+{
+    return 0.299 * static_cast<double>(colour.redF()) + 0.587 * static_cast<double>(colour.greenF())
+        + 0.114 * static_cast<double>(colour.blueF());
+}
+
+} // namespace
+
+class TrendPanelTest : public QObject {
+    Q_OBJECT
+
+private slots:
+    void cleanup() { VERIFY_NO_STRAY_MODALS(); }
+
+    void seriesAfterTicks_data()
+    {
+        QTest::addColumn<QString>("plan");
+        QTest::addColumn<QList<QPointF>>("rate");
+        QTest::addColumn<QList<double>>("rateChanges");
+        QTest::addColumn<QList<double>>("boluses");
+        const auto t = [](int steps) { return steps / 12.0; };
+        QTest::newRow("steady") << "6|6|6|6|6" << QList<QPointF>{{0, 6}, {t(5), 6}} << QList<double>{}
+                                << QList<double>{};
+        QTest::newRow("two rate changes")
+            << "6|6|10|10|4"
+            << QList<QPointF>{{0, 6}, {t(2), 6}, {t(2), 10}, {t(4), 10}, {t(4), 4}, {t(5), 4}}
+            << QList<double>{t(2), t(4)} << QList<double>{};
+        QTest::newRow("boluses") << "6+100|6|6+20" << QList<QPointF>{{0, 6}, {t(3), 6}}
+                                 << QList<double>{} << QList<double>{0.0, t(2)};
+        QTest::newRow("several steps in one tick")
+            << "6|6 6 8|8" << QList<QPointF>{{0, 6}, {t(3), 6}, {t(3), 8}, {t(5), 8}}
+            << QList<double>{t(3)} << QList<double>{};
+        QTest::newRow("bolus with a rate change")
+            << "6|10+50" << QList<QPointF>{{0, 6}, {t(1), 6}, {t(1), 10}, {t(2), 10}}
+            << QList<double>{t(1)} << QList<double>{t(1)};
+    }
+
+    void seriesAfterTicks()
+    {
+        QFETCH(QString, plan);
+        QFETCH(QList<QPointF>, rate);
+        QFETCH(QList<double>, rateChanges);
+        QFETCH(QList<double>, boluses);
+        CaseHistory history;
+        TrendPanel panel(history);
+        std::vector<std::unique_ptr<QSignalSpy>> rebuilds;
+        for (QLineSeries* series : DrawnSeries(panel))
+            rebuilds.push_back(std::make_unique<QSignalSpy>(series, &QXYSeries::pointsReplaced));
+
+        RunTicks(history, panel, plan);
+
+        const CaseRecord& last = history.Last();
+        for (std::size_t i = 0; i < ConcentrationCount; ++i) {
+            const QLineSeries* series = panel.ConcentrationSeries(static_cast<ConcentrationIndex>(i));
+            QCOMPARE(series->count(), static_cast<int>(history.Size()) + 1);
+            QCOMPARE(series->at(0), QPointF(0.0, 0.0));
+            QCOMPARE(series->at(series->count() - 1), QPointF(last.Minutes, last.Concentrations[i]));
+        }
+        QCOMPARE(panel.RateSeries()->points(), rate);
+        QCOMPARE(MarkTimes(panel.RateChangeMarks()), rateChanges);
+        QCOMPARE(MarkTimes(panel.BolusMarks()), boluses);
+        for (const auto& spy : rebuilds)
+            QCOMPARE(spy->count(), 0);
+    }
+
+    void startsAfresh_data()
+    {
+        QTest::addColumn<bool>("reset");
+        QTest::newRow("Reset") << true;
+        QTest::newRow("history cleared, Refresh only") << false;
+    }
+
+    void startsAfresh()
+    {
+        QFETCH(bool, reset);
+        CaseHistory history;
+        TrendPanel panel(history);
+        RunTicks(history, panel, QStringLiteral("6+50|6|8 8|8"));
+        history.Clear();
+        if (reset) {
+            panel.Reset();
+            for (const QLineSeries* series : DrawnSeries(panel))
+                QCOMPARE(series->count(), 0);
+            QCOMPARE(panel.TimeAxis()->max(), 10.0);
+        }
+        RunTicks(history, panel, QStringLiteral("4"));
+        QCOMPARE(panel.ConcentrationSeries(HumeEffect)->points(),
+                 (QList<QPointF>{{0, 0}, {1 / 12.0, history[0].Concentrations[HumeEffect]}}));
+        QCOMPARE(panel.RateSeries()->points(), (QList<QPointF>{{0, 4}, {1 / 12.0, 4}}));
+        QCOMPARE(panel.BolusMarks()->count(), 0);
+        QCOMPARE(panel.RateChangeMarks()->count(), 0);
+    }
+
+    // A day of records: every series stays small, keeps the highest and
+    // lowest values and the last record, and the ticks draw what a single
+    // redraw of the whole history draws.
+    void aDayStaysSmall()
+    {
+        CaseHistory history;
+        TrendPanel panel(history);
+        constexpr std::size_t day = 24 * 720;
+        constexpr std::size_t peakAt = 10'007;
+        for (std::size_t i = 0; i < day; ++i) {
+            CaseRecord record = Record(i, i < 9000 ? 6.0 : 4.0, i == peakAt ? 40.0 : 0.0);
+            for (double& value : record.Concentrations)
+                value = 2.0 + std::sin(static_cast<double>(i) / 300.0) + (i == peakAt ? 7.0 : 0.0);
+            history.Append(record);
+            if (i % 100 == 99 || i + 1 == day)
+                panel.Refresh();
+        }
+        TrendPanel redrawn(history);
+        redrawn.Refresh();
+        const auto byValue = [](QPointF a, QPointF b) { return a.y() < b.y(); };
+        for (std::size_t i = 0; i < ConcentrationCount; ++i) {
+            const auto which = static_cast<ConcentrationIndex>(i);
+            const QList<QPointF> points = panel.ConcentrationSeries(which)->points();
+            QVERIFY2(points.size() <= 1500, qPrintable(QString::number(points.size())));
+            QCOMPARE(points.constLast(), QPointF(history.Last().Minutes, history.Last().Concentrations[i]));
+            const auto [low, high] = std::minmax_element(
+                history.Records().begin(), history.Records().end(),
+                [i](const CaseRecord& a, const CaseRecord& b) {
+                    return a.Concentrations[i] < b.Concentrations[i];
+                });
+            QCOMPARE(std::max_element(points.begin(), points.end(), byValue)->y(), high->Concentrations[i]);
+            QCOMPARE(std::min_element(points.begin() + 1, points.end(), byValue)->y(), low->Concentrations[i]);
+            QCOMPARE(points, redrawn.ConcentrationSeries(which)->points());
+        }
+        QCOMPARE(panel.RateSeries()->count(), 4);
+        QCOMPARE(MarkTimes(panel.BolusMarks()), QList<double>{history[peakAt - 1].Minutes});
+
+        // The last hour holds what is in sight and lets go of what scrolls out.
+        panel.SpanChoice()->setCurrentIndex(static_cast<int>(TrendPanel::Span::LastHour));
+        for (int tick = 0; tick < 200; ++tick)
+            RunTicks(history, panel, QStringLiteral("4"));
+        const double now = history.Last().Minutes;
+        QCOMPARE(panel.TimeAxis()->min(), now - 60.0);
+        QCOMPARE(panel.TimeAxis()->max(), now);
+        const QList<QPointF> inSight = panel.ConcentrationSeries(JamesPlasma)->points();
+        QVERIFY(inSight.size() <= 720 + 121);
+        QVERIFY(inSight.constFirst().x() <= now - 60.0);
+        QCOMPARE(inSight.constLast().x(), now);
+    }
+
+    void axes_data()
+    {
+        QTest::addColumn<int>("steps");
+        QTest::addColumn<TrendPanel::Span>("span");
+        QTest::addColumn<double>("from");
+        QTest::addColumn<double>("to");
+        QTest::addColumn<double>("concentrationAtLeast"); // above it: the axis has room
+        QTest::addColumn<double>("concentrationBelow");
+        const auto whole = TrendPanel::Span::WholeCase;
+        const auto hour = TrendPanel::Span::LastHour;
+        // The steps' highest concentration is 3.5 + 0.01 * (steps - 1) but
+        // step 12 peaks at 30; the wake-up level is 1.2.
+        QTest::newRow("no record") << 0 << whole << 0.0 << 10.0 << 1.5 << 3.0;
+        QTest::newRow("five minutes") << 60 << whole << 0.0 << 10.0 << 30.0 << 50.0;
+        QTest::newRow("25 minutes") << 300 << whole << 0.0 << 25.0 << 30.0 << 50.0;
+        QTest::newRow("three hours") << 2160 << whole << 0.0 << 180.0 << 30.0 << 50.0;
+        QTest::newRow("last hour, half an hour in") << 360 << hour << 0.0 << 60.0 << 30.0 << 50.0;
+        QTest::newRow("last hour, the peak out of sight") << 1440 << hour << 60.0 << 120.0 << 17.9 << 30.0;
+    }
+
+    void axes()
+    {
+        QFETCH(int, steps);
+        QFETCH(TrendPanel::Span, span);
+        QFETCH(double, from);
+        QFETCH(double, to);
+        QFETCH(double, concentrationAtLeast);
+        QFETCH(double, concentrationBelow);
+        CaseHistory history;
+        TrendPanel panel(history);
+        panel.SpanChoice()->setCurrentIndex(static_cast<int>(span));
+        for (int i = 0; i < steps; ++i) {
+            CaseRecord record = Record(static_cast<std::size_t>(i), i < 12 ? 50.0 : 8.0);
+            if (i == 11)
+                record.Concentrations[JamesPlasma] = 30.0;
+            history.Append(record);
+        }
+        panel.Refresh();
+        QCOMPARE(panel.TimeAxis()->min(), from);
+        QCOMPARE(panel.TimeAxis()->max(), to);
+        const QValueAxis* concentration = panel.ConcentrationAxis();
+        QCOMPARE(concentration->min(), 0.0);
+        QVERIFY2(concentration->max() >= concentrationAtLeast && concentration->max() < concentrationBelow,
+                 qPrintable(QString::number(concentration->max())));
+        // One grid for both: the same intervals, the rate in sight below the top.
+        QCOMPARE(panel.RateAxis()->tickCount(), concentration->tickCount());
+        const bool fastStepsInSight = span == TrendPanel::Span::WholeCase || steps <= 732;
+        const double rateInSight = steps == 0 ? 0.0 : fastStepsInSight ? 50.0 : 8.0;
+        QVERIFY(panel.RateAxis()->max() > rateInSight);
+        QVERIFY(panel.RateAxis()->max() < std::max(2.0 * rateInSight, 10.0));
+    }
+
+    void toolTipText_data()
+    {
+        QTest::addColumn<CaseRecord>("record");
+        QTest::addColumn<QString>("decimalSeparator");
+        QTest::addColumn<QString>("text");
+        CaseRecord plain;
+        plain.Minutes = 12.5;
+        plain.Rate = 6;
+        plain.Concentrations = {3.214, 2.987, 3.1, 2.9, 3.456, 3.15};
+        CaseRecord bolus = plain;
+        bolus.Minutes = 125.0 + 1.0 / 12.0;
+        bolus.Rate = 6.5;
+        bolus.BolusMg = 40;
+        CaseRecord drifted = plain;
+        drifted.Minutes = 0.9999999;
+        const QString body = QStringLiteral(
+            "Plasma / effect site (mcg/ml)\nJames  3.21 / 2.99\nHume  3.10 / 2.90\nJanmahasatian  3.46 / 3.15");
+        QTest::newRow("plain") << plain << "." << QStringLiteral("Case time 12:30\nRate 6 mg/kg/hr\n") + body;
+        QTest::newRow("bolus, past two hours")
+            << bolus << "." << QStringLiteral("Case time 125:05\nRate 6.5 mg/kg/hr, bolus 40 mg\n") + body;
+        QTest::newRow("rounded to the second")
+            << drifted << "." << QStringLiteral("Case time 1:00\nRate 6 mg/kg/hr\n") + body;
+        QTest::newRow("decimal comma")
+            << bolus << ","
+            << QStringLiteral("Case time 125:05\nRate 6,5 mg/kg/hr, bolus 40 mg\nPlasma / effect site (mcg/ml)\n"
+                              "James  3,21 / 2,99\nHume  3,10 / 2,90\nJanmahasatian  3,46 / 3,15");
+    }
+
+    void toolTipText()
+    {
+        QFETCH(CaseRecord, record);
+        QFETCH(QString, decimalSeparator);
+        QFETCH(QString, text);
+        LocaleSettings locale;
+        locale.DecimalSeparator = decimalSeparator.toStdString();
+        QCOMPARE(TrendToolTipText(record, locale), text);
+    }
+
+    void toolTipUnderThePointer()
+    {
+        CaseHistory history;
+        TrendPanel panel(history);
+        panel.SetLocale(LocaleSettings{});
+        panel.resize(600, 450);
+        panel.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&panel));
+        const auto at = [&](double minutes, double mcgPerMl) {
+            QChart* chart = panel.ChartView()->chart();
+            const QPointF inChart =
+                chart->mapToPosition(QPointF(minutes, mcgPerMl), panel.ConcentrationSeries(JamesPlasma));
+            return panel.ChartView()->mapFromScene(chart->mapToScene(inChart));
+        };
+        QVERIFY(panel.ToolTipAt(at(1.0, 1.0)).isEmpty()); // nothing drawn yet
+
+        RunTicks(history, panel, QStringLiteral("6 6 6 6 6 6 6 6 6 6 6 6 6 6 6 6 6 6 6 6 6 6 6 6"));
+        // Between two records, the nearer one; past the last, the last.
+        QVERIFY(panel.ToolTipAt(at(1.0 + 1.0 / 48.0, 1.0)).startsWith(QStringLiteral("Case time 1:00\n")));
+        QVERIFY(panel.ToolTipAt(at(1.0 - 1.0 / 48.0, 1.0)).startsWith(QStringLiteral("Case time 1:00\n")));
+        QVERIFY(panel.ToolTipAt(at(5.0, 1.0)).startsWith(QStringLiteral("Case time 2:00\n")));
+        QVERIFY(panel.ToolTipAt(at(1.0, -1.0)).isEmpty()); // below the plot
+        QVERIFY(panel.ToolTipAt(QPoint(1, 1)).isEmpty());
+    }
+
+    void wakeUpLevel_data()
+    {
+        QTest::addColumn<double>("asked");
+        QTest::addColumn<double>("level");
+        QTest::newRow("2.5") << 2.5 << 2.5;
+        QTest::newRow("zero") << 0.0 << 0.0;
+        QTest::newRow("negative: ignored") << -1.0 << 1.2;
+        QTest::newRow("NaN: ignored") << std::nan("") << 1.2;
+        QTest::newRow("infinite: ignored") << HUGE_VAL << 1.2;
+    }
+
+    void wakeUpLevel()
+    {
+        QFETCH(double, asked);
+        QFETCH(double, level);
+        CaseHistory history;
+        TrendPanel panel(history);
+        panel.SetWakeUpLevel(asked);
+        QCOMPARE(panel.WakeUpLevel(), level);
+        const QList<QPointF> line = panel.WakeUpLine()->points();
+        QCOMPARE(line, (QList<QPointF>{{0.0, level}, {1.0, level}}));
+        QVERIFY(panel.ConcentrationAxis()->max() > level);
+    }
+
+    // Told apart on a grey-scale print: by line style, by shape, by grey or
+    // by width.
+    void legendInGrey()
+    {
+        CaseHistory history;
+        TrendPanel panel(history);
+        const std::vector<TrendLegendEntry>& legend = panel.ChartView()->Legend();
+        QCOMPARE(legend.at(0).text, QStringLiteral("James"));
+        QCOMPARE(legend.at(1).text, QStringLiteral("Hume"));
+        QCOMPARE(legend.at(2).text, QStringLiteral("Janmahasatian"));
+        for (std::size_t a = 0; a < legend.size(); ++a) {
+            for (std::size_t b = a + 1; b < legend.size(); ++b) {
+                const QPen& pa = legend[a].pen;
+                const QPen& pb = legend[b].pen;
+                const bool apart = pa.style() != pb.style() || legend[a].upright != legend[b].upright
+                    || std::abs(Grey(pa.color()) - Grey(pb.color())) >= 0.15
+                    || std::max(pa.widthF(), pb.widthF()) >= 1.5 * std::min(pa.widthF(), pb.widthF());
+                QVERIFY2(apart, qPrintable(legend[a].text + QStringLiteral(" / ") + legend[b].text));
+            }
+        }
+    }
+
+    void saveChart_data()
+    {
+        QTest::addColumn<QString>("typed"); // empty: the dialog is cancelled
+        QTest::addColumn<QString>("saved"); // empty: nothing may be written
+        QTest::addColumn<QByteArray>("starts");
+        const QByteArray png("\x89PNG");
+        QTest::newRow("png") << "trend.png" << "trend.png" << png;
+        QTest::newRow("no suffix") << "trend" << "trend.png" << png;
+        QTest::newRow("pdf") << "trend.PDF" << "trend.PDF" << QByteArray("%PDF-");
+        // No file can be made there, not even by root.
+        QTest::newRow("unwritable folder") << "/sys/sedalyn-trend.png" << QString() << QByteArray();
+        QTest::newRow("cancelled") << QString() << QString() << QByteArray();
+    }
+
+    void saveChart()
+    {
+        QFETCH(QString, typed);
+        QFETCH(QString, saved);
+        QFETCH(QByteArray, starts);
+        QTemporaryDir folder;
+        CaseHistory history;
+        TrendPanel panel(history);
+        panel.resize(640, 480);
+        panel.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&panel));
+        RunTicks(history, panel, QStringLiteral("6+50|6|8"));
+
+        ModalDriver driver;
+        QString title;
+        driver.AnswerWith([&](QWidget* modal) {
+            auto* dialog = qobject_cast<QFileDialog*>(modal);
+            title = dialog->windowTitle();
+            if (typed.isEmpty())
+                return dialog->reject();
+            const QString path = QDir::isAbsolutePath(typed) ? typed : folder.filePath(typed);
+            dialog->selectFile(path);
+            dialog->findChild<QLineEdit*>(QStringLiteral("fileNameEdit"))->setText(path);
+            static_cast<QDialog*>(dialog)->accept();
+        });
+        const bool refused = saved.isEmpty() && !typed.isEmpty();
+        if (refused)
+            driver.AnswerBox(QMessageBox::Ok);
+        QTest::mouseClick(panel.SaveButton(), Qt::LeftButton);
+        QTRY_COMPARE(driver.Pending(), 0u);
+        QCOMPARE(title, QStringLiteral("Save chart as"));
+        QCOMPARE(driver.SeenBoxes().size(), refused ? 1u : 0u);
+
+        if (saved.isEmpty()) {
+            if (refused)
+                QVERIFY(driver.SeenBoxes().front().text.contains(QStringLiteral("could not be saved")));
+            QCOMPARE(QDir(folder.path()).entryList(QDir::Files), QStringList());
+            return;
+        }
+        QFile file(folder.filePath(saved));
+        QVERIFY(file.open(QIODevice::ReadOnly));
+        QCOMPARE(file.read(starts.size()), starts);
+        if (starts.startsWith("\x89PNG"))
+            QCOMPARE(QImage(file.fileName()).size(), panel.ChartView()->size());
+    }
+};
+
+SEDALYN_TEST_CLASS(TrendPanelTest)
+
+#include "TrendPanelTest.moc"
