@@ -1,5 +1,6 @@
 // Creation defaults, Start, Abort, Close and the two clocks.
 
+#include "CasePanel.h"
 #include "CaseText.h"
 #include "MessageBoxes.h"
 #include "ThdTimer.h"
@@ -75,6 +76,7 @@ void TForm1::StartButtonClick(QObject*)
     m_caseClockOrigin = MonotonicMs();
     Timeline.Start(InfusionRate);
     History.Clear();
+    Side->CaseStarted();
     Timer3->SetEnabled(true);
     // Disabling the focused Start would pass the focus on to Abort.
     InfRateEdit->setFocus();
@@ -102,6 +104,8 @@ void TForm1::AbortButtonClick(QObject*)
     Timer3->SetInterval(TickInterval);
     EnablePatientEntry(*this);
     Changebutton->setEnabled(false);
+    Side->CaseEnded();
+    ShowPatientWarnings({});
     if (DataFileOpen)
         CloseDataFileOnAbort();
 }

@@ -92,7 +92,12 @@ void TForm1::ConfirmPatientClick(QObject*)
         InputErrorBox(casetext::Q(refusal));
         return;
     }
+    FreezePatient();
+    OpenDataFile();
+}
 
+void TForm1::FreezePatient()
+{
     const bool male = Patient.IsMale();
     const double h = Patient.PatientHeight;
     const double w = Patient.PatientWeight;
@@ -112,9 +117,17 @@ void TForm1::ConfirmPatientClick(QObject*)
     Genderbutton->setEnabled(false);
     StartButton->setEnabled(true);
     ConfirmPatient->setEnabled(false);
+    ShowPatientWarnings(PatientWarnings(Patient));
 
     BuildSchniderParameters(Patient, LbmAlgorithm::James, Engine.Schnider);
     LoadModelInputs(Engine.Schnider, InfusionRate, Patient.PatientWeight, Engine.Model);
+}
 
-    OpenDataFile();
+void TForm1::ShowPatientWarnings(const std::vector<std::string>& warnings)
+{
+    QStringList lines;
+    for (const std::string& warning : warnings)
+        lines << casetext::Q(warning);
+    WarningLabel->setText(lines.join(QStringLiteral("  ")));
+    WarningLabel->setToolTip(lines.join(QLatin1Char('\n')));
 }

@@ -10,6 +10,13 @@
 
 using namespace sedalyn;
 
+namespace {
+
+// Above this a confirmation asks whether the unit is right.
+constexpr double UnusuallyHighRate = 30.0; // mg/kg/hr
+
+} // namespace
+
 void TForm1::InfRateEditChange(QObject*)
 {
     Changebutton->setEnabled(true);
@@ -37,13 +44,24 @@ void TForm1::NoteRateInUse()
 
 void TForm1::ChangebuttonClick(QObject*)
 {
+    RateDeclined = false;
     const std::string text = InfRateEdit->text().toStdString();
-    if (IsNonNegativeNumber(text)) {
-        // The same parser converts, so no text can pass the check and then fail.
-        InfusionRate = ParseNumber(text).value_or(0.0);
+    // The same parser checks and converts, so no text can pass the check
+    // and then fail.
+    const std::optional<double> rate = IsNonNegativeNumber(text) ? ParseNumber(text) : std::nullopt;
+    if (rate && *rate <= MaxInfusionRate) {
+        // A rate entered in ml/h looks like a very high one in mg/kg/hr.
+        if (*rate > UnusuallyHighRate && *rate != InfusionRate
+            && NoticeBox(QStringLiteral("A rate of ") + GeneralText(*rate, 15)
+                             + QStringLiteral(" mg/kg/hr is unusually high. Is it in mg/kg/hr (not ml/h)?"),
+                         windowTitle(), MB_YESNO | MB_ICONQUESTION | MB_DEFBUTTON2)
+                   != IDYES) {
+            RateDeclined = true;
+            return;
+        }
+        InfusionRate = *rate;
         NoteRateInUse();
-        Infratelabel->setText(QStringLiteral("Propofol current infusion rate = ")
-                              + GeneralText(InfusionRate, 15) + QStringLiteral(" mg/kg/hr."));
+        Infratelabel->setText(RateLine(InfusionRate));
         InfRateEdit->setText(casetext::EditText(InfusionRate));
         PendingRateChange = 0;
         // Disabling the focused button would pass the focus on towards Abort.
@@ -54,7 +72,16 @@ void TForm1::ChangebuttonClick(QObject*)
     }
     InfusionRate = 0.0;
     NoteRateInUse();
+    // The line shows the rate the models now use.
+    Infratelabel->setText(RateLine(InfusionRate));
     InfRateEdit->setText(QStringLiteral("0.0"));
-    InputErrorBox(QStringLiteral(
-        "Infusion rate - data not valid. All infusion rates must be >=0 and numeric."));
+    InputErrorBox(rate ? QString::fromLatin1(RateAboveMaximumText)
+                       : QStringLiteral("Infusion rate - data not valid. All infusion rates must be "
+                                        ">=0 and numeric."));
+}
+
+QString TForm1::RateLine(double rate) const
+{
+    return QStringLiteral("Propofol current infusion rate = ") + GeneralText(rate, 15)
+           + QStringLiteral(" mg/kg/hr.");
 }

@@ -1,5 +1,6 @@
 // The 5-second simulation tick.
 
+#include "CasePanel.h"
 #include "CaseText.h"
 #include "MessageBoxes.h"
 #include "Unit1.h"
@@ -77,6 +78,7 @@ void TForm1::Timer3Timer(QObject*)
     AbortButton->setEnabled(true);
     if (abortHadFocus)
         AbortButton->setFocus();
+    Side->StepsTaken();
 
     for (const QStringList& fields : rows) {
         if (!DataFileOpen)
@@ -87,7 +89,9 @@ void TForm1::Timer3Timer(QObject*)
     if (PendingRateChange > 1
         && NoticeBox(QStringLiteral("Confirm the rate change!"), windowTitle(), MB_OKCANCEL) == IDOK) {
         ChangebuttonClick(this);
-        PendingRateChange = 0;
+        // A declined unusually high rate is still unconfirmed: keep reminding.
+        if (!RateDeclined)
+            PendingRateChange = 0;
         return;
     }
     if (PendingRateChange == 1)

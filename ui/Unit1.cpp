@@ -3,6 +3,7 @@
 
 #include "Unit1.h"
 
+#include "CasePanel.h"
 #include "MessageBoxes.h"
 #include "ThdTimer.h"
 
@@ -14,10 +15,13 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
+#include <QResizeEvent>
+#include <QScreen>
 #include <QShowEvent>
 #include <QStyle>
 #include <QTimer>
 
+#include <algorithm>
 #include <chrono>
 #include <iterator>
 
@@ -69,6 +73,10 @@ const QColor Maroon(0x80, 0x00, 0x00);
 const QColor Green(0x00, 0x80, 0x00);
 const QColor White(0xFF, 0xFF, 0xFF);
 const QColor ButtonFace(0xF0, 0xF0, 0xF0);
+
+// The original layout's client area, and the room the case panel takes.
+constexpr QSize CompactSize(613, 447);
+constexpr int SideWidth = 580;
 
 // A label of fixed size narrows its font rather than cut its text, so that a
 // number is never shown short of its last digits. The narrowing is chosen at
@@ -189,6 +197,7 @@ TForm1::TForm1(const sedalyn::LocaleSettings& locale, QWidget* parent)
     : QWidget(parent), Now(&CurrentDateTimeDays), MonotonicMs(&SteadyMilliseconds), m_locale(locale)
 {
     CreateControls();
+    CreateSideArea();
     BindHandlers();
     init();
     SetMessageBoxOwner(this);
@@ -414,6 +423,57 @@ void TForm1::closeEvent(QCloseEvent* event)
     RunReportingErrors([this] { OnClose(); });
     event->accept();
     emit Closed();
+}
+
+void TForm1::CreateSideArea()
+{
+    WarningLabel = MakeLabel(this, "WarningLabel", {16, 428, 593, 17}, Sizing::Fixed, QString(),
+                             WindowFont(Pt8, true), Maroon);
+    TrendButton = MakeButton(this, "TrendButton", {536, 40, 73, 25}, QStringLiteral("Trend"),
+                             WindowFont(Pt8));
+    TrendButton->setCheckable(true);
+    TrendButton->setToolTip(QStringLiteral("Show or hide the trend chart, the bolus entry and the "
+                                           "wake-up times beside the window"));
+    Side = new CasePanel({History, Engine, Patient}, m_locale, this);
+    setTabOrder(BitBtn1, TrendButton);
+    setTabOrder(TrendButton, Side);
+    connect(TrendButton, &QPushButton::toggled, this, &TForm1::ShowSideArea);
+    connect(Side, &CasePanel::BolusGiven, this, [this](double mg) {
+        Timeline.GiveBolus(CaseClock(), mg);
+        Side->ShowLastBolus(mg, CaseClock());
+    });
+
+    // Wide where the screen has the room, else as compact as it always was.
+    const QScreen* screen = this->screen();
+    const bool room = !screen || screen->availableGeometry().width() >= CompactSize.width() + SideWidth + 16;
+    TrendButton->setChecked(room);
+    ShowSideArea(room);
+}
+
+void TForm1::ShowSideArea(bool shown)
+{
+    Side->setVisible(shown);
+    if (!shown) {
+        setMinimumSize(0, 0);
+        resize(CompactSize);
+        return;
+    }
+    const QSize wide(CompactSize.width() + SideWidth,
+                     std::max(CompactSize.height(), Side->minimumSizeHint().height()));
+    setMinimumSize(CompactSize.width() + Side->minimumSizeHint().width(), wide.height());
+    resize(wide);
+    // Keep the widened window on its screen.
+    if (const QScreen* screen = this->screen()) {
+        const QRect available = screen->availableGeometry();
+        if (x() + frameGeometry().width() > available.right())
+            move(std::max(available.left(), available.right() - frameGeometry().width()), y());
+    }
+}
+
+void TForm1::resizeEvent(QResizeEvent* event)
+{
+    QWidget::resizeEvent(event);
+    Side->setGeometry(CompactSize.width(), 0, std::max(0, width() - CompactSize.width()), height());
 }
 
 QString TForm1::GeneralText(double value, int digits) const

@@ -15,7 +15,10 @@
 
 #include <cstdint>
 #include <functional>
+#include <string>
+#include <vector>
 
+class CasePanel;
 class QFrame;
 class QLabel;
 class QLineEdit;
@@ -80,6 +83,17 @@ public:
     QLabel* Hanlabel = nullptr;
     QLabel* Han1label = nullptr;
 
+    // Beside the original layout: a line of warnings about the confirmed
+    // patient, and the case panel with the trend chart, which the checkable
+    // TrendButton shows, widening the window, or hides, returning it to its
+    // original compact size.
+    QLabel* WarningLabel = nullptr;
+    QPushButton* TrendButton = nullptr;
+    CasePanel* Side = nullptr;
+    void ShowSideArea(bool shown);
+    // Stays while the patient is confirmed; none after Abort.
+    void ShowPatientWarnings(const std::vector<std::string>& warnings);
+
     // Components without a place on screen.
     QTimer* Timer1 = nullptr;
     QTimer* Timer2 = nullptr;
@@ -90,6 +104,7 @@ public:
     sedalyn::Patient Patient;              // PatientAge, PatientHeight, PatientWeight
     double InfusionRate = 0.0;             // confirmed rate, mg/kg/hr
     int PendingRateChange = 0;             // 0 none, 1 text changed, 2 reminder due
+    bool RateDeclined = false;             // the last confirmation's unusually high rate was declined
     sedalyn::PharmacokineticEngine Engine; // JamesModel, HumeModel, HanModel
     TDataFile DataFile;
     bool DataFileOpen = false;
@@ -159,10 +174,16 @@ protected:
     bool eventFilter(QObject* watched, QEvent* event) override;
     void showEvent(QShowEvent* event) override;
     void closeEvent(QCloseEvent* event) override;
+    void resizeEvent(QResizeEvent* event) override;
 
 private:
     void NoteRateInUse();
+    // The patient values shown as understood, locked, and the first
+    // parameters built: a confirmation after its checks.
+    void FreezePatient();
+    QString RateLine(double rate) const;
     void CreateControls();
+    void CreateSideArea();
     void BindHandlers();
     QString GeneralText(double value, int digits) const;
 

@@ -6,8 +6,10 @@
 #include <QDesktopServices>
 #include <QDir>
 #include <QFileInfo>
+#include <QProcess>
 #include <QPushButton>
 #include <QScrollBar>
+#include <QStandardPaths>
 #include <QShowEvent>
 #include <QStyle>
 #include <QTextCharFormat>
@@ -93,9 +95,39 @@ QTextCursor SelectFrom(QTextDocument* document, const QString& phrase, const QTe
 const QString TForm2::HelpFileName = QStringLiteral("sedalynhelp.pdf");
 
 std::function<QStringList()> TForm2::HelpFolders = DefaultHelpFolders;
-std::function<bool(const QUrl&)> TForm2::OpenDocument = [](const QUrl& url) {
-    return QDesktopServices::openUrl(url);
-};
+std::function<bool(const QUrl&)> TForm2::OpenDocument = &TForm2::OpenWithDesktop;
+
+bool TForm2::PdfViewerRegistered()
+{
+#if defined(Q_OS_UNIX) && !defined(Q_OS_MACOS)
+    QProcess query;
+    query.start(QStringLiteral("xdg-mime"),
+                {QStringLiteral("query"), QStringLiteral("default"), QStringLiteral("application/pdf")});
+    // Without the tool nothing can be told; the opener then decides.
+    if (!query.waitForStarted(3000))
+        return true;
+    if (!query.waitForFinished(3000) || query.exitStatus() != QProcess::NormalExit)
+        return false;
+    const QString entry = QString::fromLocal8Bit(query.readAllStandardOutput()).trimmed();
+    if (entry.isEmpty())
+        return false;
+    // A desktop file id stands for a file in an applications folder; a "-"
+    // in it may stand for a subfolder.
+    for (const QString& name : {entry, QString(entry).replace(QLatin1Char('-'), QLatin1Char('/'))})
+        if (!QStandardPaths::locate(QStandardPaths::ApplicationsLocation, name).isEmpty())
+            return true;
+    return false;
+#else
+    return true;
+#endif
+}
+
+bool TForm2::OpenWithDesktop(const QUrl& url)
+{
+    // The desktop's opener reports success as soon as it has started, even
+    // when no program can show a PDF.
+    return PdfViewerRegistered() && QDesktopServices::openUrl(url);
+}
 
 // Each line is a paragraph; the box wraps them at its width.
 const QString TForm2::DisclaimerText = QStringLiteral(

@@ -41,6 +41,11 @@ public:
     // Hands a document to the desktop's viewer; false when that failed.
     // Tests replace it so that no viewer starts.
     static std::function<bool(const QUrl&)> OpenDocument;
+    // The default: true once the desktop has been asked to show the document
+    // with a program registered for PDF files.
+    static bool OpenWithDesktop(const QUrl& url);
+    // Whether the desktop names an installed program for PDF files.
+    static bool PdfViewerRegistered();
 
     static const QString HelpFileName;
     static const QString DisclaimerText;

@@ -107,7 +107,15 @@ cat >"$work/fakebin/xdg-open" <<OPENER
 #!/bin/sh
 printf '%s\n' "\$1" >>"$work/opened"
 OPENER
-chmod +x "$work/fakebin/xdg-open"
+# ... and a PDF viewer the desktop names, which Help asks for first.
+cat >"$work/fakebin/xdg-mime" <<'MIME'
+#!/bin/sh
+echo sedalyn-e2e-viewer.desktop
+MIME
+mkdir -p "$work/home/.local/share/applications"
+printf '[Desktop Entry]\nType=Application\nName=Viewer\nExec=true %%f\n' \
+    >"$work/home/.local/share/applications/sedalyn-e2e-viewer.desktop"
+chmod +x "$work/fakebin/xdg-open" "$work/fakebin/xdg-mime"
 start_program() {
     (
         cd "$work/home" || exit 1

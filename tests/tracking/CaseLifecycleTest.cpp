@@ -264,6 +264,90 @@ private slots:
         QCOMPARE(c.driver.SeenTexts().constLast(), Reminder);
         QCOMPARE(c.Concentrations(), QStringList(6, QStringLiteral("0.00")));
     }
+
+    // Ending a running case takes a Yes: Enter, Space and Escape land on No.
+    // Nothing asks when no case runs.
+    void endingACaseAsksWhileItRuns_data()
+    {
+        QTest::addColumn<bool>("running");
+        QTest::addColumn<int>("how"); // 0 Abort, 1 Close button, 2 closed from outside (Alt+F4)
+        QTest::addColumn<int>("key"); // on the question; 0 clicks Yes
+        QTest::addColumn<bool>("ended");
+        QTest::newRow("Abort, Enter") << true << 0 << int(Qt::Key_Return) << false;
+        QTest::newRow("Abort, Space") << true << 0 << int(Qt::Key_Space) << false;
+        QTest::newRow("Abort, Escape") << true << 0 << int(Qt::Key_Escape) << false;
+        QTest::newRow("Abort, Yes") << true << 0 << 0 << true;
+        QTest::newRow("Close, Space") << true << 1 << int(Qt::Key_Space) << false;
+        QTest::newRow("Close, Yes") << true << 1 << 0 << true;
+        QTest::newRow("Alt+F4, Enter") << true << 2 << int(Qt::Key_Return) << false;
+        QTest::newRow("Alt+F4, Yes") << true << 2 << 0 << true;
+        QTest::newRow("Abort, no case") << false << 0 << -1 << true;
+        QTest::newRow("Close, no case") << false << 1 << -1 << true;
+    }
+    void endingACaseAsksWhileItRuns()
+    {
+        QFETCH(bool, running);
+        QFETCH(int, how);
+        QFETCH(int, key);
+        QFETCH(bool, ended);
+        Case c;
+        c.form.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&c.form));
+        c.StartExample(QStringLiteral("10"));
+        c.Tick();
+        if (!running)
+            c.Abort();
+        if (key == 0)
+            c.driver.AnswerBox(QMessageBox::Yes);
+        else if (key > 0)
+            c.driver.AnswerBoxWith([key](QMessageBox* box) {
+                // As the user presses it: to the focused button.
+                QTest::keyClick(box->focusWidget() ? box->focusWidget() : box, Qt::Key(key));
+            });
+        if (how == 0)
+            c.form.AbortButton->click();
+        else if (how == 1)
+            c.form.BitBtn3->click();
+        else
+            c.form.close();
+        QCOMPARE(c.driver.Pending(), 0u);
+        const QString question = how == 0 ? QStringLiteral("End the running case?")
+                                          : QStringLiteral("A case is running. Close Sedalyn and end the case?");
+        QCOMPARE(c.driver.SeenTexts(), running ? QStringList{question} : QStringList{});
+        if (running)
+            QCOMPARE(c.driver.SeenBoxes()[0].buttons, QMessageBox::Yes | QMessageBox::No);
+        const bool gone = how == 0 ? !c.form.CaseRunning() : !c.form.isVisible();
+        QCOMPARE(gone, ended);
+    }
+
+    // A control that disables itself under the keyboard never hands the focus
+    // to Abort or Close, where the next Space would end the case.
+    void spaceNeverWalksTheFocusOntoAbort()
+    {
+        Case c;
+        c.form.show();
+        QVERIFY(QTest::qWaitForWindowActive(&c.form));
+        c.ConfirmAdult();
+        Case::Type(c.form.InfRateEdit, QStringLiteral("10"));
+        c.form.Timer3->SetInterval(TThreadedTimer::MaxInterval);
+        c.form.StartButton->setFocus();
+        QTest::keyClick(c.form.StartButton, Qt::Key_Space);
+        QVERIFY(c.form.CaseRunning());
+        QCOMPARE(c.form.focusWidget(), c.form.InfRateEdit);
+        c.Tick();
+        QCOMPARE(c.form.focusWidget(), c.form.InfRateEdit);
+
+        Case::Type(c.form.InfRateEdit, QStringLiteral("12"));
+        c.form.Changebutton->setFocus();
+        QTest::keyClick(c.form.Changebutton, Qt::Key_Space);
+        QCOMPARE(c.form.InfusionRate, 12.0);
+        QCOMPARE(c.form.focusWidget(), c.form.InfRateEdit);
+
+        c.form.AbortButton->setFocus();
+        c.Tick();
+        QCOMPARE(c.form.focusWidget(), c.form.AbortButton);
+        QVERIFY(c.driver.SeenBoxes().empty());
+    }
 };
 
 SEDALYN_TEST_CLASS(CaseLifecycleTest)

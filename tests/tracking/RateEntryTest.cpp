@@ -11,6 +11,7 @@ using namespace casefixture;
 namespace {
 
 const QColor Red(0xFF, 0x00, 0x00);
+constexpr int YesButton = -1; // the Yes button clicked rather than a key
 
 QString RateLabel(const QString& rate)
 {
@@ -20,6 +21,12 @@ QString RateLabel(const QString& rate)
 QColor LabelColour(const QLabel* label)
 {
     return label->palette().color(QPalette::WindowText);
+}
+
+// A key as the user presses it: to the box's focused button.
+void PressOn(QMessageBox* box, int key)
+{
+    QTest::keyClick(box->focusWidget() ? box->focusWidget() : box, Qt::Key(key));
 }
 
 void ConfirmRate(Case& c, bool byEnter)
@@ -50,7 +57,7 @@ private slots:
         QTest::newRow("1e1") << "1e1" << false << 10.0 << "10";
         QTest::newRow("zero") << "0" << false << 0.0 << "0";
         QTest::newRow("leading blank, no integer digits") << " .5" << true << 0.5 << "0.5";
-        QTest::newRow("5.e2") << "5.e2" << false << 500.0 << "500";
+        QTest::newRow("2.e1") << "2.e1" << false << 20.0 << "20";
     }
     void acceptedRateIsShownAsUnderstood()
     {
@@ -80,18 +87,23 @@ private slots:
     {
         QTest::addColumn<QString>("typed");
         QTest::addColumn<bool>("byEnter");
-        QTest::newRow("abc") << "abc" << false;
-        QTest::newRow("-1") << "-1" << true;
-        QTest::newRow("5.") << "5." << false;
-        QTest::newRow("empty") << "" << true;
-        QTest::newRow("e5") << "e5" << false;
-        QTest::newRow("decimal comma") << "6,5" << false;
-        QTest::newRow("trailing blank") << "6 " << true;
+        QTest::addColumn<QString>("message");
+        const QString aboveMaximum = QString::fromLatin1(sedalyn::RateAboveMaximumText);
+        QTest::newRow("above 1000") << "1000.5" << false << aboveMaximum;
+        QTest::newRow("largest double") << "1.7976931348623157e308" << true << aboveMaximum;
+        QTest::newRow("abc") << "abc" << false << QString();
+        QTest::newRow("-1") << "-1" << true << QString();
+        QTest::newRow("5.") << "5." << false << QString();
+        QTest::newRow("empty") << "" << true << QString();
+        QTest::newRow("e5") << "e5" << false << QString();
+        QTest::newRow("decimal comma") << "6,5" << false << QString();
+        QTest::newRow("trailing blank") << "6 " << true << QString();
     }
     void refusedRateBecomesZero()
     {
         QFETCH(QString, typed);
         QFETCH(bool, byEnter);
+        QFETCH(QString, message);
         Case c;
         Case::Type(c.form.InfRateEdit, QStringLiteral("6"));
         c.form.Changebutton->click();
@@ -101,13 +113,58 @@ private slots:
         ConfirmRate(c, byEnter);
 
         QCOMPARE(c.driver.Pending(), 0u);
-        QCOMPARE(c.driver.SeenTexts(), QStringList{InvalidRate});
+        QCOMPARE(c.driver.SeenTexts(), QStringList{message.isEmpty() ? InvalidRate : message});
         QCOMPARE(c.driver.SeenBoxes()[0].caption, InputErrorCaption);
         QCOMPARE(c.form.InfusionRate, 0.0);
         QCOMPARE(c.form.InfRateEdit->text(), QStringLiteral("0.0"));
         QVERIFY(c.form.Changebutton->isEnabled());
         QCOMPARE(c.form.PendingRateChange, 1);
-        QCOMPARE(c.form.Infratelabel->text(), RateLabel(QStringLiteral("6")));
+        // The line shows the rate the models now use.
+        QCOMPARE(c.form.Infratelabel->text(), RateLabel(QStringLiteral("0")));
+    }
+
+    // Above 30 mg/kg/hr a confirmation asks once whether the unit is right;
+    // only Yes uses the rate. Keys reach the box as a user's would.
+    void unusuallyHighRateAsksFirst_data()
+    {
+        QTest::addColumn<QString>("typed");
+        QTest::addColumn<int>("key"); // 0: no question expected
+        QTest::addColumn<double>("rate");
+        QTest::newRow("30 asks nothing") << "30" << 0 << 30.0;
+        QTest::newRow("70, Enter is No") << "70" << int(Qt::Key_Return) << 6.0;
+        QTest::newRow("70, Space is No") << "70" << int(Qt::Key_Space) << 6.0;
+        QTest::newRow("70, Escape") << "70" << int(Qt::Key_Escape) << 6.0;
+        QTest::newRow("70, Yes") << "70" << YesButton << 70.0;
+        QTest::newRow("1000, Yes") << "1000" << YesButton << 1000.0;
+    }
+    void unusuallyHighRateAsksFirst()
+    {
+        QFETCH(QString, typed);
+        QFETCH(int, key);
+        QFETCH(double, rate);
+        Case c;
+        Case::Type(c.form.InfRateEdit, QStringLiteral("6"));
+        c.form.Changebutton->click();
+        Case::Type(c.form.InfRateEdit, typed);
+        if (key == YesButton)
+            c.driver.AnswerBox(QMessageBox::Yes);
+        else if (key)
+            c.driver.AnswerBoxWith([key](QMessageBox* box) { PressOn(box, key); });
+        c.form.Changebutton->click();
+        QCOMPARE(c.driver.Pending(), 0u);
+        QCOMPARE(c.form.InfusionRate, rate);
+        QCOMPARE(c.form.PendingRateChange, rate == 6.0 ? 1 : 0);
+        QCOMPARE(c.form.InfRateEdit->text(), typed);
+        if (!key)
+            return;
+        QCOMPARE(c.driver.SeenTexts(),
+                 QStringList{QStringLiteral("A rate of %1 mg/kg/hr is unusually high. Is it in mg/kg/hr "
+                                            "(not ml/h)?").arg(typed)});
+        if (key != YesButton)
+            return;
+        // Once in use, the same rate is not asked about again.
+        c.form.Changebutton->click();
+        QCOMPARE(c.driver.SeenBoxes().size(), 1u);
     }
 
     // Nothing typed since creation: Enter still confirms what the box holds.

@@ -4,9 +4,11 @@
 // only while it can be used.
 
 #include "AppIcon.h"
+#include "MessageBoxes.h"
 #include "ModalDriver.h"
 #include "QtTestMain.h"
 #include "UiSupport.h"
+#include "StartUp.h"
 #include "Unit1.h"
 
 #include <QLineEdit>
@@ -373,6 +375,84 @@ private slots:
             QVERIFY(program.Main.isVisible());
             QVERIFY(!program.Disclaimer->isVisible());
         }
+    }
+
+    // Wired as main wires it, the program ends through the main window's
+    // close path and nowhere else: a box answered while the main window is
+    // hidden leaves it running, and Cancel on the disclaimer ends it even then.
+    void programEndsOnlyWithTheMainWindow_data()
+    {
+        QTest::addColumn<bool>("cancelDisclaimer");
+        QTest::newRow("box answered while hidden") << false;
+        QTest::newRow("disclaimer cancelled while hidden") << true;
+    }
+    void programEndsOnlyWithTheMainWindow()
+    {
+        QFETCH(bool, cancelDisclaimer);
+        Program program;
+        EndProgramWithMainWindow(*qApp, program.Main);
+        ModalDriver driver;
+        driver.AnswerWith([&](QWidget*) {
+            program.Main.TrayIconCallback(WM_RBUTTONDOWN);
+            (cancelDisclaimer ? program.Disclaimer->BitBtn2 : program.Disclaimer->BitBtn1)->click();
+            if (!cancelDisclaimer)
+                QTimer::singleShot(50, &program.Main, [&program] {
+                    program.Main.TrayIconCallback(WM_RBUTTONDOWN);
+                    NoticeBox(QStringLiteral("File write error"), QStringLiteral("Sedalyn"), MB_OK);
+                });
+        });
+        driver.AnswerBox(QMessageBox::Ok);
+        QTimer giveUp;
+        giveUp.setSingleShot(true);
+        connect(&giveUp, &QTimer::timeout, [] { QCoreApplication::exit(42); });
+        giveUp.start(1500);
+        QTimer::singleShot(0, &program.Main, [&program] { program.Main.show(); });
+        const int status = QCoreApplication::exec();
+        QApplication::setQuitOnLastWindowClosed(true);
+
+        QCOMPARE(status, cancelDisclaimer ? 0 : 42);
+        QCOMPARE(driver.Pending(), cancelDisclaimer ? 1u : 0u);
+        QVERIFY(!TrayIconOf(&program.Main) || !cancelDisclaimer);
+    }
+
+    // The desktop's opener reports success as soon as it runs, viewer or
+    // not: Help first asks the desktop which program shows PDF files.
+    void pdfViewerMustBeRegistered_data()
+    {
+        QTest::addColumn<QString>("answer"); // what xdg-mime names
+        QTest::addColumn<QString>("installed"); // the desktop file that exists
+        QTest::addColumn<bool>("registered");
+        QTest::newRow("none named") << "" << "" << false;
+        QTest::newRow("named, not installed") << "viewer.desktop" << "" << false;
+        QTest::newRow("named and installed") << "viewer.desktop" << "viewer.desktop" << true;
+        QTest::newRow("in a subfolder") << "kde4-viewer.desktop" << "kde4/viewer.desktop" << true;
+    }
+    void pdfViewerMustBeRegistered()
+    {
+        QFETCH(QString, answer);
+        QFETCH(QString, installed);
+        QFETCH(bool, registered);
+        QTemporaryDir home;
+        QDir(home.path()).mkpath(QStringLiteral("bin"));
+        QFile tool(home.filePath(QStringLiteral("bin/xdg-mime")));
+        QVERIFY(tool.open(QIODevice::WriteOnly));
+        tool.write(QStringLiteral("#!/bin/sh\necho '%1'\n").arg(answer).toUtf8());
+        tool.close();
+        tool.setPermissions(QFile::ReadOwner | QFile::ExeOwner);
+        if (!installed.isEmpty()) {
+            const QString file = home.filePath(QStringLiteral("data/applications/") + installed);
+            QDir().mkpath(QFileInfo(file).path());
+            QFile desktop(file);
+            QVERIFY(desktop.open(QIODevice::WriteOnly));
+        }
+        const QByteArray path = qgetenv("PATH");
+        const QByteArray data = qgetenv("XDG_DATA_HOME");
+        qputenv("PATH", home.filePath(QStringLiteral("bin")).toLocal8Bit() + ':' + path);
+        qputenv("XDG_DATA_HOME", home.filePath(QStringLiteral("data")).toLocal8Bit());
+        const bool found = TForm2::PdfViewerRegistered();
+        qputenv("PATH", path);
+        data.isNull() ? qunsetenv("XDG_DATA_HOME") : qputenv("XDG_DATA_HOME", data);
+        QCOMPARE(found, registered);
     }
 
     void applicationIconHasTheTraySize()
