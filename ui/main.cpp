@@ -10,7 +10,6 @@
 #include "Unit2.h"
 
 #include <QCommandLineParser>
-#include <QStringList>
 
 #include <cstdio>
 #include <optional>
@@ -33,22 +32,6 @@ const char* const Usage =
     "Qt's own options (such as -platform NAME, -display DISPLAY, -style STYLE,\n"
     "-geometry GEOMETRY, -reverse) are passed on to Qt. See sedalyn(1).\n"
     "Sedalyn predicts; it controls nothing and is not a medical device.\n";
-
-// The options that QApplication takes out of the command line itself; they
-// must reach it untouched.
-const QStringList QtOptionsWithValue{
-    QStringLiteral("platform"),  QStringLiteral("platformpluginpath"),
-    QStringLiteral("platformtheme"), QStringLiteral("plugin"),
-    QStringLiteral("qwindowgeometry"), QStringLiteral("geometry"),
-    QStringLiteral("qwindowtitle"), QStringLiteral("title"),
-    QStringLiteral("qwindowicon"), QStringLiteral("icon"),
-    QStringLiteral("session"),   QStringLiteral("display"),
-    QStringLiteral("name"),      QStringLiteral("visual"),
-    QStringLiteral("style"),     QStringLiteral("stylesheet"),
-    QStringLiteral("qmljsdebugger")};
-const QStringList QtFlags{QStringLiteral("reverse"), QStringLiteral("testability"),
-                          QStringLiteral("nograb"), QStringLiteral("dograb"),
-                          QStringLiteral("sync"), QStringLiteral("widgetcount")};
 
 bool Print(std::FILE* stream, const QString& text)
 {
@@ -73,10 +56,15 @@ std::optional<int> HandleCommandLine(int argc, char** argv)
     const QCommandLineOption help(QStringList{QStringLiteral("h"), QStringLiteral("help")});
     const QCommandLineOption version(QStringList{QStringLiteral("v"), QStringLiteral("version")});
     parser.addOptions({help, version});
-    for (const QString& name : QtOptionsWithValue)
-        parser.addOption(QCommandLineOption(name, QString(), QStringLiteral("value")));
-    for (const QString& name : QtFlags)
-        parser.addOption(QCommandLineOption(name));
+    // QApplication takes its own options out of the command line later; they
+    // are let through untouched.
+    for (const char* name : {"platform", "platformpluginpath", "platformtheme", "plugin",
+                             "qwindowgeometry", "geometry", "qwindowtitle", "title", "qwindowicon",
+                             "icon", "session", "display", "name", "visual", "style", "stylesheet",
+                             "qmljsdebugger"})
+        parser.addOption(QCommandLineOption(QString::fromLatin1(name), QString(), QStringLiteral("value")));
+    for (const char* name : {"reverse", "testability", "nograb", "dograb", "sync", "widgetcount"})
+        parser.addOption(QCommandLineOption(QString::fromLatin1(name)));
 
     QString error;
     if (!parser.parse(arguments))
