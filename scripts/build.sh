@@ -1,5 +1,6 @@
 #!/usr/bin/env bash
-# Configures and builds Sedalyn in build/ (Release unless BUILD_TYPE says otherwise).
+# Configures and builds Sedalyn in build/ (Release unless BUILD_TYPE says otherwise):
+# everything, or only the targets named, e.g. scripts/build.sh sedalyn.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 generator=()
@@ -7,4 +8,6 @@ command -v ninja >/dev/null && generator=(-G Ninja)
 if [ ! -f build/CMakeCache.txt ]; then
   cmake -S . -B build "${generator[@]}" -DCMAKE_BUILD_TYPE="${BUILD_TYPE:-Release}"
 fi
-cmake --build build -j "$(nproc)"
+targets=()
+[ $# -gt 0 ] && targets=(--target "$@")
+cmake --build build -j "$(nproc)" "${targets[@]}"

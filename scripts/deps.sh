@@ -1,6 +1,6 @@
 #!/usr/bin/env bash
-# Installs the Debian packages that Sedalyn needs to build, test and run,
-# leaving alone what is already there. Run as root or as a user with sudo.
+# Installs the Debian packages that Sedalyn needs to build, test, package and
+# run, leaving alone what is already there. Run as root or as a user with sudo.
 set -euo pipefail
 
 # qt6-charts-dev does not pull in libqt6opengl6-dev, which its CMake package needs.
@@ -12,6 +12,8 @@ packages=(
   xvfb xauth xdotool
   fonts-dejavu-core fonts-liberation2
   xdg-utils
+  appstream desktop-file-utils groff-base mandoc
+  file dpkg-dev
 )
 
 missing=()

@@ -60,6 +60,14 @@ private:
     QTemporaryDir m_folder;
 };
 
+// Where the dialog opens before a file was chosen: the user's documents
+// folder, or the home folder where there is none; never the program's own.
+QString FirstFolder()
+{
+    const QString documents = QStandardPaths::writableLocation(QStandardPaths::DocumentsLocation);
+    return !documents.isEmpty() && QFileInfo(documents).isDir() ? documents : QDir::homePath();
+}
+
 } // namespace
 
 TSaveDialog::TSaveDialog(QObject* owner) : QObject(owner)
@@ -75,8 +83,17 @@ bool TSaveDialog::Execute(QWidget* parent)
     dialog->setFileMode(QFileDialog::AnyFile);
     dialog->setDefaultSuffix(DefaultExt);
     dialog->setWindowModality(Qt::ApplicationModal);
-    if (!FileName.isEmpty())
+    // Then in the folder of the last chosen file, with its name filled in;
+    // a folder gone since (a removed stick) leaves just the name.
+    const QFileInfo last(FileName);
+    if (!FileName.isEmpty() && last.absoluteDir().exists()) {
+        dialog->setDirectory(last.absolutePath());
         dialog->selectFile(FileName);
+    } else {
+        dialog->setDirectory(FirstFolder());
+        if (!FileName.isEmpty())
+            dialog->selectFile(last.fileName());
+    }
 
     const bool chosen = dialog->exec() == QDialog::Accepted && dialog
         && !dialog->selectedFiles().isEmpty();

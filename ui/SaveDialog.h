@@ -1,6 +1,6 @@
 #pragma once
 // The save-file dialog for the case data file. It keeps the last chosen name
-// and offers it again the next time.
+// and offers it again the next time, in its folder.
 
 #include <QObject>
 #include <QString>

@@ -36,6 +36,36 @@ void QueueAnswer(ModalDriver& driver, Answer answer)
     }
 }
 
+// The user's home folder is `home`, with Qt's default documents folder in
+// it, until the end of the scope.
+class ScopedHome {
+public:
+    explicit ScopedHome(const QString& home)
+        : m_home(qgetenv("HOME"))
+        , m_config(qgetenv("XDG_CONFIG_HOME"))
+        , m_configSet(qEnvironmentVariableIsSet("XDG_CONFIG_HOME"))
+    {
+        qputenv("HOME", QFile::encodeName(home));
+        // No user-dirs.dirs there: the documents folder is home/Documents.
+        qputenv("XDG_CONFIG_HOME", QFile::encodeName(home + QStringLiteral("/.config")));
+    }
+    ~ScopedHome()
+    {
+        qputenv("HOME", m_home);
+        if (m_configSet)
+            qputenv("XDG_CONFIG_HOME", m_config);
+        else
+            qunsetenv("XDG_CONFIG_HOME");
+    }
+    ScopedHome(const ScopedHome&) = delete;
+    ScopedHome& operator=(const ScopedHome&) = delete;
+
+private:
+    QByteArray m_home;
+    QByteArray m_config;
+    bool m_configSet;
+};
+
 // A click delivered the way the application delivers every event.
 void ClickThroughTheReport(QWidget* widget)
 {
@@ -330,6 +360,55 @@ private slots:
         const QSettings afterwards(conf, QSettings::IniFormat);
         QCOMPARE(afterwards.value(QStringLiteral("FileDialog/lastVisited")).toString(),
                  QUrl::fromLocalFile(elsewhere.path()).toString());
+    }
+
+    void saveDialogStartingFolder_data()
+    {
+        QTest::addColumn<bool>("documentsFolder");
+        QTest::addColumn<bool>("chosenBefore"); // home/cases/case.csv
+        QTest::addColumn<bool>("chosenFolderGone");
+        QTest::addColumn<QString>("startsIn"); // below home
+        QTest::addColumn<QString>("name");
+        QTest::newRow("first") << true << false << false << "Documents" << "";
+        QTest::newRow("first, no documents folder") << false << false << false << "" << "";
+        QTest::newRow("after a choice") << true << true << false << "cases" << "case.csv";
+        QTest::newRow("chosen folder gone") << true << true << true << "Documents" << "case.csv";
+        QTest::newRow("chosen folder gone, no documents folder") << false << true << true << "" << "case.csv";
+    }
+
+    void saveDialogStartingFolder()
+    {
+        QFETCH(bool, documentsFolder);
+        QFETCH(bool, chosenBefore);
+        QFETCH(bool, chosenFolderGone);
+        QFETCH(QString, startsIn);
+        QFETCH(QString, name);
+        QTemporaryDir home;
+        const QDir homeDir(home.path());
+        const ScopedHome scoped(home.path());
+        if (documentsFolder)
+            QVERIFY(homeDir.mkdir(QStringLiteral("Documents")));
+
+        TSaveDialog dialog;
+        dialog.DefaultExt = QStringLiteral("csv");
+        ModalDriver driver;
+        if (chosenBefore) {
+            QVERIFY(homeDir.mkdir(QStringLiteral("cases")));
+            driver.AnswerFileDialog(homeDir.filePath(QStringLiteral("cases/case.csv")));
+            QVERIFY(dialog.Execute(nullptr));
+            if (chosenFolderGone)
+                QVERIFY(QDir(homeDir.filePath(QStringLiteral("cases"))).removeRecursively());
+        }
+        QString folder, typed;
+        driver.AnswerWith([&](QWidget* modal) {
+            auto* file = qobject_cast<QFileDialog*>(modal);
+            folder = file->directory().absolutePath();
+            typed = file->findChild<QLineEdit*>(QStringLiteral("fileNameEdit"))->text();
+            file->reject();
+        });
+        QVERIFY(!dialog.Execute(nullptr));
+        QCOMPARE(folder, QDir::cleanPath(homeDir.filePath(startsIn)));
+        QCOMPARE(typed, name);
     }
 
     void saveDialogAsksBeforeReplacing()
