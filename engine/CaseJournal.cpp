@@ -6,6 +6,8 @@
 #include <array>
 #include <charconv>
 #include <cmath>
+#include <cstdint>
+#include <iterator>
 #include <system_error>
 #include <utility>
 
@@ -18,7 +20,9 @@ constexpr std::string_view ChecksumKey = "Checksum";
 constexpr std::size_t ChecksumDigits = 16;
 
 constexpr const char* ModelNames[] = {"James", "Hume", "Janmahasatian"};
+// By ModelStateIndex.
 constexpr const char* StateNames[] = {"Minutes", "Plasma", "Compartment2", "Compartment3", "EffectSite"};
+static_assert(std::size(StateNames) == std::tuple_size_v<ModelState>);
 constexpr std::string_view PendingRateKey = "Pending.Rate";
 constexpr std::string_view PendingBolusKey = "Pending.Bolus";
 
@@ -232,10 +236,8 @@ std::optional<std::string> ParseQuoted(std::string_view text)
 // The body's lines in order, each "Key value"; the first problem met stays.
 class LineReader {
 public:
-    LineReader(std::string_view lines, int firstLineNumber)
-        : m_rest(lines), m_lineNumber(firstLineNumber - 1)
-    {
-    }
+    // The body follows the header, which is line 1.
+    explicit LineReader(std::string_view body) : m_rest(body) {}
 
     bool Failed() const { return !m_problem.empty(); }
     const std::string& Problem() const { return m_problem; }
@@ -247,10 +249,10 @@ public:
             Unreadable(key);
     }
 
-    void Integer(std::string_view key, std::int64_t& value)
+    void Integer(std::string_view key, std::int64_t& value, std::int64_t least = INT64_MIN)
     {
         const std::optional<std::string_view> text = Value(key);
-        if (text && !ParseInteger(*text, value))
+        if (text && !(ParseInteger(*text, value) && value >= least))
             Unreadable(key);
     }
 
@@ -313,11 +315,6 @@ private:
     {
         if (Failed())
             return std::nullopt;
-        if (m_rest.empty()) {
-            ++m_lineNumber;
-            Expected(key);
-            return std::nullopt;
-        }
         const std::string_view line = NextLine();
         if (!HasKey(line, key)) {
             Expected(key);
@@ -339,7 +336,7 @@ private:
     }
 
     std::string_view m_rest;
-    int m_lineNumber;
+    int m_lineNumber = 1;
     std::string m_problem;
 };
 
@@ -498,7 +495,7 @@ JournalReading ParseJournal(std::string_view text, std::int64_t nowUtcMs)
     std::int64_t version = 0;
     const bool versionRead = header.starts_with(Magic) && ParseInteger(header.substr(Magic.size()), version);
     if (headerEnd == std::string_view::npos)
-        return Refused(Magic.starts_with(header) || versionRead ? Incomplete : NotAJournal);
+        return Refused((Magic.starts_with(header) || versionRead) ? Incomplete : NotAJournal);
     if (!versionRead)
         return Refused(NotAJournal);
     if (version != CaseJournal::FormatVersion)
@@ -522,7 +519,7 @@ JournalReading ParseJournal(std::string_view text, std::int64_t nowUtcMs)
     CaseJournal j;
     std::int64_t logTickCount = 0;
     std::int64_t pendingCount = 0;
-    LineReader reader(text.substr(headerEnd + 1, checksumStart - headerEnd - 1), 2);
+    LineReader reader(text.substr(headerEnd + 1, checksumStart - headerEnd - 1));
     reader.String("Gender", j.Gender);
     reader.Number("Age", j.Age);
     reader.Number("Height", j.Height);
@@ -536,7 +533,7 @@ JournalReading ParseJournal(std::string_view text, std::int64_t nowUtcMs)
     reader.Number("RateInUse", j.RateInUse);
     reader.Number("ConfirmedRate", j.ConfirmedRate);
     reader.String("RateText", j.RateText);
-    reader.Integer("Pending", pendingCount);
+    reader.Integer("Pending", pendingCount, 0);
     // Each input has a line of its own, so a count the text cannot hold
     // fails at the first missing line, before it costs any memory.
     for (std::int64_t i = 0; i < pendingCount && !reader.Failed(); ++i)

@@ -2,7 +2,21 @@
 // The journal of a running case: everything needed to carry the case on after
 // a crash, a kill or a power cut, written after every tick and offered for
 // resuming at the next start. A plain text a person can read, one field per
-// line, ending in an FNV-1a 64-bit checksum of everything before it.
+// line in a fixed order, ending in an FNV-1a 64-bit checksum of everything
+// before it:
+//
+//   Sedalyn case journal 1
+//   Gender "Male"
+//   Age 53
+//   ...
+//   James.Minutes 59.999999999997875
+//   James.Plasma 3.018795751293693
+//   ...
+//   Pending 1
+//   Pending.Rate 3602300 5.5      case clock ms, mg/kg/hr (Pending.Bolus: mg)
+//   DataFilePath "/home/a/case 3.csv"
+//   ...
+//   Checksum c6c2e79baf8e470c
 
 #include "CaseTimeline.h"
 #include "CompartmentModel.h"
@@ -27,7 +41,7 @@ struct CaseJournal {
     std::int64_t StartUtcMs = 0;             // wall clock at Start, ms since 1970-01-01 UTC
     std::int64_t SavedUtcMs = 0;             // wall clock when this record was made
     std::int64_t StepsTaken = 0;             // 5-second model steps taken since Start
-    std::array<ModelState, 3> Models{};      // James, Hume, Janmahasatian
+    std::array<ModelState, 3> Models{};      // James, Hume, Janmahasatian; time and four concentrations
     double RateInUse = 0.0;                  // mg/kg/hr of the last step taken
     double ConfirmedRate = 0.0;              // the window's confirmed rate, mg/kg/hr
     std::string RateText;                    // the rate box's text as it stood

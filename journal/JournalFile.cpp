@@ -100,13 +100,11 @@ std::string WriteFile(const std::string& folder, std::string_view text)
     return SyncFolder(folder);
 }
 
-bool Unlink(const std::string& path, std::string& problem)
+// Keeps the first problem met.
+void Unlink(const std::string& path, std::string& problem)
 {
-    if (::unlink(path.c_str()) == 0 || errno == ENOENT)
-        return true;
-    if (problem.empty())
+    if (::unlink(path.c_str()) != 0 && errno != ENOENT && problem.empty())
         problem = Failure("delete", path);
-    return false;
 }
 
 } // namespace

@@ -241,6 +241,7 @@ INSTANTIATE_TEST_SUITE_P(
         DamageCase{"FieldAfterTheLast", Sealed("\nChecksum", "\nAge 3\nChecksum"), "it is damaged: line 36 should hold Checksum"},
         DamageCase{"PendingCountTooHigh", Sealed("\nPending 3", "\nPending 999999999999"),
                    "it is damaged: line 31 should hold Pending.Rate or Pending.Bolus"},
+        DamageCase{"NegativeCount", Sealed("\nPending 3", "\nPending -1"), "it is damaged: line 27 holds an unreadable Pending"},
         DamageCase{"DecimalComma", Sealed("Weight 58.3", "Weight 58,3"), "it is damaged: line 5 holds an unreadable Weight"},
         DamageCase{"NumberOutOfRange", Sealed("Weight 58.3", "Weight 1e999"), "it is damaged: line 5 holds an unreadable Weight"},
         DamageCase{"LowerCaseEscape", Sealed("\\xC3", "\\xc3"), "it is damaged: line 26 holds an unreadable RateText"},
