@@ -1,0 +1,80 @@
+#pragma once
+// The journal of a running case: everything needed to carry the case on after
+// a crash, a kill or a power cut, written after every tick and offered for
+// resuming at the next start. A plain text a person can read, one field per
+// line in a fixed order, ending in an FNV-1a 64-bit checksum of everything
+// before it:
+//
+//   Sedalyn case journal 1
+//   Gender "Male"
+//   Age 53
+//   ...
+//   James.Minutes 59.999999999997875
+//   James.Plasma 3.018795751293693
+//   ...
+//   Pending 1
+//   Pending.Rate 3602300 5.5      case clock ms, mg/kg/hr (Pending.Bolus: mg)
+//   DataFilePath "/home/a/case 3.csv"
+//   ...
+//   Checksum c6c2e79baf8e470c
+
+#include "CaseTimeline.h"
+#include "CompartmentModel.h"
+
+#include <array>
+#include <cstddef>
+#include <cstdint>
+#include <deque>
+#include <optional>
+#include <string>
+#include <string_view>
+
+namespace sedalyn {
+
+struct CaseJournal {
+    static constexpr int FormatVersion = 1;
+
+    std::string Gender;                      // "Male" or "Female", the gender button's caption
+    double Age = 0.0;                        // years
+    double Height = 0.0;                     // metres
+    double Weight = 0.0;                     // kg
+    std::int64_t StartUtcMs = 0;             // wall clock at Start, ms since 1970-01-01 UTC
+    std::int64_t SavedUtcMs = 0;             // wall clock when this record was made
+    std::int64_t StepsTaken = 0;             // 5-second model steps taken since Start
+    std::array<ModelState, 3> Models{};      // James, Hume, Janmahasatian; time and four concentrations
+    double RateInUse = 0.0;                  // mg/kg/hr of the last step taken
+    double ConfirmedRate = 0.0;              // the window's confirmed rate, mg/kg/hr
+    std::string RateText;                    // the rate box's text as it stood
+    std::deque<PendingInput> Pending;        // given but not yet taken by a step
+    std::string DataFilePath;                // empty: the case has no data file
+    std::int64_t DataFileBytes = 0;          // after the last row that reached the disk
+    int LogTickCount = 0;                    // steps since the last data row, 0..5
+    double GivenRateMgPerKg = 0.0;           // dose given so far by the rates, mg/kg
+    double GivenBolusMg = 0.0;               // and by boluses, mg
+
+    friend bool operator==(const CaseJournal&, const CaseJournal&) = default;
+};
+
+// A journal older than this is not offered: the patient has long left.
+inline constexpr std::int64_t JournalMaxAgeMs = 12LL * 3600 * 1000;
+// Saved later than now by more than this, the clock was set back.
+inline constexpr std::int64_t JournalClockSlackMs = 60LL * 1000;
+// Far above any real journal (a few hundred bytes); a longer text is refused
+// unread, and a reader need not take in more than one byte beyond it.
+inline constexpr std::size_t JournalMaxBytes = 1 << 20;
+
+// Doubles in their shortest form that reads back exactly; strings in double
+// quotes, with every byte outside printable ASCII, the quote and the
+// backslash escaped, so the text is plain ASCII whatever the strings hold.
+std::string FormatJournal(const CaseJournal& journal);
+
+// The record a journal text holds, or why it cannot be resumed: a clause in
+// words for a one-line notice ("the clock was set back", "it is older than
+// 12 hours"); exactly one of the two is set. `nowUtcMs` is the wall clock.
+struct JournalReading {
+    std::optional<CaseJournal> Journal;
+    std::string Problem;
+};
+JournalReading ParseJournal(std::string_view text, std::int64_t nowUtcMs);
+
+} // namespace sedalyn

@@ -1,0 +1,110 @@
+#pragma once
+// The journal on disk: case.journal in the program's data folder, replaced
+// whole after every tick by a worker thread, so the tick never waits for the
+// disk; a lock so that only one running Sedalyn keeps it.
+//
+// A crash, a kill or a power cut at any moment leaves the old journal or the
+// new one, never a torn one: the new text goes to case.journal.tmp, which is
+// synced and then renamed over case.journal, and the folder is synced.
+
+#include <QString>
+
+#include <condition_variable>
+#include <cstdint>
+#include <mutex>
+#include <optional>
+#include <string>
+#include <string_view>
+#include <thread>
+
+inline constexpr const char* JournalFileName = "case.journal";
+inline constexpr const char* JournalTempFileName = "case.journal.tmp";
+inline constexpr const char* JournalSetAsideName = "case.journal.bad";
+inline constexpr const char* JournalLockFileName = "case.lock";
+
+// The folder for the journal and its lock: the program's local data folder,
+// created if missing and kept to its owner (mode 0700), since the journal
+// holds patient data. Empty, with `problem` set, when it cannot be made.
+QString JournalFolder(std::string* problem = nullptr);
+// The same for a folder of the caller's choosing.
+bool PrepareJournalFolder(const QString& folder, std::string* problem = nullptr);
+
+// Writes `text` as the journal at once, on the calling thread: the
+// temporary file (mode 0600), fsync, rename, fsync of the folder. Empty on
+// success, else what failed, in words.
+std::string WriteJournalFile(const QString& folder, std::string_view text);
+
+// The journal found at start-up. No text and no problem: there is none.
+struct StoredJournal {
+    std::optional<std::string> Text;
+    std::string Problem; // it exists but cannot be read
+};
+// Reads at most one byte beyond JournalMaxBytes, which is enough to refuse it.
+StoredJournal ReadJournal(const QString& folder);
+
+// Renames case.journal to case.journal.bad, replacing an older one, for
+// inspection; true when done or when there was no journal.
+bool SetAside(const QString& folder);
+
+class JournalWriter {
+public:
+    explicit JournalWriter(const QString& folder);
+    JournalWriter(const JournalWriter&) = delete;
+    JournalWriter& operator=(const JournalWriter&) = delete;
+    // Writes what is still pending, then stops the worker.
+    ~JournalWriter();
+
+    // Hands the newest text over and returns at once; a text not yet taken
+    // by the worker is replaced, as only the latest one matters.
+    void Submit(std::string text);
+
+    // Waits until everything submitted so far is written (or has failed);
+    // true when the last write succeeded.
+    bool Flush();
+
+    // Drops what is pending, waits for a write in progress, and deletes the
+    // journal and any stale temporary file; once it returns, no text
+    // submitted before can reappear. True when both are gone.
+    bool Remove();
+
+    // Why the last write or Remove failed; empty once one succeeds. Each
+    // Submit tries again.
+    std::string LastError() const;
+
+private:
+    void Run();
+
+    const std::string m_folder; // as the file system names it
+    mutable std::mutex m_mutex;
+    std::condition_variable m_work;    // to the worker: a text or the stop
+    std::condition_variable m_settled; // from the worker: a write is done
+    std::optional<std::string> m_pending;
+    std::uint64_t m_submitted = 0;     // submissions so far
+    std::uint64_t m_done = 0;          // submissions written, replaced or dropped
+    bool m_writing = false;
+    bool m_stopping = false;
+    std::string m_lastError;
+    std::thread m_thread; // last: starts once the rest is built
+};
+
+// One journal for one running Sedalyn: an exclusive flock on case.lock,
+// released when the lock is destroyed or the process ends, however it ends.
+class JournalLock {
+public:
+    explicit JournalLock(const QString& folder);
+    JournalLock(const JournalLock&) = delete;
+    JournalLock& operator=(const JournalLock&) = delete;
+    ~JournalLock();
+
+    // True when this lock holds case.lock (again true once held); false when
+    // another running Sedalyn holds it or the lock file cannot be opened.
+    bool Acquire();
+    bool Held() const { return m_fd >= 0; }
+    // Why the last Acquire failed.
+    const std::string& Problem() const { return m_problem; }
+
+private:
+    const std::string m_folder;
+    int m_fd = -1;
+    std::string m_problem;
+};
