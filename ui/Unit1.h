@@ -129,6 +129,7 @@ public:
     // The case data file.
     void OpenDataFile();
     void AppendDataRow();
+    void WriteDataRow(const QStringList& fields);
     void CloseDataFileOnAbort();
     void CloseDataFileOnClose();
 
