@@ -1,6 +1,17 @@
 #include "CaseText.h"
 
+#include <algorithm>
+
 namespace sedalyn::casetext {
+
+namespace {
+
+bool IsLineBreak(QChar c)
+{
+    return c == u'\r' || c == u'\n';
+}
+
+} // namespace
 
 LocaleSettings WithDecimalPoint(const LocaleSettings& locale)
 {
@@ -43,6 +54,17 @@ QString CsvRow(const QStringList& fields)
         row += field;
     }
     return row;
+}
+
+QValidator::State SingleLineValidator::validate(QString& input, int& pos) const
+{
+    if (std::none_of(input.cbegin(), input.cend(), IsLineBreak))
+        return Acceptable;
+    // The cursor keeps its place among the characters that stay.
+    const qsizetype cursor = std::clamp<qsizetype>(pos, 0, input.size());
+    pos = static_cast<int>(OneLine(input.left(cursor)).size());
+    input = OneLine(input);
+    return Acceptable;
 }
 
 } // namespace sedalyn::casetext

@@ -7,6 +7,7 @@
 
 #include <QString>
 #include <QStringList>
+#include <QValidator>
 
 namespace sedalyn::casetext {
 
@@ -28,6 +29,14 @@ QString CsvField(const QString& text);
 // field follows its comma with no blank, so that CSV readers that skip
 // initial blanks and those that do not both see it quoted.
 QString CsvRow(const QStringList& fields);
+
+// Keeps an edit box on one line whatever reaches it (typing, paste, drop or
+// setText): line breaks become blanks.
+class SingleLineValidator : public QValidator {
+public:
+    using QValidator::QValidator;
+    State validate(QString& input, int& pos) const override;
+};
 
 inline QString Q(const std::string& text)
 {
