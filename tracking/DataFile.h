@@ -1,10 +1,10 @@
 #pragma once
 // The case data file: created or emptied on open, CR LF line ends, text in
-// the encoding of the system's locale. Failures collect in an error state
+// the codeset of the system's locale. Failures collect in an error state
 // that the caller tests once after a group of writes, as IOResult does.
-// Each write is all or nothing and is forced to disk before it returns, so
-// neither a crash nor a power cut leaves half a line or loses a line that
-// was reported written.
+// A write that fails leaves nothing behind, and one that succeeds is on the
+// disk when it returns: a crash or a power cut loses no line reported
+// written, and a line a crash cuts short cannot pass for a whole one.
 
 #include <QString>
 #include <QStringList>
