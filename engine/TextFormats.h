@@ -21,6 +21,8 @@ struct LocaleSettings {
     std::string AmDesignator = "am";
     std::string PmDesignator = "pm";
     std::string TimeSeparator = ":";
+    // The encoding of the text files the program writes (an iconv name).
+    std::string Codeset = "UTF-8";
 
     friend bool operator==(const LocaleSettings&, const LocaleSettings&) = default;
 };

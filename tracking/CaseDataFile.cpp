@@ -11,7 +11,24 @@
 
 using namespace sedalyn;
 using casetext::CsvField;
+using casetext::CsvRow;
 using casetext::Q;
+
+namespace {
+
+// The case without a file: later ticks write nothing, and Abort and close
+// say nothing about one.
+void LeaveDataFile(TForm1& form)
+{
+    if (form.DataFile.IsOpen())
+        form.DataFile.Close();
+    form.DataFile.IOResult();
+    form.DataFileOpen = false;
+    form.DataFileOpenLabel->hide();
+    form.DataFileName->hide();
+}
+
+} // namespace
 
 void TForm1::OpenDataFile()
 {
@@ -23,14 +40,14 @@ void TForm1::OpenDataFile()
     DataFileName->setText(SaveDialog1->FileName);
     DataFileName->show();
 
-    DataFile.Rewrite(SaveDialog1->FileName);
+    DataFile.Rewrite(SaveDialog1->FileName, m_locale.Codeset);
 
     const LocaleSettings dot = casetext::WithDecimalPoint(m_locale);
     const bool male = Patient.IsMale();
     const double h = Patient.PatientHeight;
     const double w = Patient.PatientWeight;
     const auto general = [&dot](double value) { return CsvField(Q(FormatGeneral(value, 4, dot))); };
-    const QString header[] = {
+    const QStringList header{
         QString(),
         QStringLiteral("Gender,") + CsvField(Genderbutton->text()),
         QStringLiteral("Age(y),") + CsvField(AgeEdit->text()),
@@ -44,19 +61,14 @@ void TForm1::OpenDataFile()
         QStringLiteral("Time,Infusion rate, James plasma, James effect, Hume plasma, Hume effect, "
                        "Han plasma, Han effect"),
     };
+    // One write: a crash leaves the whole header or none of it.
     if (DataFile.IsOpen())
-        for (const QString& line : header)
-            DataFile.WriteLine(line);
+        DataFile.WriteLines(header);
 
-    if (!DataFile.IsOpen() || DataFile.IOResult() != 0) {
+    if (!DataFile.IsOpen() || DataFile.IOResult() != 0 || !DataFile.IsLinked()) {
         // A file that did not open, or lost its header, is no record: the case
         // goes on without one rather than failing every row.
-        if (DataFile.IsOpen())
-            DataFile.Close();
-        DataFile.IOResult();
-        DataFileOpen = false;
-        DataFileOpenLabel->hide();
-        DataFileName->hide();
+        LeaveDataFile(*this);
         NoticeBox(QStringLiteral("File open/write error"), windowTitle(), MB_OK);
         return;
     }
@@ -74,13 +86,26 @@ QStringList TForm1::DataRowFields(DateTimeDays time, const QString& second) cons
     return fields;
 }
 
-void TForm1::WriteDataRow(const QStringList& fields)
+void TForm1::WriteDataRows(const std::vector<QStringList>& rows)
 {
-    QStringList quoted;
-    for (const QString& field : fields)
-        quoted << CsvField(field);
-    DataFile.WriteLine(quoted.join(QStringLiteral(", ")));
-    if (DataFile.IOResult() != 0)
+    if (!DataFileOpen || rows.empty())
+        return;
+    // One write and one sync for the rows of a tick. A failed write leaves
+    // no trace in the file, so a later row, once there is room again,
+    // starts on a line of its own.
+    QStringList lines;
+    for (const QStringList& fields : rows)
+        lines << CsvRow(fields);
+    DataFile.WriteLines(lines);
+    const bool failed = DataFile.IOResult() != 0;
+    if (!DataFile.IsLinked()) {
+        // The file, or its folder, was deleted: every later row would be
+        // written where nobody can ever read it. Said once; the case goes on.
+        LeaveDataFile(*this);
+        NoticeBox(QStringLiteral("File write error"), windowTitle(), MB_OK);
+        return;
+    }
+    if (failed)
         NoticeBox(QStringLiteral("File write error"), windowTitle(), MB_OK);
 }
 
@@ -91,9 +116,7 @@ void TForm1::CloseDataFileOnAbort()
     DataFile.Close();
     if (const int code = DataFile.IOResult(); code != 0)
         throw EInOutError(code);
-    DataFileOpen = false;
-    DataFileOpenLabel->hide();
-    DataFileName->hide();
+    LeaveDataFile(*this);
 }
 
 void TForm1::CloseDataFileOnClose()

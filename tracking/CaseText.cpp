@@ -1,6 +1,17 @@
 #include "CaseText.h"
 
+#include <algorithm>
+
 namespace sedalyn::casetext {
+
+namespace {
+
+bool IsLineBreak(QChar c)
+{
+    return c == u'\r' || c == u'\n';
+}
+
+} // namespace
 
 LocaleSettings WithDecimalPoint(const LocaleSettings& locale)
 {
@@ -14,14 +25,46 @@ QString EditText(double value)
     return Q(FormatGeneral(value, 15, LocaleSettings{}));
 }
 
+QString OneLine(const QString& text)
+{
+    QString line = text;
+    line.replace(QLatin1String("\r\n"), QLatin1String(" "));
+    line.replace(u'\r', u' ');
+    line.replace(u'\n', u' ');
+    return line;
+}
+
 QString CsvField(const QString& text)
 {
-    if (!text.contains(QLatin1Char(',')) && !text.contains(QLatin1Char('"'))
-        && !text.contains(QLatin1Char('\r')) && !text.contains(QLatin1Char('\n')))
-        return text;
-    QString quoted = text;
+    const QString line = OneLine(text);
+    if (!line.contains(u',') && !line.contains(u'"'))
+        return line;
+    QString quoted = line;
     quoted.replace(QLatin1String("\""), QLatin1String("\"\""));
-    return QLatin1Char('"') + quoted + QLatin1Char('"');
+    return u'"' + quoted + u'"';
+}
+
+QString CsvRow(const QStringList& fields)
+{
+    QString row;
+    for (qsizetype i = 0; i < fields.size(); ++i) {
+        const QString field = CsvField(fields[i]);
+        if (i > 0)
+            row += field.startsWith(u'"') ? QLatin1String(",") : QLatin1String(", ");
+        row += field;
+    }
+    return row;
+}
+
+QValidator::State SingleLineValidator::validate(QString& input, int& pos) const
+{
+    if (std::none_of(input.cbegin(), input.cend(), IsLineBreak))
+        return Acceptable;
+    // The cursor keeps its place among the characters that stay.
+    const qsizetype cursor = std::clamp<qsizetype>(pos, 0, input.size());
+    pos = static_cast<int>(OneLine(input.left(cursor)).size());
+    input = OneLine(input);
+    return Acceptable;
 }
 
 } // namespace sedalyn::casetext

@@ -6,6 +6,8 @@
 #include "TextFormats.h"
 
 #include <QString>
+#include <QStringList>
+#include <QValidator>
 
 namespace sedalyn::casetext {
 
@@ -16,9 +18,25 @@ LocaleSettings WithDecimalPoint(const LocaleSettings& locale);
 // "." as decimal point, so confirming the same text again gives the same value.
 QString EditText(double value);
 
-// A data-file field, quoted as RFC 4180 quotes it when it holds a comma, a
-// double quote or a line break.
+// `text` with each line break (CR LF, CR or LF) turned into a blank.
+QString OneLine(const QString& text);
+
+// A data-file field on one line (see OneLine), quoted as RFC 4180 quotes it
+// when it holds a comma or a double quote.
 QString CsvField(const QString& text);
+
+// The fields as one data-file row: joined by ", ", except that a quoted
+// field follows its comma with no blank, so that CSV readers that skip
+// initial blanks and those that do not both see it quoted.
+QString CsvRow(const QStringList& fields);
+
+// Keeps an edit box on one line whatever reaches it (typing, paste, drop or
+// setText): line breaks become blanks.
+class SingleLineValidator : public QValidator {
+public:
+    using QValidator::QValidator;
+    State validate(QString& input, int& pos) const override;
+};
 
 inline QString Q(const std::string& text)
 {

@@ -4,6 +4,11 @@
 #include <QLocale>
 #include <QString>
 
+#include <algorithm>
+#include <iterator>
+#include <langinfo.h>
+#include <strings.h>
+
 namespace {
 
 // A Qt date or time format cut into pattern-letter runs and literal text.
@@ -216,8 +221,22 @@ sedalyn::LocaleSettings LocaleSettingsFrom(const QLocale& locale)
     return settings;
 }
 
+std::string CodesetFrom(const char* localeCodeset)
+{
+    static const char* const ascii[] = {"ANSI_X3.4-1968", "ASCII", "US-ASCII"};
+    if (!localeCodeset || *localeCodeset == '\0'
+        || std::any_of(std::begin(ascii), std::end(ascii),
+                       [localeCodeset](const char* name) { return ::strcasecmp(localeCodeset, name) == 0; }))
+        return "UTF-8";
+    return localeCodeset;
+}
+
 sedalyn::LocaleSettings SystemLocaleSettings()
 {
-    static const sedalyn::LocaleSettings settings = LocaleSettingsFrom(QLocale::system());
+    static const sedalyn::LocaleSettings settings = [] {
+        sedalyn::LocaleSettings system = LocaleSettingsFrom(QLocale::system());
+        system.Codeset = CodesetFrom(::nl_langinfo(CODESET));
+        return system;
+    }();
     return settings;
 }

@@ -4,6 +4,7 @@
 #include "Unit1.h"
 
 #include "CasePanel.h"
+#include "CaseText.h"
 #include "MessageBoxes.h"
 #include "ThdTimer.h"
 
@@ -272,6 +273,7 @@ void TForm1::CreateControls()
                                      QStringLiteral("Confirm patient"), bold10,
                                      QStyle::SP_DialogOkButton);
     InfRateEdit = MakeEdit(this, "InfRateEdit", {200, 216, 57, 24}, QStringLiteral("0"), bold10);
+    InfRateEdit->setValidator(new sedalyn::casetext::SingleLineValidator(InfRateEdit));
     Changebutton = MakeButton(this, "Changebutton", {264, 216, 177, 25},
                               QStringLiteral("Confirm Rate Change"), bold10);
     StartButton = MakeGlyphButton(this, "StartButton", {448, 216, 153, 25}, QStringLiteral("Start"),

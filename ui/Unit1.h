@@ -159,7 +159,8 @@ public:
     // The eight fields of a row standing for `time`: the rate box's text and
     // the models' concentrations as they are now.
     QStringList DataRowFields(sedalyn::DateTimeDays time, const QString& second) const;
-    void WriteDataRow(const QStringList& fields);
+    // Rows of eight fields, written whole in one go or not at all.
+    void WriteDataRows(const std::vector<QStringList>& rows);
     void CloseDataFileOnAbort();
     void CloseDataFileOnClose();
 

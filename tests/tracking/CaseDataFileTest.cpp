@@ -34,6 +34,36 @@ QByteArray PanelRow(const Case& c, const QString& time, const QString& rateField
     return fields.join(QStringLiteral(", ")).toLatin1();
 }
 
+// The fields of a line as an RFC 4180 reader reads them; `skipBlanks` drops
+// the blanks after a comma, as Python's csv does with skipinitialspace. A
+// quote that does not open a field is text, as those readers take it.
+QList<QByteArray> CsvFields(const QByteArray& line, bool skipBlanks)
+{
+    QList<QByteArray> fields(1);
+    bool atStart = true;
+    bool quoted = false;
+    for (qsizetype i = 0; i < line.size(); ++i) {
+        const char c = line[i];
+        if (quoted) {
+            if (c == '"' && line.mid(i + 1, 1) == "\"")
+                fields.back() += line[++i];
+            else if (c == '"')
+                quoted = false;
+            else
+                fields.back() += c;
+        } else if (c == ',') {
+            fields.append(QByteArray());
+            atStart = true;
+        } else if (!(atStart && skipBlanks && c == ' ')) {
+            quoted = atStart && c == '"';
+            atStart = false;
+            if (!quoted)
+                fields.back() += c;
+        }
+    }
+    return fields;
+}
+
 bool IndicatorsShown(const TForm1& form)
 {
     return !form.DataFileOpenLabel->isHidden() && !form.DataFileName->isHidden();
@@ -86,7 +116,9 @@ private slots:
         QFETCH(int, locale);
         QFETCH(double, base);
         QFETCH(QStringList, times);
+        FakeDisk disk;
         Case c(locale == 0 ? TwentyFourHour() : locale == 1 ? DecimalComma() : NoLocale());
+        c.form.DataFile.SetDiskCalls(disk.Calls());
         c.base = base;
         const QString path = c.CsvPath();
         c.Confirm(QStringLiteral("45"), QStringLiteral("1.750"), QStringLiteral("+80"), path);
@@ -111,29 +143,94 @@ private slots:
         QCOMPARE(ReadFile(path), HeaderMale45 + first + "\r\n" + second + "\r\n");
         QCOMPARE(second.split(',').size(), 8);
         QVERIFY(c.driver.SeenBoxes().empty());
+        // The header and each row in one write, each forced to disk.
+        QCOMPARE(disk.made, (QStringList{"write", "sync", "write", "sync", "write", "sync"}));
     }
 
-    // The rows record whatever stands in the rate box, quoted where it needs it.
+    // The rows record whatever stands in the rate box, on one line even
+    // past the box's own guard, in the locale's codeset, as eight fields to
+    // CSV readers that skip the blanks after a comma and to those that do not.
     void rowHoldsTheUnconfirmedRateText_data()
     {
-        QTest::addColumn<QString>("typed");
-        QTest::addColumn<QString>("field");
-        QTest::newRow("a number") << "12" << "12";
-        QTest::newRow("not a number") << "abc" << "abc";
-        QTest::newRow("comma and quote") << "1,5\"x" << "\"1,5\"\"x\"";
+        QTest::addColumn<QString>("text");
+        QTest::addColumn<QString>("codeset");
+        QTest::addColumn<QByteArray>("field");
+        QTest::newRow("a number") << "12" << "UTF-8" << QByteArray("12");
+        QTest::newRow("comma and quote") << "1,5\"x" << "UTF-8" << QByteArray("1,5\"x");
+        QTest::newRow("line breaks, comma") << "1\r\n2\n,3" << "UTF-8" << QByteArray("1 2 ,3");
+        QTest::newRow("accent, UTF-8") << "6 \u00e9" << "UTF-8" << QByteArray("6 \xc3\xa9");
+        QTest::newRow("euro, Latin-9") << "\u20ac6" << "ISO-8859-15" << QByteArray("\xa4" "6");
     }
     void rowHoldsTheUnconfirmedRateText()
     {
-        QFETCH(QString, typed);
-        QFETCH(QString, field);
-        Case c;
+        QFETCH(QString, text);
+        QFETCH(QString, codeset);
+        QFETCH(QByteArray, field);
+        LocaleSettings locale = TwentyFourHour();
+        locale.Codeset = codeset.toStdString();
+        Case c(locale);
         const QString path = c.CsvPath();
         c.StartExample(QStringLiteral("10"), path);
         c.Tick(5);
-        Case::Type(c.form.InfRateEdit, typed);
+        c.form.InfRateEdit->setValidator(nullptr);
+        c.form.InfRateEdit->setText(text);
         c.Tick();
-        QCOMPARE(FileLines(path).constLast(), PanelRow(c, QStringLiteral("12:00:30"), field));
+        const QList<QByteArray> lines = FileLines(path);
+        QCOMPARE(lines.size(), 12);
+        for (const bool skipBlanks : {false, true}) {
+            const QList<QByteArray> fields = CsvFields(lines[11], skipBlanks);
+            QCOMPARE(fields.size(), 8);
+            QCOMPARE(fields[1].trimmed(), field);
+        }
         QCOMPARE(c.form.InfusionRate, 10.0);
+    }
+
+    // A row the disk refuses is reported and leaves nothing behind; the next
+    // one, once there is room, starts its own line. A file deleted from its
+    // folder, or with it, is reported once and the case goes on without it.
+    void rowThatCannotBeKeptIsReported_data()
+    {
+        QTest::addColumn<qint64>("room");
+        QTest::addColumn<int>("syncError");
+        QTest::addColumn<QString>("removed"); // "file", "folder" or nothing
+        QTest::newRow("disk full") << qint64(0) << 0 << "";
+        QTest::newRow("disk full halfway") << qint64(20) << 0 << "";
+        QTest::newRow("not forced to disk") << qint64(-1) << EIO << "";
+        QTest::newRow("file deleted") << qint64(-1) << 0 << "file";
+        QTest::newRow("folder deleted") << qint64(-1) << 0 << "folder";
+    }
+    void rowThatCannotBeKeptIsReported()
+    {
+        QFETCH(qint64, room);
+        QFETCH(int, syncError);
+        QFETCH(QString, removed);
+        FakeDisk disk;
+        Case c;
+        c.form.DataFile.SetDiskCalls(disk.Calls());
+        const QString path = c.CsvPath();
+        c.StartExample(QStringLiteral("10"), path);
+        c.Tick(6);
+        const QByteArray before = ReadFile(path);
+        disk = {room, syncError, {}};
+        if (removed == QLatin1String("file"))
+            QVERIFY(QFile::remove(path));
+        else if (removed == QLatin1String("folder"))
+            QVERIFY(c.folder.remove());
+
+        c.driver.AnswerBox(QMessageBox::Ok);
+        c.Tick(6);
+        QCOMPARE(c.driver.SeenTexts(), QStringList{QStringLiteral("File write error")});
+        QCOMPARE(c.form.DataFileOpen, removed.isEmpty());
+        QCOMPARE(IndicatorsShown(c.form), removed.isEmpty());
+        disk = {};
+        c.Tick(6);
+        if (removed.isEmpty())
+            QCOMPARE(ReadFile(path), before + PanelRow(c, QStringLiteral("12:01:30"), "10") + "\r\n");
+        else
+            QVERIFY(IndicatorsHidden(c.form) && !c.form.DataFile.IsOpen());
+        c.form.AbortButton->click();
+        QCOMPARE(c.driver.Pending(), 0u);
+        QCOMPARE(c.driver.SeenBoxes().size(), 1u);
     }
 
     // Root writes through file permissions, but creates nothing in /proc. The

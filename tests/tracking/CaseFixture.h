@@ -17,6 +17,8 @@
 #include <QTest>
 #include <QTimer>
 
+#include <algorithm>
+#include <cerrno>
 #include <cmath>
 
 namespace casefixture {
@@ -93,6 +95,36 @@ inline QList<QByteArray> FileLines(const QString& path)
         line.chop(line.endsWith('\r') ? 1 : 0);
     return lines;
 }
+
+// A disk that notes its calls ("write", "sync"), has `room` bytes left (-1:
+// no limit) and fails its syncs with `syncError` (0: none). What it takes
+// reaches the file.
+struct FakeDisk {
+    qint64 room = -1;
+    int syncError = 0;
+    QStringList made;
+
+    TDataFile::DiskCalls Calls()
+    {
+        const TDataFile::DiskCalls system = TDataFile::SystemDisk();
+        return {[this, system](int fd, const void* data, std::size_t size, off_t offset) -> ssize_t {
+                    made << QStringLiteral("write");
+                    if (room == 0) {
+                        errno = ENOSPC;
+                        return -1;
+                    }
+                    const std::size_t taken = room < 0 ? size : std::min(size, std::size_t(room));
+                    const ssize_t written = system.Write(fd, data, taken, offset);
+                    room -= room > 0 ? written : 0;
+                    return written;
+                },
+                [this, system](int fd) {
+                    made << QStringLiteral("sync");
+                    errno = syncError;
+                    return syncError == 0 ? system.Sync(fd) : -1;
+                }};
+    }
+};
 
 class Case {
 public:

@@ -3,6 +3,9 @@
 #include "CaseFixture.h"
 #include "QtTestMain.h"
 
+#include <QClipboard>
+#include <QDropEvent>
+#include <QMimeData>
 #include <QSignalSpy>
 #include <QTest>
 
@@ -205,6 +208,51 @@ private slots:
         c.Abort();
         QCOMPARE(LabelColour(c.form.Infratelabel), Red);
         QCOMPARE(c.form.Infratelabel->text(), RateLabel(QStringLiteral("4")));
+    }
+
+    // However text reaches the rate box, a line break in it becomes a blank
+    // (CR LF one blank), and the change is noticed once, or not at all when
+    // there is none.
+    void rateBoxStaysOnOneLine_data()
+    {
+        QTest::addColumn<QString>("how");
+        QTest::addColumn<QString>("text");
+        QTest::addColumn<QString>("after"); // the box held "6"
+        QTest::addColumn<int>("changes");
+        QTest::newRow("pasted CR LF") << "paste" << "\r\n5" << "6 5" << 1;
+        QTest::newRow("pasted CR, LF") << "paste" << "\n2\r3\n" << "6 2 3 " << 1;
+        QTest::newRow("dropped") << "drop" << "\r\n5" << "6 5" << 1;
+        QTest::newRow("set") << "set" << "6\n5" << "6 5" << 1;
+        QTest::newRow("set, same text") << "set" << "6" << "6" << 0;
+    }
+    void rateBoxStaysOnOneLine()
+    {
+        QFETCH(QString, how);
+        QFETCH(QString, text);
+        QFETCH(QString, after);
+        QFETCH(int, changes);
+        Case c;
+        QLineEdit* edit = c.form.InfRateEdit;
+        Case::Type(edit, QStringLiteral("6"));
+        c.form.PendingRateChange = 0;
+        QSignalSpy spy(edit, &QLineEdit::textChanged);
+        QMimeData data;
+        data.setText(text);
+        QDragEnterEvent enter(QPoint(50, 5), Qt::CopyAction, &data, Qt::LeftButton, Qt::NoModifier);
+        QDropEvent drop(QPointF(50, 5), Qt::CopyAction, &data, Qt::LeftButton, Qt::NoModifier);
+        if (how == QLatin1String("paste")) {
+            QGuiApplication::clipboard()->setText(text);
+            QTest::keyClick(edit, Qt::Key_V, Qt::ControlModifier);
+        } else if (how == QLatin1String("drop")) {
+            QApplication::sendEvent(edit, &enter); // a drag enters before it drops
+            QApplication::sendEvent(edit, &drop);
+        } else {
+            edit->setText(text);
+        }
+        QCOMPARE(edit->text(), after);
+        QCOMPARE(spy.count(), changes);
+        QCOMPARE(c.form.PendingRateChange, changes);
+        QCOMPARE(edit->cursorPosition(), after.size());
     }
 };
 

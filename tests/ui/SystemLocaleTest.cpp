@@ -7,6 +7,8 @@
 #include <QLocale>
 #include <QTest>
 
+#include <langinfo.h>
+
 namespace {
 
 // Days since 1899-12-30.
@@ -108,8 +110,18 @@ private slots:
         QLocale::setDefault(QLocale(QLocale::German, QLocale::Germany));
         const sedalyn::LocaleSettings s = SystemLocaleSettings();
         QLocale::setDefault(before);
-        QCOMPARE(s, LocaleSettingsFrom(QLocale::system()));
+        sedalyn::LocaleSettings expected = LocaleSettingsFrom(QLocale::system());
+        expected.Codeset = CodesetFrom(::nl_langinfo(CODESET));
+        QCOMPARE(s, expected);
         QCOMPARE(SystemLocaleSettings(), s);
+    }
+
+    // Plain ASCII (the C locale) would lose every other character.
+    void filesAreInTheLocaleCodesetAtLeastUtf8()
+    {
+        QCOMPARE(CodesetFrom("ANSI_X3.4-1968"), std::string("UTF-8"));
+        QCOMPARE(CodesetFrom(nullptr), std::string("UTF-8"));
+        QCOMPARE(CodesetFrom("ISO-8859-15"), std::string("ISO-8859-15"));
     }
 };
 
