@@ -74,6 +74,7 @@ void TForm1::StartButtonClick(QObject*)
     Engine.ResetModels();
     // The case's clock starts here; the rate confirmed below counts from it.
     m_caseClockOrigin = MonotonicMs();
+    m_caseStartUtcMs = UtcMs();
     Timeline.Start(InfusionRate);
     History.Clear();
     Side->CaseStarted();
@@ -87,6 +88,7 @@ void TForm1::StartButtonClick(QObject*)
     PendingRateChange = 0;
     ChangebuttonClick(this);
     Changebutton->setEnabled(false);
+    JournalCase();
 }
 
 void TForm1::AbortButtonClick(QObject*)
@@ -105,6 +107,7 @@ void TForm1::AbortButtonClick(QObject*)
     EnablePatientEntry(*this);
     Changebutton->setEnabled(false);
     Side->CaseEnded();
+    EndJournal();
     ShowPatientWarnings({});
     if (DataFileOpen)
         CloseDataFileOnAbort();
@@ -122,6 +125,8 @@ void TForm1::BitBtn3Click(QObject*)
 
 void TForm1::OnClose()
 {
+    // Closed on purpose: nothing to resume.
+    EndJournal();
     if (DataFileOpen)
         CloseDataFileOnClose();
     RemoveTrayIcon(TrayIconData);

@@ -117,6 +117,17 @@ TDataFile::~TDataFile()
 
 void TDataFile::Rewrite(const QString& path, const std::string& codeset)
 {
+    Open(path, codeset, O_CREAT, 0);
+}
+
+void TDataFile::Reopen(const QString& path, off_t length, const std::string& codeset)
+{
+    // Not created: a file that has gone is not the case's record.
+    Open(path, codeset, 0, length);
+}
+
+void TDataFile::Open(const QString& path, const std::string& codeset, int create, off_t length)
+{
     if (m_fd >= 0)
         Close();
     m_codeset = codeset;
@@ -126,8 +137,8 @@ void TDataFile::Rewrite(const QString& path, const std::string& codeset)
     // Non-blocking, or a named pipe would hold the open until someone reads
     // it; not truncating, so that what is refused is left as it was.
     const QByteArray name = QFile::encodeName(path);
-    const int fd = Retried([&name] {
-        return ::open(name.constData(), O_WRONLY | O_CREAT | O_NONBLOCK | O_CLOEXEC, 0666);
+    const int fd = Retried([&name, create] {
+        return ::open(name.constData(), O_WRONLY | create | O_NONBLOCK | O_CLOEXEC, 0666);
     });
     if (fd < 0) {
         Fail(IoCode(errno));
@@ -137,9 +148,10 @@ void TDataFile::Rewrite(const QString& path, const std::string& codeset)
     struct stat status {};
     if (::fstat(fd, &status) != 0) {
         error = IoCode(errno);
-    } else if (!S_ISREG(status.st_mode)) {
+    } else if (!S_ISREG(status.st_mode) || status.st_size < length) {
+        // Shorter than what was written to it: it is not the same record.
         error = IoAccessDenied;
-    } else if (Retried([fd] { return ::ftruncate(fd, 0); }) != 0) {
+    } else if (Retried([fd, length] { return ::ftruncate(fd, length); }) != 0) {
         error = IoCode(errno);
     } else {
         const int flags = ::fcntl(fd, F_GETFL);
@@ -152,6 +164,7 @@ void TDataFile::Rewrite(const QString& path, const std::string& codeset)
         return;
     }
     m_fd = fd;
+    m_end = length;
 }
 
 void TDataFile::WriteLines(const QStringList& lines)

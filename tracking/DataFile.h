@@ -35,6 +35,12 @@ public:
     // knows; UTF-8 where it knows none). Anything but a regular file is
     // refused untouched; others may read the file meanwhile.
     void Rewrite(const QString& path, const std::string& codeset = "UTF-8");
+    // Opens `path` again to carry a case on: it must still be a regular file
+    // of at least `length` bytes; what follows `length` (rows written after
+    // the state the case carries on from) is cut off.
+    void Reopen(const QString& path, off_t length, const std::string& codeset = "UTF-8");
+    // Where the last whole line ends: all a crash now could leave.
+    off_t Length() const { return m_end; }
 
     // The lines in one write, each ending in CR LF. After a failure the file
     // is cut back to where the lines began.
@@ -54,6 +60,7 @@ public:
     void SetDiskCalls(DiskCalls calls) { m_disk = std::move(calls); }
 
 private:
+    void Open(const QString& path, const std::string& codeset, int create, off_t length);
     void Fail(int code);
     bool WriteAll(const QByteArray& bytes);
     bool WriteRange(const char* data, std::size_t size, off_t offset);

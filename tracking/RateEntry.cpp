@@ -38,8 +38,10 @@ void TForm1::InfRateEditKeyPress(QObject*, char16_t& Key)
 void TForm1::NoteRateInUse()
 {
     // The running case takes the rate from the step that falls due next.
-    if (CaseRunning())
-        Timeline.ConfirmRate(CaseClock(), InfusionRate);
+    if (!CaseRunning())
+        return;
+    Timeline.ConfirmRate(CaseClock(), InfusionRate);
+    JournalCase();
 }
 
 void TForm1::ChangebuttonClick(QObject*)

@@ -80,11 +80,8 @@ void TForm1::Timer3Timer(QObject*)
         AbortButton->setFocus();
     Side->StepsTaken();
 
-    for (const QStringList& fields : rows) {
-        if (!DataFileOpen)
-            break;
-        WriteDataRow(fields);
-    }
+    WriteDataRows(rows);
+    JournalCase();
 
     if (PendingRateChange > 1
         && NoticeBox(QStringLiteral("Confirm the rate change!"), windowTitle(), MB_OKCANCEL) == IDOK) {

@@ -51,6 +51,8 @@ void ShowDisclaimerModally(TForm1* form)
     form->DisclaimerShown = true;
     form->setProperty(FirstShowRunning, false);
     FocusAgeEditIfEnabled(form);
+    if (disclaimer->result() == QDialog::Accepted)
+        form->OfferResume();
 }
 
 } // namespace

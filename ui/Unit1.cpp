@@ -5,6 +5,7 @@
 
 #include "CasePanel.h"
 #include "CaseText.h"
+#include "JournalFile.h"
 #include "MessageBoxes.h"
 #include "ThdTimer.h"
 
@@ -195,7 +196,11 @@ QPushButton* MakeGlyphButton(QWidget* parent, const char* name, QRect geometry,
 } // namespace
 
 TForm1::TForm1(const sedalyn::LocaleSettings& locale, QWidget* parent)
-    : QWidget(parent), Now(&CurrentDateTimeDays), MonotonicMs(&SteadyMilliseconds), m_locale(locale)
+    : QWidget(parent)
+    , Now(&CurrentDateTimeDays)
+    , MonotonicMs(&SteadyMilliseconds)
+    , UtcMs(&QDateTime::currentMSecsSinceEpoch)
+    , m_locale(locale)
 {
     CreateControls();
     CreateSideArea();
@@ -443,6 +448,7 @@ void TForm1::CreateSideArea()
     connect(Side, &CasePanel::BolusGiven, this, [this](double mg) {
         Timeline.GiveBolus(CaseClock(), mg);
         Side->ShowLastBolus(mg, CaseClock());
+        JournalCase();
     });
 
     // Wide where the screen has the room, else as compact as it always was.

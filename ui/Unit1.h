@@ -15,10 +15,16 @@
 
 #include <cstdint>
 #include <functional>
+#include <memory>
 #include <string>
 #include <vector>
 
 class CasePanel;
+class JournalLock;
+class JournalWriter;
+namespace sedalyn {
+struct CaseJournal;
+}
 class QFrame;
 class QLabel;
 class QLineEdit;
@@ -128,6 +134,16 @@ public:
     sedalyn::CaseClockMs CaseClock() const { return MonotonicMs() - m_caseClockOrigin; }
     // From Start until Abort.
     bool CaseRunning() const;
+    // The wall clock in milliseconds since 1970 UTC; tests replace it.
+    std::function<std::int64_t()> UtcMs;
+
+    // The journal of the running case in `folder`, from which the case
+    // carries on after a crash. None until this is called: the program calls
+    // it at start; tests may.
+    void UseJournal(const QString& folder, const std::string& whyNone = {});
+    // Once the disclaimer is accepted: offers to resume a case that was
+    // running when the program stopped, or says why a journal was set aside.
+    void OfferResume();
 
     // The disclaimer window shown at the first show (start-up sets it).
     TForm2* Disclaimer = nullptr;
@@ -179,6 +195,12 @@ protected:
 
 private:
     void NoteRateInUse();
+    // The running case's state to the journal, or the journal gone once the
+    // case has ended normally.
+    void JournalCase();
+    void EndJournal();
+    void ResumeCase(const sedalyn::CaseJournal& journal);
+    QString ClockText(std::int64_t utcMs) const;
     // The patient values shown as understood, locked, and the first
     // parameters built: a confirmation after its checks.
     void FreezePatient();
@@ -190,4 +212,9 @@ private:
 
     sedalyn::LocaleSettings m_locale;
     std::int64_t m_caseClockOrigin = 0;
+    std::int64_t m_caseStartUtcMs = 0;
+    QString m_journalFolder;
+    QString m_journalNotice; // said once the disclaimer is accepted
+    std::unique_ptr<JournalLock> m_journalLock;
+    std::unique_ptr<JournalWriter> m_journal;
 };

@@ -2,6 +2,7 @@
 // rate that the anaesthetist copies from the pump.
 
 #include "AppIcon.h"
+#include "JournalFile.h"
 #include "MessageBoxes.h"
 #include "RungeKutta.h"
 #include "SedalynApplication.h"
@@ -110,6 +111,8 @@ int main(int argc, char** argv)
 
     TForm1 form1(locale);
     EndProgramWithMainWindow(app, form1);
+    std::string noJournal;
+    form1.UseJournal(JournalFolder(&noJournal), noJournal);
     auto* form2 = new TForm2(&form1); // owned by the main window
     form2->show();
     form1.Disclaimer = form2;

@@ -228,7 +228,7 @@ private slots:
             QCOMPARE(ReadFile(path), before + PanelRow(c, QStringLiteral("12:01:30"), "10") + "\r\n");
         else
             QVERIFY(IndicatorsHidden(c.form) && !c.form.DataFile.IsOpen());
-        c.form.AbortButton->click();
+        c.Abort();
         QCOMPARE(c.driver.Pending(), 0u);
         QCOMPARE(c.driver.SeenBoxes().size(), 1u);
     }
