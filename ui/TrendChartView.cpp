@@ -41,7 +41,7 @@ void TrendChartView::SetLegend(std::vector<TrendLegendEntry> entries)
     viewport()->update();
 }
 
-std::vector<TrendChartView::Placed> TrendChartView::PlaceLegend(qreal width, int& rows) const
+TrendChartView::LegendLayout TrendChartView::PlaceLegend(qreal width) const
 {
     const QFontMetricsF metrics(m_font);
     std::vector<Placed> placed;
@@ -65,15 +65,12 @@ std::vector<TrendChartView::Placed> TrendChartView::PlaceLegend(qreal width, int
         const auto row = static_cast<std::size_t>(p.at.y() / RowHeight);
         p.at.rx() += SideMargin + std::max(0.0, (room - rowWidths[row]) / 2);
     }
-    rows = static_cast<int>(rowWidths.size());
-    return placed;
+    return {placed, static_cast<int>(rowWidths.size())};
 }
 
 void TrendChartView::ReserveLegendSpace()
 {
-    int rows = 0;
-    PlaceLegend(viewport()->width(), rows);
-    chart()->setMargins(QMargins(4, 6, 4, rows * RowHeight + 4));
+    chart()->setMargins(QMargins(4, 6, 4, PlaceLegend(viewport()->width()).rows * RowHeight + 4));
 }
 
 void TrendChartView::resizeEvent(QResizeEvent* event)
@@ -86,15 +83,14 @@ void TrendChartView::drawForeground(QPainter* painter, const QRectF& rect)
 {
     QChartView::drawForeground(painter, rect);
     const QRectF area = chart()->geometry();
-    int rows = 0;
-    const std::vector<Placed> placed = PlaceLegend(area.width(), rows);
-    const QPointF origin(area.left(), area.bottom() - rows * RowHeight - 2);
+    const LegendLayout legend = PlaceLegend(area.width());
+    const QPointF origin(area.left(), area.bottom() - legend.rows * RowHeight - 2);
     const QFontMetricsF metrics(m_font);
 
     painter->save();
     painter->setRenderHint(QPainter::Antialiasing);
     painter->setFont(m_font);
-    for (const Placed& p : placed) {
+    for (const Placed& p : legend.placed) {
         const TrendLegendEntry& entry = m_legend[p.entry];
         const QPointF at = origin + p.at;
         painter->setPen(entry.pen);

@@ -41,7 +41,11 @@ private:
         std::size_t entry;
         QPointF at; // left end of the sample line, on the row's middle
     };
-    std::vector<Placed> PlaceLegend(qreal width, int& rows) const;
+    struct LegendLayout {
+        std::vector<Placed> placed;
+        int rows = 0;
+    };
+    LegendLayout PlaceLegend(qreal width) const;
     void ReserveLegendSpace();
 
     std::vector<TrendLegendEntry> m_legend;

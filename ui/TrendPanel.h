@@ -13,20 +13,18 @@
 
 #include "CaseHistory.h"
 #include "TextFormats.h"
+#include "TrendChartView.h"
 
-#include <QPointF>
 #include <QWidget>
 
 #include <array>
 #include <cstddef>
 
-class QChart;
 class QComboBox;
 class QLineSeries;
 class QPushButton;
 class QValueAxis;
 class TSaveDialog;
-class TrendChartView;
 
 // What the pointer shows over the chart: the record's case time
 // (minutes:seconds), its rate and bolus and its six concentrations.
