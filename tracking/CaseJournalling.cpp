@@ -163,7 +163,7 @@ void TForm1::ResumeCase(const CaseJournal& j)
     Side->CaseStarted();
     Side->ShowNotice(QStringLiteral("Resumed at %1 after a gap of %2; the rate in use during the gap is "
                                     "assumed to be %3 mg/kg/hr.")
-                         .arg(ClockText(now), GapText(now - j.SavedUtcMs), GeneralText(j.RateInUse, 15)));
+                         .arg(ClockText(now), GapText(now - j.SavedUtcMs), GeneralText(j.ConfirmedRate, 15)));
     // The pump ran on: the steps missed are made up now, not in 5 seconds.
     Timer3Timer(Timer3);
 }
@@ -193,6 +193,12 @@ void TForm1::JournalCase()
     j.GivenRateMgPerKg = History.RateMgPerKg();
     j.GivenBolusMg = History.BolusMg();
     m_journal->Submit(FormatJournal(j));
+}
+
+void TForm1::FlushJournal()
+{
+    if (m_journal)
+        m_journal->Flush();
 }
 
 void TForm1::EndJournal()

@@ -144,6 +144,8 @@ public:
     // Once the disclaimer is accepted: offers to resume a case that was
     // running when the program stopped, or says why a journal was set aside.
     void OfferResume();
+    // Waits until the journal holds the case's last state.
+    void FlushJournal();
 
     // The disclaimer window shown at the first show (start-up sets it).
     TForm2* Disclaimer = nullptr;

@@ -13,6 +13,7 @@
 
 #include <QCommandLineParser>
 
+#include <csignal>
 #include <cstdio>
 #include <optional>
 #include <string>
@@ -96,6 +97,9 @@ int main(int argc, char** argv)
 {
     if (const std::optional<int> status = HandleCommandLine(argc, argv))
         return *status;
+    // A data file that reaches a file-size limit is a failed write the case
+    // reports and survives, not a signal that ends the program.
+    std::signal(SIGXFSZ, SIG_IGN);
 
     SedalynApplication app(argc, argv);
     // The display name follows the application name. Set on its own, it

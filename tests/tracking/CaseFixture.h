@@ -48,8 +48,9 @@ inline LocaleSettings DecimalComma()
     return locale;
 }
 
-// 2025-12-09 12:00:00 in days since 1899-12-30.
+// 2025-12-09 12:00:00 in days since 1899-12-30, and in ms since 1970 UTC.
 inline constexpr double Noon = 46000.5;
+inline constexpr std::int64_t UtcNoon = 1765281600000;
 
 inline const QString InputErrorCaption = QStringLiteral("Sedalyn Input Error");
 inline const QString InvalidRate =
@@ -132,6 +133,7 @@ public:
     {
         form.Now = [this] { return base + seconds / 86400.0; };
         form.MonotonicMs = [this] { return static_cast<std::int64_t>(std::llround(seconds * 1000.0)); };
+        form.UtcMs = [this] { return UtcNoon + form.MonotonicMs(); };
     }
 
     // Clears the box and types `text` into it key by key.
