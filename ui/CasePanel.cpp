@@ -97,7 +97,9 @@ CasePanel::CasePanel(const CaseView& view, const LocaleSettings& locale, QWidget
     NoticeLabel->hide();
 
     Trend = new TrendPanel(view.History, this);
+    // The chart itself, not only the panel with its controls, gets 520 x 400.
     Trend->ChartView()->setMinimumSize(520, 400);
+    Trend->setMinimumSize(Trend->minimumSizeHint());
     Trend->SetLocale(locale);
     Trend->SetWakeUpLevel(m_wakeUpLevel);
 

@@ -14,6 +14,7 @@
 #include <QFontMetrics>
 #include <QFrame>
 #include <QKeyEvent>
+#include <QLayout>
 #include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
@@ -466,9 +467,12 @@ void TForm1::ShowSideArea(bool shown)
         resize(CompactSize);
         return;
     }
-    const QSize wide(CompactSize.width() + SideWidth,
-                     std::max(CompactSize.height(), Side->minimumSizeHint().height()));
-    setMinimumSize(CompactSize.width() + Side->minimumSizeHint().width(), wide.height());
+    // The panel's layout is measured before it has ever been shown.
+    Side->layout()->activate();
+    const QSize needed = Side->minimumSizeHint();
+    const QSize wide(CompactSize.width() + std::max(SideWidth, needed.width()),
+                     std::max(CompactSize.height(), needed.height()));
+    setMinimumSize(CompactSize.width() + needed.width(), wide.height());
     resize(wide);
     // Keep the widened window on its screen.
     if (const QScreen* screen = this->screen()) {
