@@ -44,7 +44,9 @@ void TForm1::Timer3Timer(QObject*)
     // Every step due since Start, each at the rate confirmed when it fell
     // due: a box that held the previous tick leaves no gap in model time.
     std::vector<QStringList> rows;
-    const std::int64_t due = Timeline.StepsDue(CaseClock());
+    const CaseClockMs clock = CaseClock();
+    const DateTimeDays now = Now();
+    const std::int64_t due = Timeline.StepsDue(clock);
     for (std::int64_t step = 1; step <= due; ++step) {
         const bool last = step == due;
         const StepInput input = Timeline.TakeStep(last);
@@ -52,11 +54,10 @@ void TForm1::Timer3Timer(QObject*)
         History.Append(RecordOf(Engine, input));
         if (!DataFileOpen)
             continue;
-        // A row that stands for a past moment carries the time of that moment.
-        const DateTimeDays time =
-            last ? Now()
-                 : CaseStartTime
-                       + static_cast<double>(Timeline.StepsTaken() * CaseTimeline::StepMs) / MillisecondsPerDay;
+        // A row carries the moment its step fell due, on today's wall clock:
+        // made up after a delay, it is dated when it should have been written.
+        const CaseClockMs late = clock - Timeline.StepsTaken() * CaseTimeline::StepMs;
+        const DateTimeDays time = now - static_cast<double>(late) / MillisecondsPerDay;
         if (++LogTickCount == TicksPerRow) {
             LogTickCount = 0;
             rows.push_back(DataRowFields(time, InfRateEdit->text()));
