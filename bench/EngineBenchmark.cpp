@@ -1,3 +1,4 @@
+#include "CaseHistory.h"
 #include "PharmacokineticEngine.h"
 #include "TextFormats.h"
 #include "WakeUp.h"
@@ -102,6 +103,28 @@ void BM_WakeUpThreeModels(benchmark::State& state)
     }
 }
 BENCHMARK(BM_WakeUpThreeModels)->DenseRange(0, 2)->Unit(benchmark::kMicrosecond);
+
+// A day of a case's history, one record per 5-second step, as the tick
+// keeps it: the cost of appending and the memory it holds.
+void BM_CaseHistoryDay(benchmark::State& state)
+{
+    constexpr int StepsPerDay = 24 * 60 * TicksPerMinute;
+    CaseRecord record;
+    record.Rate = 10.0;
+    std::size_t bytes = 0;
+    for (auto _ : state) {
+        CaseHistory history;
+        for (int step = 0; step < StepsPerDay; ++step) {
+            record.Minutes = step * TickMinutes;
+            history.Append(record);
+        }
+        bytes = history.Records().capacity() * sizeof(CaseRecord);
+        benchmark::DoNotOptimize(history.GivenMg(77.0));
+    }
+    state.counters["bytes"] = static_cast<double>(bytes);
+    state.counters["records"] = StepsPerDay;
+}
+BENCHMARK(BM_CaseHistoryDay)->Unit(benchmark::kMillisecond);
 
 void BM_FormatFixed(benchmark::State& state)
 {
