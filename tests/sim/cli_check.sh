@@ -27,6 +27,7 @@ expect 2 --gender female --age 40 --height 1.6 --weight 60
 expect 2 --gender Male --age 40 --height 1,6 --weight 60
 expect 2 --gender Male --age 40 --height 1.6
 expect 2 --gender Male --age 110 --height 1.6 --weight 60
+expect 2 --gender Male --age 53 --height 177 --weight 77
 expect 2 --gender Male --age 40 --height 1.6 --weight 60 --rate e5
 expect 2 --bogus
 expect 0 --version

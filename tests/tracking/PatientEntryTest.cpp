@@ -44,6 +44,9 @@ private slots:
         QTest::newRow("too large") << "45" << "1.75" << "1e400" << faulty("Weight");
         QTest::newRow("age 102") << "102" << "1.75" << "80" << refusal(102, 1.75, 80);
         QTest::newRow("newborn") << "0" << "0.5" << "3.5" << refusal(0, 0.5, 3.5);
+        QTest::newRow("height in centimetres") << "53" << "177" << "77"
+                                               << "Height above 2.5 m. Height is in metres, for example 1.75.";
+        QTest::newRow("weight in grams") << "53" << "1.77" << "80000" << refusal(53, 1.77, 80000);
     }
     void refusedPatientChangesNothing()
     {
