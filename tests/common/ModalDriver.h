@@ -10,6 +10,7 @@
 #include <QApplication>
 #include <QElapsedTimer>
 #include <QFileDialog>
+#include <QKeyEvent>
 #include <QLineEdit>
 #include <QMessageBox>
 #include <QPointer>
@@ -47,6 +48,19 @@ public:
                 b->click();
             else
                 box->done(button);
+        });
+    }
+
+    // Press `key` on the next message box as a user would: on the button
+    // that has the focus, which is the default one.
+    void AnswerBoxByKey(int key)
+    {
+        AnswerBoxWith([key](QMessageBox* box) {
+            QWidget* focused = box->focusWidget() ? box->focusWidget() : box;
+            QKeyEvent press(QEvent::KeyPress, key, Qt::NoModifier);
+            QKeyEvent release(QEvent::KeyRelease, key, Qt::NoModifier);
+            QApplication::sendEvent(focused, &press);
+            QApplication::sendEvent(focused, &release);
         });
     }
 

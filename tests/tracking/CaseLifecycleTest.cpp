@@ -300,10 +300,7 @@ private slots:
         if (key == 0)
             c.driver.AnswerBox(QMessageBox::Yes);
         else if (key > 0)
-            c.driver.AnswerBoxWith([key](QMessageBox* box) {
-                // As the user presses it: to the focused button.
-                QTest::keyClick(box->focusWidget() ? box->focusWidget() : box, Qt::Key(key));
-            });
+            c.driver.AnswerBoxByKey(key);
         if (how == 0)
             c.form.AbortButton->click();
         else if (how == 1)

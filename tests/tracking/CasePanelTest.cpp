@@ -67,9 +67,7 @@ private slots:
         if (answer == YesButton)
             c.driver.AnswerBox(QMessageBox::Yes);
         else if (answer)
-            c.driver.AnswerBoxWith([answer](QMessageBox* box) {
-                QTest::keyClick(box->focusWidget() ? box->focusWidget() : box, Qt::Key(answer));
-            });
+            c.driver.AnswerBoxByKey(answer);
         else if (!message.isEmpty())
             c.driver.AnswerBox(QMessageBox::Ok);
         GiveBolus(c, typed);

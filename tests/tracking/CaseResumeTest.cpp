@@ -192,9 +192,7 @@ private slots:
         Case declined;
         declined.seconds = 60;
         declined.form.UseJournal(journal.path());
-        declined.driver.AnswerBoxWith([](QMessageBox* box) {
-            QTest::keyClick(box->focusWidget() ? box->focusWidget() : box, Qt::Key_Escape);
-        });
+        declined.driver.AnswerBoxByKey(Qt::Key_Escape);
         declined.form.OfferResume();
         QCOMPARE(declined.driver.Pending(), 0u);
         QVERIFY(!declined.form.CaseRunning());
