@@ -216,6 +216,10 @@ TForm1::~TForm1()
     // while every field is still alive.
     delete Timer3;
     Timer3 = nullptr;
+    // The panel reads the case's history and models, which go before the
+    // window's children would.
+    delete Side;
+    Side = nullptr;
 }
 
 void TForm1::CreateControls()
