@@ -91,16 +91,8 @@ void BM_WakeUpThreeModels(benchmark::State& state)
     for (int tick = 0; tick < static_cast<int>(s.minutes * TicksPerMinute + 0.5); ++tick)
         engine.AdvanceTick(ExamplePatient, s.rate, tick == 0 ? s.bolusMg : 0.0);
 
-    for (auto _ : state) {
-        for (const LbmAlgorithm algorithm :
-             {LbmAlgorithm::James, LbmAlgorithm::Hume, LbmAlgorithm::Janmahasatian}) {
-            SchniderParameters schnider;
-            BuildSchniderParameters(ExamplePatient, algorithm, schnider);
-            ModelParameters model;
-            LoadModelInputs(schnider, s.rate, ExamplePatient.PatientWeight, model);
-            benchmark::DoNotOptimize(WakeUpMinutes(model, engine.Slot(algorithm).State, s.level));
-        }
-    }
+    for (auto _ : state)
+        benchmark::DoNotOptimize(WakeUpMinutes(engine, ExamplePatient, s.level));
 }
 BENCHMARK(BM_WakeUpThreeModels)->DenseRange(0, 2)->Unit(benchmark::kMicrosecond);
 

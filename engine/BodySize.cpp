@@ -63,4 +63,17 @@ double SelectedLbm(const Patient& patient, LbmAlgorithm algorithm)
     return 0.0;
 }
 
+const char* AlgorithmName(LbmAlgorithm algorithm)
+{
+    switch (algorithm) {
+    case LbmAlgorithm::James:
+        return "James";
+    case LbmAlgorithm::Hume:
+        return "Hume";
+    case LbmAlgorithm::Janmahasatian:
+        return "Janmahasatian";
+    }
+    return "";
+}
+
 } // namespace sedalyn

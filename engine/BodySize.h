@@ -11,6 +11,13 @@ namespace sedalyn {
 // Which lean-body-mass formula feeds the Schnider clearance.
 enum class LbmAlgorithm : std::uint8_t { James = 1, Hume = 2, Janmahasatian = 3 };
 
+// The three side by side, in the order the window and the files show them.
+inline constexpr LbmAlgorithm AllAlgorithms[] = {LbmAlgorithm::James, LbmAlgorithm::Hume,
+                                                 LbmAlgorithm::Janmahasatian};
+
+// "James", "Hume", "Janmahasatian".
+const char* AlgorithmName(LbmAlgorithm algorithm);
+
 double BodyMassIndex(double height, double weight);
 double JamesLbm(bool isMale, double height, double weight);
 double HumeLbm(bool isMale, double height, double weight);

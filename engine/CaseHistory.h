@@ -3,28 +3,19 @@
 // until the next Start. The trend chart, its tooltips and the dose line read
 // it; nothing in it is ever rewritten.
 
+#include "PharmacokineticEngine.h"
+
 #include <array>
 #include <cstddef>
 #include <vector>
 
 namespace sedalyn {
 
-// The six concentrations of a step, mcg/ml, in the order of the window's panel.
-enum ConcentrationIndex : std::size_t {
-    JamesPlasma,
-    JamesEffect,
-    HumePlasma,
-    HumeEffect,
-    HanPlasma,
-    HanEffect,
-    ConcentrationCount
-};
-
 struct CaseRecord {
     double Minutes = 0.0; // model time at the end of the step
     double Rate = 0.0;    // mg/kg/hr in use during the step
     double BolusMg = 0.0; // given at the start of the step; 0 for none
-    std::array<double, ConcentrationCount> Concentrations{};
+    SixConcentrations Concentrations{};
 
     friend bool operator==(const CaseRecord&, const CaseRecord&) = default;
 };

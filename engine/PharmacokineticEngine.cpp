@@ -9,22 +9,6 @@ namespace sedalyn {
 
 namespace {
 
-constexpr LbmAlgorithm AllAlgorithms[] = {LbmAlgorithm::James, LbmAlgorithm::Hume,
-                                          LbmAlgorithm::Janmahasatian};
-
-const char* AlgorithmName(LbmAlgorithm algorithm)
-{
-    switch (algorithm) {
-    case LbmAlgorithm::James:
-        return "James";
-    case LbmAlgorithm::Hume:
-        return "Hume";
-    case LbmAlgorithm::Janmahasatian:
-        return "Janmahasatian";
-    }
-    return "";
-}
-
 bool Positive(double value)
 {
     return std::isfinite(value) && value > 0.0;
@@ -48,6 +32,17 @@ ModelSlot& PharmacokineticEngine::Slot(LbmAlgorithm algorithm)
 const ModelSlot& PharmacokineticEngine::Slot(LbmAlgorithm algorithm) const
 {
     return const_cast<PharmacokineticEngine*>(this)->Slot(algorithm);
+}
+
+SixConcentrations PharmacokineticEngine::Concentrations() const
+{
+    SixConcentrations values{};
+    std::size_t i = 0;
+    for (const LbmAlgorithm algorithm : AllAlgorithms) {
+        values[i++] = Slot(algorithm).State[StatePlasma];
+        values[i++] = Slot(algorithm).State[StateEffectSite];
+    }
+    return values;
 }
 
 void PharmacokineticEngine::ResetModels()

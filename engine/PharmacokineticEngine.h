@@ -5,6 +5,7 @@
 
 #include "RungeKutta.h"
 
+#include <array>
 #include <string>
 #include <vector>
 
@@ -33,6 +34,19 @@ inline constexpr const char* RateAboveMaximumText =
 // The largest single bolus accepted, in mg.
 inline constexpr double MaxBolusMg = 1000.0;
 
+// The six concentrations, mcg/ml, in the order of the window's panel.
+enum ConcentrationIndex : std::size_t {
+    JamesPlasma,
+    JamesEffect,
+    HumePlasma,
+    HumeEffect,
+    HanPlasma,
+    HanEffect,
+    ConcentrationCount
+};
+
+using SixConcentrations = std::array<double, ConcentrationCount>;
+
 class PharmacokineticEngine {
 public:
     ModelSlot JamesModel;
@@ -46,6 +60,9 @@ public:
 
     ModelSlot& Slot(LbmAlgorithm algorithm);
     const ModelSlot& Slot(LbmAlgorithm algorithm) const;
+
+    // Plasma and effect site of the three models as they stand.
+    SixConcentrations Concentrations() const;
 
     // Zeroes the state of all three models: time and concentrations.
     void ResetModels();

@@ -42,6 +42,15 @@ void BuildSchniderParameters(const Patient& patient, LbmAlgorithm algorithm,
     out.ke0 = EffectSiteKe0;
 }
 
+ModelParameters ModelParametersFor(const Patient& patient, LbmAlgorithm algorithm, double rate)
+{
+    SchniderParameters schnider;
+    BuildSchniderParameters(patient, algorithm, schnider);
+    ModelParameters model;
+    LoadModelInputs(schnider, rate, patient.PatientWeight, model);
+    return model;
+}
+
 void LoadModelInputs(const SchniderParameters& schnider, double rate, double weight,
                      ModelParameters& out)
 {

@@ -44,4 +44,7 @@ void BuildSchniderParameters(const Patient& patient, LbmAlgorithm algorithm,
 void LoadModelInputs(const SchniderParameters& schnider, double rate, double weight,
                      ModelParameters& out);
 
+// The record the tick integrates for this patient, formula and rate.
+ModelParameters ModelParametersFor(const Patient& patient, LbmAlgorithm algorithm, double rate);
+
 } // namespace sedalyn

@@ -198,7 +198,9 @@ std::string FormatFixed(double value, int precision, int decimals, const LocaleS
     return text;
 }
 
-std::string TimeText(DateTimeDays value, const LocaleSettings& locale)
+namespace {
+
+std::string TimeOfDayText(DateTimeDays value, const LocaleSettings& locale, bool withSeconds)
 {
     if (!std::isfinite(value))
         return NonFiniteText(std::fabs(value));
@@ -214,14 +216,27 @@ std::string TimeText(DateTimeDays value, const LocaleSettings& locale)
             shownHours = 12;
     }
     std::string text = locale.HourLeadingZero ? ZeroPadded(shownHours, 2) : IntegerText(shownHours);
-    text += locale.TimeSeparator + ZeroPadded(minutes, 2) + locale.TimeSeparator
-        + ZeroPadded(seconds, 2);
+    text += locale.TimeSeparator + ZeroPadded(minutes, 2);
+    if (withSeconds)
+        text += locale.TimeSeparator + ZeroPadded(seconds, 2);
     if (locale.TwelveHourClock) {
         const std::string& designator = hours < 12 ? locale.AmDesignator : locale.PmDesignator;
         if (!designator.empty())
             text += ' ' + designator;
     }
     return text;
+}
+
+} // namespace
+
+std::string TimeText(DateTimeDays value, const LocaleSettings& locale)
+{
+    return TimeOfDayText(value, locale, true);
+}
+
+std::string ClockText(DateTimeDays value, const LocaleSettings& locale)
+{
+    return TimeOfDayText(value, locale, false);
 }
 
 std::string DateText(DateTimeDays value, const LocaleSettings& locale)

@@ -29,6 +29,7 @@ struct LocaleSettings {
 
 // Days since 1899-12-30, the time of day as the fraction.
 using DateTimeDays = double;
+inline constexpr double MillisecondsPerDay = 86'400'000.0;
 
 // Nearest number with at most `digits` significant digits (ties away from
 // zero, decided on the exact binary value), no trailing zeros; scientific
@@ -44,6 +45,9 @@ std::string FormatFixed(double value, int precision, int decimals, const LocaleS
 // The time-of-day part, to the second; a duration shows as a time of day
 // (24 hours or more wrap), a negative value as that of its magnitude.
 std::string TimeText(DateTimeDays value, const LocaleSettings& locale);
+
+// Hours and minutes of the time of day, written as TimeText writes them.
+std::string ClockText(DateTimeDays value, const LocaleSettings& locale);
 
 // The date part in the short date format; quoted text is copied as it is.
 // Empty outside the years 1 to 9999.

@@ -134,4 +134,17 @@ std::optional<double> WakeUpMinutes(const ModelParameters& parameters, const Mod
     return *last;
 }
 
+std::array<std::optional<double>, 3> WakeUpMinutes(const PharmacokineticEngine& engine,
+                                                   const Patient& patient, double level)
+{
+    std::array<std::optional<double>, 3> minutes;
+    for (std::size_t i = 0; i < minutes.size(); ++i) {
+        const LbmAlgorithm algorithm = AllAlgorithms[i];
+        // The input plays no part: the time is that of an infusion stopped now.
+        minutes[i] = WakeUpMinutes(ModelParametersFor(patient, algorithm, 0.0),
+                                   engine.Slot(algorithm).State, level);
+    }
+    return minutes;
+}
+
 } // namespace sedalyn

@@ -3,8 +3,9 @@
 // effect-site concentration falls to a chosen level for good. Computed from
 // the exact solution of the model, not by stepping it.
 
-#include "CompartmentModel.h"
+#include "PharmacokineticEngine.h"
 
+#include <array>
 #include <optional>
 
 namespace sedalyn {
@@ -19,5 +20,10 @@ inline constexpr double WakeUpHorizonMinutes = 24 * 60;
 // waking up is made.
 std::optional<double> WakeUpMinutes(const ModelParameters& parameters, const ModelState& state,
                                     double level);
+
+// The same for each of the engine's three models (James, Hume,
+// Janmahasatian) as they stand, for `patient`.
+std::array<std::optional<double>, 3> WakeUpMinutes(const PharmacokineticEngine& engine,
+                                                   const Patient& patient, double level);
 
 } // namespace sedalyn

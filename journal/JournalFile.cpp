@@ -310,3 +310,19 @@ bool JournalLock::Acquire()
     m_problem.clear();
     return true;
 }
+
+JournalKeeper::JournalKeeper(const QString& folder) : m_folder(folder)
+{
+    if (folder.isEmpty() || !PrepareJournalFolder(folder, &m_problem))
+        return;
+    // One journal for one running Sedalyn: a second one must not take over
+    // the case of the first.
+    auto lock = std::make_unique<JournalLock>(folder);
+    if (!lock->Acquire()) {
+        m_absence = Absence::HeldElsewhere;
+        return;
+    }
+    m_lock = std::move(lock);
+    m_writer = std::make_unique<JournalWriter>(folder);
+    m_absence = Absence::None;
+}

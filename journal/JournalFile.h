@@ -10,6 +10,7 @@
 #include <QString>
 
 #include <condition_variable>
+#include <memory>
 #include <cstdint>
 #include <mutex>
 #include <optional>
@@ -107,4 +108,28 @@ private:
     const std::string m_folder;
     int m_fd = -1;
     std::string m_problem;
+};
+
+// The journal of this running program: its folder, the lock that makes it
+// this program's own, and its writer. Without a usable folder, or with the
+// lock held by another running Sedalyn, there is none and Why says so.
+class JournalKeeper {
+public:
+    enum class Absence { None, NoFolder, HeldElsewhere };
+
+    explicit JournalKeeper(const QString& folder);
+
+    Absence Why() const { return m_absence; }
+    // Why the folder cannot be used, in words.
+    const std::string& Problem() const { return m_problem; }
+    const QString& Folder() const { return m_folder; }
+    // Only when Why() is None.
+    JournalWriter& Writer() { return *m_writer; }
+
+private:
+    QString m_folder;
+    std::string m_problem;
+    Absence m_absence = Absence::NoFolder;
+    std::unique_ptr<JournalLock> m_lock;
+    std::unique_ptr<JournalWriter> m_writer;
 };

@@ -79,10 +79,8 @@ QStringList TForm1::DataRowFields(DateTimeDays time, const QString& second) cons
 {
     const LocaleSettings dot = casetext::WithDecimalPoint(m_locale);
     QStringList fields{Q(TimeText(time, m_locale)), second};
-    for (const ModelSlot* slot : {&Engine.JamesModel, &Engine.HumeModel, &Engine.HanModel}) {
-        fields << Q(FormatFixed(slot->State[StatePlasma], 6, 2, dot));
-        fields << Q(FormatFixed(slot->State[StateEffectSite], 6, 2, dot));
-    }
+    for (const double value : Engine.Concentrations())
+        fields << Q(FormatFixed(value, 6, 2, dot));
     return fields;
 }
 

@@ -8,7 +8,6 @@
 #include "ThdTimer.h"
 #include "Unit1.h"
 
-#include <QDateTime>
 #include <QDir>
 #include <QLabel>
 #include <QLineEdit>
@@ -22,9 +21,6 @@ using namespace sedalyn;
 using casetext::Q;
 
 namespace {
-
-constexpr double MillisecondsPerDay = 86400000.0;
-constexpr unsigned TickInterval = 5000;
 
 // "2 min 10 s", "1 h 5 min", "40 s".
 QString GapText(std::int64_t ms)
@@ -42,27 +38,22 @@ QString GapText(std::int64_t ms)
 void TForm1::UseJournal(const QString& folder, const std::string& whyNone)
 {
     m_journal.reset();
-    m_journalLock.reset();
-    m_journalFolder.clear();
-    std::string problem;
-    if (folder.isEmpty() || !PrepareJournalFolder(folder, &problem)) {
-        m_journalNotice = QStringLiteral("Sedalyn keeps no journal of this case, so it cannot be "
-                                         "resumed after a crash: ")
-                          + Q(!problem.empty() ? problem : !whyNone.empty() ? whyNone : std::string("there is no folder for it"))
-                          + '.';
+    auto keeper = std::make_unique<JournalKeeper>(folder);
+    switch (keeper->Why()) {
+    case JournalKeeper::Absence::None:
+        m_journal = std::move(keeper);
         return;
-    }
-    // One journal for one running Sedalyn: a second one must not take over
-    // the case of the first.
-    auto lock = std::make_unique<JournalLock>(folder);
-    if (!lock->Acquire()) {
+    case JournalKeeper::Absence::HeldElsewhere:
         m_journalNotice = QStringLiteral("Another Sedalyn is running on this computer: this one keeps "
                                          "no journal, so its case cannot be resumed after a crash.");
         return;
+    case JournalKeeper::Absence::NoFolder:
+        break;
     }
-    m_journalLock = std::move(lock);
-    m_journalFolder = folder;
-    m_journal = std::make_unique<JournalWriter>(folder);
+    const std::string& problem = !keeper->Problem().empty() ? keeper->Problem() : whyNone;
+    m_journalNotice = QStringLiteral("Sedalyn keeps no journal of this case, so it cannot be resumed "
+                                     "after a crash: ")
+                      + Q(!problem.empty() ? problem : std::string("there is no folder for it")) + '.';
 }
 
 void TForm1::OfferResume()
@@ -73,7 +64,7 @@ void TForm1::OfferResume()
     }
     if (!m_journal || CaseRunning())
         return;
-    const StoredJournal stored = ReadJournal(m_journalFolder);
+    const StoredJournal stored = ReadJournal(m_journal->Folder());
     if (!stored.Text && stored.Problem.empty())
         return;
     const JournalReading reading =
@@ -81,10 +72,10 @@ void TForm1::OfferResume()
     if (!reading.Journal) {
         // Kept for inspection, never offered: a damaged or stale journal
         // would put wrong numbers on the screen.
-        SetAside(m_journalFolder);
+        SetAside(m_journal->Folder());
         NoticeBox(QStringLiteral("A saved case was not offered for resuming: %1. It is kept as %2.")
                       .arg(Q(reading.Problem),
-                           QDir::toNativeSeparators(QDir(m_journalFolder).filePath(QLatin1String(JournalSetAsideName)))),
+                           QDir::toNativeSeparators(QDir(m_journal->Folder()).filePath(QLatin1String(JournalSetAsideName)))),
                   windowTitle(), MB_OK | MB_ICONINFORMATION);
         return;
     }
@@ -97,7 +88,7 @@ void TForm1::OfferResume()
     if (NoticeBox(question, windowTitle(), MB_YESNO | MB_ICONQUESTION) == IDYES)
         ResumeCase(j);
     else
-        m_journal->Remove();
+        m_journal->Writer().Remove();
 }
 
 void TForm1::ResumeCase(const CaseJournal& j)
@@ -192,33 +183,23 @@ void TForm1::JournalCase()
     }
     j.GivenRateMgPerKg = History.RateMgPerKg();
     j.GivenBolusMg = History.BolusMg();
-    m_journal->Submit(FormatJournal(j));
+    m_journal->Writer().Submit(FormatJournal(j));
 }
 
 void TForm1::FlushJournal()
 {
     if (m_journal)
-        m_journal->Flush();
+        m_journal->Writer().Flush();
 }
 
 void TForm1::EndJournal()
 {
     if (m_journal)
-        m_journal->Remove();
+        m_journal->Writer().Remove();
 }
 
 QString TForm1::ClockText(std::int64_t utcMs) const
 {
-    const QTime time = QDateTime::fromMSecsSinceEpoch(utcMs).toLocalTime().time();
-    int hour = time.hour();
-    QString designator;
-    if (m_locale.TwelveHourClock) {
-        designator = QLatin1Char(' ') + Q(hour < 12 ? m_locale.AmDesignator : m_locale.PmDesignator);
-        hour = hour % 12 == 0 ? 12 : hour % 12;
-    }
-    return QStringLiteral("%1%2%3%4")
-        .arg(hour, m_locale.HourLeadingZero ? 2 : 1, 10, QLatin1Char('0'))
-        .arg(Q(m_locale.TimeSeparator))
-        .arg(time.minute(), 2, 10, QLatin1Char('0'))
-        .arg(designator);
+    // On the case's own wall clock, which tests replace.
+    return Q(sedalyn::ClockText(Now() - static_cast<double>(UtcMs() - utcMs) / MillisecondsPerDay, m_locale));
 }

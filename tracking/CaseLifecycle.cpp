@@ -19,7 +19,6 @@ using casetext::Q;
 namespace {
 
 constexpr int ClockInterval = 1000;
-constexpr unsigned TickInterval = 5000;
 void ZeroConcentrationLabels(TForm1& form)
 {
     for (QLabel* label : {form.Jameslabel, form.James1label, form.Humelabel, form.Hume1label,

@@ -16,20 +16,10 @@ using namespace sedalyn;
 namespace {
 
 constexpr std::uint8_t TicksPerRow = 6;
-constexpr double MillisecondsPerDay = 86400000.0;
 
 CaseRecord RecordOf(const PharmacokineticEngine& engine, const StepInput& input)
 {
-    CaseRecord record;
-    record.Minutes = engine.JamesModel.State[StateTime];
-    record.Rate = input.Rate;
-    record.BolusMg = input.BolusMg;
-    std::size_t i = 0;
-    for (const ModelSlot* slot : {&engine.JamesModel, &engine.HumeModel, &engine.HanModel}) {
-        record.Concentrations[i++] = slot->State[StatePlasma];
-        record.Concentrations[i++] = slot->State[StateEffectSite];
-    }
-    return record;
+    return {engine.JamesModel.State[StateTime], input.Rate, input.BolusMg, engine.Concentrations()};
 }
 
 } // namespace

@@ -5,12 +5,16 @@
 #include "TrendPanel.h"
 #include "WakeUp.h"
 
+#include <QAbstractButton>
+#include <QEvent>
 #include <QGridLayout>
 #include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
+#include <QScreen>
 #include <QVBoxLayout>
 
+#include <algorithm>
 #include <cmath>
 
 using namespace sedalyn;
@@ -21,6 +25,8 @@ namespace {
 constexpr double LargeBolusMgPerKg = 4.0;
 constexpr double MinWakeUpLevel = 0.1;
 constexpr double MaxWakeUpLevel = 10.0;
+// The room the panel takes beside the window, when it needs no more.
+constexpr int DockedWidth = 580;
 
 QFont PanelFont(bool bold = false)
 {
@@ -58,11 +64,52 @@ QString CaseTimeText(std::int64_t ms)
         .arg(seconds % 60, 2, 10, QLatin1Char('0'));
 }
 
-constexpr LbmAlgorithm Algorithms[] = {LbmAlgorithm::James, LbmAlgorithm::Hume,
-                                       LbmAlgorithm::Janmahasatian};
-const char* const AlgorithmNames[] = {"James", "Hume", "Janmahasatian"};
-
 } // namespace
+
+void CasePanel::DockBeside(QWidget* window, QSize compact, QAbstractButton* toggle)
+{
+    m_compact = compact;
+    window->installEventFilter(this);
+    connect(toggle, &QAbstractButton::toggled, this, &CasePanel::ShowBeside);
+    const QScreen* screen = window->screen();
+    const bool room = !screen || screen->availableGeometry().width() >= compact.width() + DockedWidth + 16;
+    toggle->setChecked(room);
+    ShowBeside(room);
+}
+
+void CasePanel::ShowBeside(bool shown)
+{
+    QWidget* window = parentWidget();
+    setVisible(shown);
+    if (!shown) {
+        window->setMinimumSize(0, 0);
+        window->resize(m_compact);
+        return;
+    }
+    // The layout is measured before the panel has ever been shown.
+    layout()->activate();
+    const QSize needed = minimumSizeHint();
+    const QSize wide(m_compact.width() + std::max(DockedWidth, needed.width()),
+                     std::max(m_compact.height(), needed.height()));
+    window->setMinimumSize(m_compact.width() + needed.width(), wide.height());
+    window->resize(wide);
+    // Keep the widened window on its screen.
+    if (const QScreen* screen = window->screen()) {
+        const QRect available = screen->availableGeometry();
+        const int width = window->frameGeometry().width();
+        if (window->x() + width > available.right())
+            window->move(std::max(available.left(), available.right() - width), window->y());
+    }
+}
+
+bool CasePanel::eventFilter(QObject* watched, QEvent* event)
+{
+    if (watched == parentWidget() && event->type() == QEvent::Resize) {
+        const QWidget* window = parentWidget();
+        setGeometry(m_compact.width(), 0, std::max(0, window->width() - m_compact.width()), window->height());
+    }
+    return QWidget::eventFilter(watched, event);
+}
 
 CasePanel::CasePanel(const CaseView& view, const LocaleSettings& locale, QWidget* parent)
     : QWidget(parent), m_view(view), m_locale(locale)
@@ -239,18 +286,13 @@ void CasePanel::ShowWakeUpTimes()
         WakeUpLabel->setText(QStringLiteral("Wake-up if stopped now: -"));
         return;
     }
+    const auto minutes = WakeUpMinutes(m_view.Engine, m_view.Patient, m_wakeUpLevel);
     QStringList times;
-    for (std::size_t i = 0; i < std::size(Algorithms); ++i) {
-        SchniderParameters schnider;
-        BuildSchniderParameters(m_view.Patient, Algorithms[i], schnider);
-        ModelParameters model;
-        LoadModelInputs(schnider, 0.0, m_view.Patient.PatientWeight, model);
-        const std::optional<double> minutes =
-            WakeUpMinutes(model, m_view.Engine.Slot(Algorithms[i]).State, m_wakeUpLevel);
-        const QString time = !minutes ? QStringLiteral("> 24 h")
-                             : *minutes <= 0.0 ? QStringLiteral("now")
-                                               : MinutesText(*minutes);
-        times << QLatin1String(AlgorithmNames[i]) + QLatin1Char(' ') + time;
+    for (std::size_t i = 0; i < minutes.size(); ++i) {
+        const QString time = !minutes[i] ? QStringLiteral("> 24 h")
+                             : *minutes[i] <= 0.0 ? QStringLiteral("now")
+                                                  : MinutesText(*minutes[i]);
+        times << QLatin1String(AlgorithmName(AllAlgorithms[i])) + QLatin1Char(' ') + time;
     }
     WakeUpLabel->setText(QStringLiteral("Wake-up if stopped now: ") + times.join(QStringLiteral("  ")));
 }

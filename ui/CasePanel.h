@@ -12,6 +12,7 @@
 
 #include <cstdint>
 
+class QAbstractButton;
 class QLabel;
 class QLineEdit;
 class QPushButton;
@@ -53,6 +54,12 @@ public:
 
     double WakeUpLevel() const { return m_wakeUpLevel; }
 
+    // Places the panel beside `window`'s original layout, of size `compact`:
+    // `toggle` shows it, widening the window, or hides it, giving the window
+    // back its compact size; the panel takes any room the window gains. It
+    // starts shown where the screen has the room.
+    void DockBeside(QWidget* window, QSize compact, QAbstractButton* toggle);
+
     // Minutes as the panel writes a time of the case: "12:35", "75:10".
     static QString MinutesText(double minutes);
 
@@ -60,7 +67,11 @@ signals:
     // A checked bolus (mg) that the user confirmed; it enters at the next tick.
     void BolusGiven(double mg);
 
+protected:
+    bool eventFilter(QObject* watched, QEvent* event) override;
+
 private:
+    void ShowBeside(bool shown);
     void GiveBolusClick();
     void WakeUpLevelEdited();
     void ShowWakeUpTimes();
@@ -70,4 +81,5 @@ private:
     sedalyn::LocaleSettings m_locale;
     double m_wakeUpLevel = 1.2;
     bool m_running = false;
+    QSize m_compact;
 };

@@ -14,12 +14,9 @@
 #include <QFontMetrics>
 #include <QFrame>
 #include <QKeyEvent>
-#include <QLayout>
 #include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
-#include <QResizeEvent>
-#include <QScreen>
 #include <QShowEvent>
 #include <QStyle>
 #include <QTimer>
@@ -38,7 +35,7 @@ sedalyn::DateTimeDays DateTimeToDays(const QDateTime& local)
 {
     static const QDate epoch(1899, 12, 30);
     return static_cast<double>(epoch.daysTo(local.date()))
-        + local.time().msecsSinceStartOfDay() / 86400000.0;
+        + local.time().msecsSinceStartOfDay() / sedalyn::MillisecondsPerDay;
 }
 
 sedalyn::DateTimeDays CurrentDateTimeDays()
@@ -77,9 +74,8 @@ const QColor Green(0x00, 0x80, 0x00);
 const QColor White(0xFF, 0xFF, 0xFF);
 const QColor ButtonFace(0xF0, 0xF0, 0xF0);
 
-// The original layout's client area, and the room the case panel takes.
+// The original layout's client area.
 constexpr QSize CompactSize(613, 447);
-constexpr int SideWidth = 580;
 
 // A label of fixed size narrows its font rather than cut its text, so that a
 // number is never shown short of its last digits. The narrowing is chosen at
@@ -351,7 +347,7 @@ void TForm1::CreateControls()
     Timer3 = new TThreadedTimer(this);
     Timer3->setObjectName(QStringLiteral("Timer3"));
     Timer3->SetAllowZero(false);
-    Timer3->SetInterval(5000);
+    Timer3->SetInterval(TickInterval);
     Timer3->SetThreadPriority(TThreadPriority::tpHighest);
 
     SaveDialog1 = new TSaveDialog(this);
@@ -449,47 +445,13 @@ void TForm1::CreateSideArea()
     Side = new CasePanel({History, Engine, Patient}, m_locale, this);
     setTabOrder(BitBtn1, TrendButton);
     setTabOrder(TrendButton, Side);
-    connect(TrendButton, &QPushButton::toggled, this, &TForm1::ShowSideArea);
     connect(Side, &CasePanel::BolusGiven, this, [this](double mg) {
         Timeline.GiveBolus(CaseClock(), mg);
         Side->ShowLastBolus(mg, CaseClock());
         JournalCase();
     });
 
-    // Wide where the screen has the room, else as compact as it always was.
-    const QScreen* screen = this->screen();
-    const bool room = !screen || screen->availableGeometry().width() >= CompactSize.width() + SideWidth + 16;
-    TrendButton->setChecked(room);
-    ShowSideArea(room);
-}
-
-void TForm1::ShowSideArea(bool shown)
-{
-    Side->setVisible(shown);
-    if (!shown) {
-        setMinimumSize(0, 0);
-        resize(CompactSize);
-        return;
-    }
-    // The panel's layout is measured before it has ever been shown.
-    Side->layout()->activate();
-    const QSize needed = Side->minimumSizeHint();
-    const QSize wide(CompactSize.width() + std::max(SideWidth, needed.width()),
-                     std::max(CompactSize.height(), needed.height()));
-    setMinimumSize(CompactSize.width() + needed.width(), wide.height());
-    resize(wide);
-    // Keep the widened window on its screen.
-    if (const QScreen* screen = this->screen()) {
-        const QRect available = screen->availableGeometry();
-        if (x() + frameGeometry().width() > available.right())
-            move(std::max(available.left(), available.right() - frameGeometry().width()), y());
-    }
-}
-
-void TForm1::resizeEvent(QResizeEvent* event)
-{
-    QWidget::resizeEvent(event);
-    Side->setGeometry(CompactSize.width(), 0, std::max(0, width() - CompactSize.width()), height());
+    Side->DockBeside(this, CompactSize, TrendButton);
 }
 
 QString TForm1::GeneralText(double value, int digits) const

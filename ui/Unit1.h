@@ -20,8 +20,7 @@
 #include <vector>
 
 class CasePanel;
-class JournalLock;
-class JournalWriter;
+class JournalKeeper;
 namespace sedalyn {
 struct CaseJournal;
 }
@@ -96,7 +95,6 @@ public:
     QLabel* WarningLabel = nullptr;
     QPushButton* TrendButton = nullptr;
     CasePanel* Side = nullptr;
-    void ShowSideArea(bool shown);
     // Stays while the patient is confirmed; none after Abort.
     void ShowPatientWarnings(const std::vector<std::string>& warnings);
 
@@ -105,6 +103,9 @@ public:
     QTimer* Timer2 = nullptr;
     TThreadedTimer* Timer3 = nullptr;
     TSaveDialog* SaveDialog1 = nullptr;
+
+    // Timer3's interval: one model step.
+    static constexpr unsigned TickInterval = 5000;
 
     // The case (one per program run).
     sedalyn::Patient Patient;              // PatientAge, PatientHeight, PatientWeight
@@ -193,7 +194,6 @@ protected:
     bool eventFilter(QObject* watched, QEvent* event) override;
     void showEvent(QShowEvent* event) override;
     void closeEvent(QCloseEvent* event) override;
-    void resizeEvent(QResizeEvent* event) override;
 
 private:
     void NoteRateInUse();
@@ -215,8 +215,6 @@ private:
     sedalyn::LocaleSettings m_locale;
     std::int64_t m_caseClockOrigin = 0;
     std::int64_t m_caseStartUtcMs = 0;
-    QString m_journalFolder;
     QString m_journalNotice; // said once the disclaimer is accepted
-    std::unique_ptr<JournalLock> m_journalLock;
-    std::unique_ptr<JournalWriter> m_journal;
+    std::unique_ptr<JournalKeeper> m_journal;
 };

@@ -13,10 +13,6 @@ namespace sedalyn {
 namespace {
 
 using test::MakePatient;
-using test::ModelFor;
-
-constexpr LbmAlgorithm AllAlgorithms[] = {LbmAlgorithm::James, LbmAlgorithm::Hume,
-                                          LbmAlgorithm::Janmahasatian};
 
 // Largest difference relative to the largest concentration expected.
 double RelativeError(const Concentrations& got, const Concentrations& expected)
@@ -37,7 +33,7 @@ class CompartmentMatrixTest : public ::testing::TestWithParam<MatrixCase> {};
 TEST_P(CompartmentMatrixTest, TimesTheStatePlusTheInputGivesTheDerivative)
 {
     const MatrixCase c = GetParam();
-    ModelParameters m = ModelFor(MakePatient(false, 70, 1.62, 85), c.algorithm, c.rate);
+    ModelParameters m = ModelParametersFor(MakePatient(false, 70, 1.62, 85), c.algorithm, c.rate);
     if (c.switchedOff)
         m.V3 = m.V4 = 0.0;
     ModelState slopes{};
@@ -82,7 +78,7 @@ class AdvanceTest : public ::testing::TestWithParam<AdvanceCase> {};
 TEST_P(AdvanceTest, MatchesThePadeExponentialAndComposes)
 {
     const AdvanceCase c = GetParam();
-    const ModelParameters m = ModelFor(MakePatient(false, 45, 1.68, 70), c.algorithm, c.rate);
+    const ModelParameters m = ModelParametersFor(MakePatient(false, 45, 1.68, 70), c.algorithm, c.rate);
     const CompartmentModes modes(m);
     ASSERT_TRUE(modes.Valid());
     EXPECT_LT(modes.Rates().maxCoeff(), 0.0);
@@ -104,7 +100,7 @@ INSTANTIATE_TEST_SUITE_P(Spans, AdvanceTest,
 
 TEST(RungeKuttaSystem, ErrorAgainstTheExactSolutionFallsSixteenfoldPerHalving)
 {
-    const ModelParameters m = ModelFor(MakePatient(true, 53, 1.77, 77), LbmAlgorithm::James, 10);
+    const ModelParameters m = ModelParametersFor(MakePatient(true, 53, 1.77, 77), LbmAlgorithm::James, 10);
     const ModelState start{0, 6.0, 1.0, 0.2, 2.0};
     const Concentrations exact = CompartmentModes(m).Advance(StateConcentrations(start), 1.0);
     double previous = 0.0;
@@ -161,7 +157,7 @@ TEST_P(TickAgainstExactSolution, StaysWithinTheRateStepBoundForAnHour)
             starts[k] = StateConcentrations(engine.Slot(AllAlgorithms[k]).State);
         engine.AdvanceTick(patient, rate, bolusMg);
         for (std::size_t k = 0; k < 3; ++k) {
-            const ModelParameters m = ModelFor(patient, AllAlgorithms[k], rate);
+            const ModelParameters m = ModelParametersFor(patient, AllAlgorithms[k], rate);
             const CompartmentModes modes(m);
             const Concentrations bolus{bolusMg / m.V1, 0, 0, 0};
             const Concentrations got = StateConcentrations(engine.Slot(AllAlgorithms[k]).State);

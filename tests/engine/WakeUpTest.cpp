@@ -14,7 +14,6 @@ namespace sedalyn {
 namespace {
 
 using test::MakePatient;
-using test::ModelFor;
 
 // Owes nothing to the engine's decomposition: the matrix is read off
 // ModelDerivative column by column, Ce is followed on a 0.3-second grid of
@@ -86,7 +85,7 @@ TEST_P(WakeUpAgreement, MatchesDenseSteppingToAMillionthOfAMinute)
         engine.AdvanceTick(patient, c.rate, tick == 0 ? c.bolusMg : 0.0);
     const ModelState state = engine.Slot(c.algorithm).State;
     // The rate in the record must make no difference.
-    const ModelParameters parameters = ModelFor(patient, c.algorithm, 10.0);
+    const ModelParameters parameters = ModelParametersFor(patient, c.algorithm, 10.0);
 
     const double expected = DenseReference(parameters, state).LastCrossing(c.level);
     ASSERT_EQ(expected == 0.0 ? Answer::Now
@@ -128,7 +127,7 @@ TEST(WakeUpMinutes, FindsTheLastCrossingWhenCeFallsRisesAndFallsAgain)
 {
     // Nothing in plasma, much in compartment 2: Ce drops below 1.8 at once,
     // rises above it again as plasma refills, and falls for good 14 minutes on.
-    const ModelParameters m = ModelFor(MakePatient(true, 53, 1.77, 77), LbmAlgorithm::James, 0);
+    const ModelParameters m = ModelParametersFor(MakePatient(true, 53, 1.77, 77), LbmAlgorithm::James, 0);
     const ModelState state{0, 0.0, 10.0, 0.0, 2.0};
     const DenseReference reference(m, state);
     ASSERT_LT(reference.EffectSite(1.0), 1.8);
@@ -153,7 +152,7 @@ class WakeUpKnownAnswers : public ::testing::TestWithParam<KnownCase> {};
 TEST_P(WakeUpKnownAnswers, Exactly)
 {
     const KnownCase c = GetParam();
-    ModelParameters m = ModelFor(MakePatient(false, 40, 1.65, 62), LbmAlgorithm::James, 5);
+    ModelParameters m = ModelParametersFor(MakePatient(false, 40, 1.65, 62), LbmAlgorithm::James, 5);
     if (!c.eliminates)
         m.k10 = 0.0;
     EXPECT_EQ(WakeUpMinutes(m, c.state, c.level), c.expected);

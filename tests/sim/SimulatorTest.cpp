@@ -181,7 +181,7 @@ TEST(RunSimulation, WakeColumnsAreTheEnginesWakeUpTimesAndInfBeyondADay)
     for (const LbmAlgorithm algorithm :
          {LbmAlgorithm::James, LbmAlgorithm::Hume, LbmAlgorithm::Janmahasatian})
         EXPECT_EQ(rows[1][column++],
-                  WakeUpMinutes(test::ModelFor(patient, algorithm, 0), engine.Slot(algorithm).State, 1)
+                  WakeUpMinutes(ModelParametersFor(patient, algorithm, 0), engine.Slot(algorithm).State, 1)
                       .value_or(-1));
     const auto beyond = Rows(Parsed(Args({"--rate", "12", "--minutes", "720", "--every", "8640",
                                           "--wake", "0.05"})));

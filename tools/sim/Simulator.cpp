@@ -263,9 +263,6 @@ ParseResult ParseArguments(const std::vector<std::string>& arguments)
 
 namespace {
 
-constexpr LbmAlgorithm Algorithms[] = {LbmAlgorithm::James, LbmAlgorithm::Hume,
-                                       LbmAlgorithm::Janmahasatian};
-
 void WriteNumber(std::ostream& out, double value)
 {
     char buffer[32];
@@ -273,34 +270,21 @@ void WriteNumber(std::ostream& out, double value)
     out.write(buffer, result.ptr - buffer);
 }
 
-// The wake-up columns read the model parameters without the input, which
-// they ignore: one set per lean body mass for the whole run.
-struct WakeColumns {
-    double Level;
-    std::array<ModelParameters, 3> Models;
-};
-
 void WriteRow(std::ostream& out, double minutes, double rate, const PharmacokineticEngine& engine,
-              const std::optional<WakeColumns>& wake)
+              const Patient& patient, std::optional<double> wakeLevel)
 {
     WriteNumber(out, minutes);
     out << ',';
     WriteNumber(out, rate);
-    for (const LbmAlgorithm algorithm : Algorithms) {
-        const ModelState& state = engine.Slot(algorithm).State;
+    for (const double value : engine.Concentrations()) {
         out << ',';
-        WriteNumber(out, state[StatePlasma]);
-        out << ',';
-        WriteNumber(out, state[StateEffectSite]);
+        WriteNumber(out, value);
     }
-    if (wake) {
-        for (std::size_t k = 0; k < 3; ++k) {
-            const auto minutesToWake =
-                WakeUpMinutes(wake->Models[k], engine.Slot(Algorithms[k]).State, wake->Level);
+    if (wakeLevel)
+        for (const std::optional<double> minutesToWake : WakeUpMinutes(engine, patient, *wakeLevel)) {
             out << ',';
             WriteNumber(out, minutesToWake.value_or(std::numeric_limits<double>::infinity()));
         }
-    }
     out << '\n';
 }
 
@@ -332,21 +316,11 @@ void RunSimulation(const Options& options, std::ostream& out)
     PharmacokineticEngine engine;
     engine.ResetModels();
 
-    std::optional<WakeColumns> wake;
-    if (options.WakeLevel) {
-        wake = WakeColumns{*options.WakeLevel, {}};
-        for (std::size_t k = 0; k < 3; ++k) {
-            SchniderParameters schnider;
-            BuildSchniderParameters(patient, Algorithms[k], schnider);
-            LoadModelInputs(schnider, 0.0, patient.PatientWeight, wake->Models[k]);
-        }
-    }
-
     out << "minutes,rate,james_plasma,james_effect,hume_plasma,hume_effect,han_plasma,han_effect";
-    if (wake)
+    if (options.WakeLevel)
         out << ",james_wake,hume_wake,han_wake";
     out << '\n';
-    WriteRow(out, 0.0, 0.0, engine, wake);
+    WriteRow(out, 0.0, 0.0, engine, patient, options.WakeLevel);
 
     auto nextBolus = options.Boluses.begin();
     const auto ticks = static_cast<long long>(
@@ -359,7 +333,7 @@ void RunSimulation(const Options& options, std::ostream& out)
             bolusMg += nextBolus->second;
         engine.AdvanceTick(patient, rate, bolusMg);
         if ((done + 1) % options.Every == 0)
-            WriteRow(out, engine.JamesModel.State[StateTime], rate, engine, wake);
+            WriteRow(out, engine.JamesModel.State[StateTime], rate, engine, patient, options.WakeLevel);
     }
 }
 
