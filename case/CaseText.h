@@ -7,7 +7,6 @@
 
 #include <QString>
 #include <QStringList>
-#include <QValidator>
 
 namespace sedalyn::casetext {
 
@@ -30,13 +29,8 @@ QString CsvField(const QString& text);
 // initial blanks and those that do not both see it quoted.
 QString CsvRow(const QStringList& fields);
 
-// Keeps an edit box on one line whatever reaches it (typing, paste, drop or
-// setText): line breaks become blanks.
-class SingleLineValidator : public QValidator {
-public:
-    using QValidator::QValidator;
-    State validate(QString& input, int& pos) const override;
-};
+// FormatGeneral with 15 digits: a confirmed value as a label shows it.
+QString GeneralText(double value, const LocaleSettings& locale);
 
 inline QString Q(const std::string& text)
 {

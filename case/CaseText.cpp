@@ -1,17 +1,6 @@
 #include "CaseText.h"
 
-#include <algorithm>
-
 namespace sedalyn::casetext {
-
-namespace {
-
-bool IsLineBreak(QChar c)
-{
-    return c == u'\r' || c == u'\n';
-}
-
-} // namespace
 
 LocaleSettings WithDecimalPoint(const LocaleSettings& locale)
 {
@@ -56,15 +45,9 @@ QString CsvRow(const QStringList& fields)
     return row;
 }
 
-QValidator::State SingleLineValidator::validate(QString& input, int& pos) const
+QString GeneralText(double value, const LocaleSettings& locale)
 {
-    if (std::none_of(input.cbegin(), input.cend(), IsLineBreak))
-        return Acceptable;
-    // The cursor keeps its place among the characters that stay.
-    const qsizetype cursor = std::clamp<qsizetype>(pos, 0, input.size());
-    pos = static_cast<int>(OneLine(input.left(cursor)).size());
-    input = OneLine(input);
-    return Acceptable;
+    return Q(FormatGeneral(value, 15, locale));
 }
 
 } // namespace sedalyn::casetext
