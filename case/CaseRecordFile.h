@@ -1,15 +1,18 @@
 #pragma once
 // The case's data file as the case keeps it: the patient header when a file
-// is chosen, a row every sixth step, a row after each bolus, and the close.
-// A file that cannot be kept is said once and left: the case goes on
-// without a record rather than failing every row.
+// is chosen, a row every sixth step, rows for boluses and events, and the
+// close. A disk that refuses rows is said once; the rows due meanwhile are
+// held (a day of them at most) and written in order once the disk takes
+// them again. A file deleted from its folder is said once and left.
 
 #include "DataFile.h"
 
 #include <QString>
 #include <QStringList>
 
+#include <cstddef>
 #include <cstdint>
+#include <deque>
 #include <string>
 #include <vector>
 
@@ -18,6 +21,24 @@ namespace sedalyn {
 class CaseRecordFile {
 public:
     static constexpr int StepsPerRow = 6;
+    // A day of rows every 30 seconds, with room for boluses and events.
+    static constexpr std::size_t MostHeldRows = 3600;
+
+    // What became of the rows handed to Write.
+    enum class Written : std::uint8_t {
+        Kept,       // on the disk (or nothing to write)
+        Refused,    // the disk refused them: held; said with the first refusal only
+        Held,       // the disk still refuses: held, nothing more to say
+        Recovered,  // the disk took them and every row held before
+        Left,       // the file was deleted: the case goes on without one
+    };
+
+    // The rows a failing disk kept from the file.
+    struct Outage {
+        QString From, To;       // the time fields of the first and last row held
+        QString Reason;         // in words: "disk full"
+        std::size_t Dropped = 0; // rows beyond the bound, lost
+    };
 
     explicit CaseRecordFile(std::string codeset);
 
@@ -38,9 +59,18 @@ public:
     // A step was taken; true when a row falls due with it.
     bool StepTaken();
 
-    // The rows, each of eight fields, in one write. Empty when kept, else the
-    // notice to show; a file deleted from its folder is left.
-    QString Write(const std::vector<QStringList>& rows);
+    // The rows, each of eight fields (the first the time of day), after any
+    // held before, in one write.
+    Written Write(const std::vector<QStringList>& rows);
+    // While the disk refuses rows: the time of the first row held and why.
+    bool Failing() const { return !m_held.empty() || m_dropped > 0; }
+    // The line for the window while it lasts: "Data file: not written since
+    // 14:05:13 (disk full)"; empty when the file is well.
+    QString StatusLine() const;
+    // Rows that never reached the file: held and lost.
+    std::size_t Unwritten() const { return m_held.size() + m_dropped; }
+    // After Recovered: what the outage kept from the file, for its event row.
+    const Outage& LastOutage() const { return m_outage; }
 
     // Closes the file at Abort: 0, or the classic I/O code of a failed close,
     // after which the case still counts as recording.
@@ -52,6 +82,8 @@ public:
     TDataFile& File() { return m_file; }
 
 private:
+    bool WriteLines(const std::vector<QStringList>& rows);
+    void Hold(const std::vector<QStringList>& rows);
     void Leave();
 
     std::string m_codeset;
@@ -59,6 +91,11 @@ private:
     QString m_path;
     bool m_recording = false;
     int m_stepsSinceRow = 0;
+    std::deque<QStringList> m_held;
+    std::size_t m_dropped = 0;
+    QString m_since;  // the time field of the first row not written
+    QString m_reason;
+    Outage m_outage;
 };
 
 } // namespace sedalyn

@@ -8,15 +8,19 @@
 #include <QDate>
 #include <QDateTime>
 #include <QDir>
+#include <QTime>
 
+#include <algorithm>
 #include <chrono>
 #include <cmath>
 #include <utility>
 
 namespace sedalyn {
 
+using casetext::BoxNumber;
 using casetext::CsvField;
 using casetext::EditText;
+using casetext::GeneralText;
 using casetext::Q;
 
 namespace {
@@ -62,9 +66,14 @@ QString FaultyFields(bool height, bool weight, bool age)
     return names.join(QStringLiteral(" & ")) + QStringLiteral(". ");
 }
 
-std::optional<double> Parsed(const QString& text)
+// "2026-12-07 14:57:43" of the local date and time in days.
+QString IsoDateTime(DateTimeDays days)
 {
-    return ParseNumber(text.toStdString());
+    static const QDate epoch(1899, 12, 30);
+    const double whole = std::floor(days);
+    const auto ms = static_cast<int>(std::llround((days - whole) * MillisecondsPerDay));
+    const QDateTime at(epoch.addDays(static_cast<qint64>(whole)), QTime(0, 0).addMSecs(std::min(ms, 86'399'999)));
+    return at.toString(QStringLiteral("yyyy-MM-dd HH:mm:ss"));
 }
 
 Patient PatientOf(double age, double height, double weight, const QString& gender)
@@ -107,15 +116,15 @@ CaseClockMs CaseSession::CaseClock() const
 PatientOutcome CaseSession::ConfirmPatient(const PatientEntryTexts& typed)
 {
     // Every field is parsed and tested; all faults are named at once.
-    const std::optional<double> height = Parsed(typed.Height);
+    const std::optional<double> height = BoxNumber(typed.Height, m_locale);
     const bool heightFaulty = !height || !(*height > 0.0);
-    const std::optional<double> weight = Parsed(typed.Weight);
+    const std::optional<double> weight = BoxNumber(typed.Weight, m_locale);
     const bool weightFaulty = !weight || !(*weight > 0.0);
-    const std::optional<double> age = Parsed(typed.Age);
+    const std::optional<double> age = BoxNumber(typed.Age, m_locale);
     const bool ageFaulty = !age || *age < 0.0;
     if (heightFaulty || weightFaulty || ageFaulty)
         return {QStringLiteral("Error in ") + FaultyFields(heightFaulty, weightFaulty, ageFaulty)
-                    + QStringLiteral("All inputs must be >= 0 and numeric."),
+                    + QStringLiteral("All inputs must be >= 0 and numeric.") + MarksNote(),
                 {}};
 
     const Patient patient = PatientOf(*age, *height, *weight, typed.Gender);
@@ -186,45 +195,82 @@ void CaseSession::RateTextChanged(const QString& text)
     m_pending = RateTextState::Changed;
 }
 
-RateOutcome CaseSession::ConfirmRate(bool unusualRateAccepted)
+RateOutcome CaseSession::ConfirmRate(RateSource source, bool unusualRateAccepted)
 {
-    m_rateDeclined = false;
-    const std::string text = m_rateText.toStdString();
-    // The same parser checks and converts, so no text can pass the check
-    // and then fail.
-    const std::optional<double> rate = IsNonNegativeNumber(text) ? ParseNumber(text) : std::nullopt;
-    if (rate && *rate <= MaxInfusionRate) {
-        // A rate entered in ml/h looks like a very high one in mg/kg/hr.
-        if (*rate > UnusuallyHighRate && *rate != m_rate && !unusualRateAccepted)
-            return {RateOutcome::Kind::Question,
-                    QStringLiteral("A rate of ") + casetext::GeneralText(*rate, m_locale)
-                        + QStringLiteral(" mg/kg/hr is unusually high. Is it in mg/kg/hr (not ml/h)?"),
-                    {}, {}};
-        m_rate = *rate;
-        NoteRateInUse();
-        m_rateText = EditText(m_rate);
-        m_pending = RateTextState::Confirmed;
-        return {RateOutcome::Kind::Accepted, {}, RateLine(m_rate), m_rateText};
+    const std::optional<double> rate = BoxNumber(m_rateText, m_locale);
+    const bool readable = rate && *rate >= 0.0;
+    if (!readable || *rate > MaxInfusionRate) {
+        // A typo never changes what the models use: the rate in use stays,
+        // and so does the unconfirmed text, so the reminder comes.
+        m_lastConfirmation = Confirmation::Refused;
+        if (m_pending == RateTextState::Confirmed)
+            m_pending = RateTextState::Changed;
+        return {RateOutcome::Kind::Refused,
+                (readable ? QString::fromLatin1(RateAboveMaximumText) : InvalidRate) + QLatin1Char('\n')
+                    + QStringLiteral("A rate is a number of mg/kg/hr from 0 to %1, for example 6.5; the decimal "
+                                     "mark may be %2.")
+                          .arg(GeneralText(MaxInfusionRate, m_locale), casetext::DecimalMarks(m_locale)),
+                {}, {}};
     }
-    m_rate = 0.0;
+    // A rate entered in ml/h looks like a very high one in mg/kg/hr.
+    if (*rate > UnusuallyHighRate && *rate != m_rate && !unusualRateAccepted) {
+        // Declined once, the same text is reminded about, not asked again.
+        if (source == RateSource::Reminder && m_rateText == m_declinedText) {
+            m_lastConfirmation = Confirmation::Declined;
+            return {RateOutcome::Kind::Declined, {}, {}, {}};
+        }
+        m_lastConfirmation = Confirmation::Asked;
+        return {RateOutcome::Kind::Question,
+                QStringLiteral("A rate of ") + GeneralText(*rate, m_locale)
+                    + QStringLiteral(" mg/kg/hr is unusually high. Is it in mg/kg/hr (not ml/h)?"),
+                {}, {}};
+    }
+    // The steps due before the confirmation ran at the rate then in use;
+    // made up first, their rows come before this one's.
+    if (Running())
+        TakeDueSteps();
+    const bool changed = *rate != m_rate;
+    m_rate = *rate;
     NoteRateInUse();
-    // The box is emptied to "0.0", which counts as an unconfirmed change.
-    m_rateText = QStringLiteral("0.0");
-    m_pending = RateTextState::Changed;
-    return {RateOutcome::Kind::Refused, rate ? QString::fromLatin1(RateAboveMaximumText) : InvalidRate,
-            RateLine(m_rate), m_rateText};
+    m_rateText = EditText(m_rate);
+    m_pending = RateTextState::Confirmed;
+    m_lastConfirmation = Confirmation::Accepted;
+    m_declinedText.clear();
+    if (changed && Running())
+        WriteEvent(QStringLiteral("rate %1 mg/kg/hr").arg(EditText(m_rate)));
+    // After the row, so that the journal knows the file holds it.
+    JournalCase();
+    return {RateOutcome::Kind::Accepted, {}, RateLine(m_rate), m_rateText};
 }
 
-void CaseSession::DeclineRate()
+QString CaseSession::DeclineRate()
 {
-    m_rateDeclined = true;
+    m_lastConfirmation = Confirmation::Declined;
+    m_declinedText = m_rateText;
+    if (m_pending == RateTextState::Confirmed)
+        m_pending = RateTextState::Changed;
+    return RateLine(m_rate);
 }
 
 void CaseSession::ReminderConfirmed()
 {
-    // A declined unusually high rate is still unconfirmed: keep reminding.
-    if (!m_rateDeclined)
+    // A declined or refused text is still unconfirmed: keep reminding.
+    if (m_lastConfirmation == Confirmation::Accepted)
         m_pending = RateTextState::Confirmed;
+}
+
+bool CaseSession::BoxHoldsRateInUse() const
+{
+    const std::optional<double> typed = BoxNumber(m_rateText, m_locale);
+    return typed && *typed == m_rate;
+}
+
+QString CaseSession::MarksNote() const
+{
+    // Only where the locale's mark is not ".", which the spec's boxes took alone.
+    if (m_locale.DecimalSeparator.empty() || m_locale.DecimalSeparator == ".")
+        return {};
+    return QStringLiteral("\nNumbers may use %1 as the decimal mark.").arg(casetext::DecimalMarks(m_locale));
 }
 
 void CaseSession::NoteRateInUse()
@@ -233,68 +279,117 @@ void CaseSession::NoteRateInUse()
     if (!Running())
         return;
     m_timeline.ConfirmRate(CaseClock(), m_rate);
-    JournalCase();
 }
 
 QString CaseSession::RateLine(double rate) const
 {
-    return QStringLiteral("Propofol current infusion rate = ") + casetext::GeneralText(rate, m_locale)
+    return QStringLiteral("Propofol current infusion rate = ") + GeneralText(rate, m_locale)
            + QStringLiteral(" mg/kg/hr.");
 }
 
 // --------------------------------------------------------------------- case
 
-void CaseSession::Start()
+RateOutcome CaseSession::Start()
 {
     m_engine.ResetModels();
-    // The case's clock starts here; the rate confirmed next counts from it.
+    // The case's clock starts here; the rate confirmed now is the one it
+    // starts at, with no row of its own.
     m_clockOrigin = m_clocks.MonotonicMs();
     m_startUtcMs = m_clocks.UtcMs();
     m_startTime = m_clocks.LocalNow();
-    m_timeline.Start(m_rate);
     m_history.Clear();
-    m_stage = CaseStage::Running;
     m_pending = RateTextState::Confirmed;
+    const RateOutcome outcome = ConfirmRate();
+    m_timeline.Start(m_rate);
+    m_stage = CaseStage::Running;
+    WriteEvent(QStringLiteral("start %1 rate %2 mg/kg/hr").arg(IsoDateTime(m_startTime), EditText(m_rate)));
     JournalCase();
+    return outcome;
+}
+
+std::int64_t CaseSession::TakeDueSteps()
+{
+    if (!Running())
+        return 0;
+    // Every step due since Start, each at the rate confirmed when it fell
+    // due: a box that held the previous tick leaves no gap in model time.
+    std::vector<QStringList> rows;
+    const CaseClockMs clock = CaseClock();
+    const DateTimeDays now = m_clocks.LocalNow();
+    const std::int64_t steps = m_timeline.StepsDue(clock);
+    for (std::int64_t step = 1; step <= steps; ++step) {
+        const StepInput input = m_timeline.TakeStep(step == steps);
+        m_engine.AdvanceTick(m_patient, input.Rate, input.BolusMg);
+        m_history.Append(RecordOf(m_engine, input));
+        if (!m_file.Recording())
+            continue;
+        // A row carries the moment its step fell due, on today's wall clock:
+        // made up after a delay, it is dated when it should have been written.
+        const CaseClockMs late = clock - m_timeline.StepsTaken() * CaseTimeline::StepMs;
+        const DateTimeDays time = now - static_cast<double>(late) / MillisecondsPerDay;
+        if (m_file.StepTaken())
+            rows.push_back(RowFields(time, m_rateText));
+        if (input.BolusMg > 0.0)
+            rows.push_back(RowFields(time, QStringLiteral("bolus ") + EditText(input.BolusMg) + QStringLiteral(" mg")));
+    }
+    if (!rows.empty() || m_file.Failing())
+        WriteRows(rows);
+    return steps;
 }
 
 TickOutcome CaseSession::Tick()
 {
     TickOutcome outcome;
-    if (Running()) {
-        // Every step due since Start, each at the rate confirmed when it fell
-        // due: a box that held the previous tick leaves no gap in model time.
-        std::vector<QStringList> rows;
-        const CaseClockMs clock = CaseClock();
-        const DateTimeDays now = m_clocks.LocalNow();
-        outcome.Steps = m_timeline.StepsDue(clock);
-        for (std::int64_t step = 1; step <= outcome.Steps; ++step) {
-            const StepInput input = m_timeline.TakeStep(step == outcome.Steps);
-            m_engine.AdvanceTick(m_patient, input.Rate, input.BolusMg);
-            m_history.Append(RecordOf(m_engine, input));
-            if (!m_file.Recording())
-                continue;
-            // A row carries the moment its step fell due, on today's wall
-            // clock: made up after a delay, it is dated when it should have
-            // been written.
-            const CaseClockMs late = clock - m_timeline.StepsTaken() * CaseTimeline::StepMs;
-            const DateTimeDays time = now - static_cast<double>(late) / MillisecondsPerDay;
-            if (m_file.StepTaken())
-                rows.push_back(RowFields(time, m_rateText));
-            if (input.BolusMg > 0.0)
-                rows.push_back(
-                    RowFields(time, QStringLiteral("bolus ") + EditText(input.BolusMg) + QStringLiteral(" mg")));
-        }
-        outcome.FileNotice = m_file.Write(rows);
+    outcome.Steps = TakeDueSteps();
+    if (Running())
         JournalCase();
-    }
     const SixConcentrations values = m_engine.Concentrations();
     for (std::size_t i = 0; i < values.size(); ++i)
         outcome.Concentrations[i] = ConcentrationText(values[i]);
-    outcome.Remind = Running() && m_pending == RateTextState::ReminderDue;
-    if (Running() && m_pending == RateTextState::Changed)
+    outcome.FileNotice = std::exchange(m_fileNotice, QString());
+    if (!Running())
+        return outcome;
+    // A box that says what the models use needs no confirming.
+    if (m_pending != RateTextState::Confirmed && BoxHoldsRateInUse())
+        m_pending = RateTextState::Confirmed;
+    outcome.Remind = m_pending == RateTextState::ReminderDue;
+    if (outcome.Remind) {
+        const QString typed = m_rateText.trimmed();
+        outcome.Reminder = QStringLiteral("Confirm the rate change!\n")
+                           + (typed.isEmpty() ? QStringLiteral("The rate box is empty")
+                                              : QStringLiteral("The rate box holds %1").arg(typed))
+                           + QStringLiteral("; the model uses %1 mg/kg/hr.").arg(GeneralText(m_rate, m_locale));
+    }
+    if (m_pending == RateTextState::Changed)
         m_pending = RateTextState::ReminderDue;
     return outcome;
+}
+
+void CaseSession::WriteRows(const std::vector<QStringList>& rows)
+{
+    switch (m_file.Write(rows)) {
+    case CaseRecordFile::Written::Kept:
+    case CaseRecordFile::Written::Held:
+        return;
+    case CaseRecordFile::Written::Refused:
+    case CaseRecordFile::Written::Left:
+        m_fileNotice = QStringLiteral("File write error");
+        return;
+    case CaseRecordFile::Written::Recovered:
+        break;
+    }
+    // The held rows are in the file now; one row says what the outage did.
+    const CaseRecordFile::Outage& outage = m_file.LastOutage();
+    const QString span = outage.From == outage.To ? outage.From : outage.From + QLatin1Char('-') + outage.To;
+    WriteEvent(outage.Dropped > 0
+                   ? QStringLiteral("rows missing %1: %2 (%3 rows lost)").arg(span, outage.Reason).arg(outage.Dropped)
+                   : QStringLiteral("rows written late %1: %2").arg(span, outage.Reason));
+}
+
+void CaseSession::WriteEvent(const QString& text)
+{
+    if (m_file.Recording())
+        WriteRows({RowFields(m_clocks.LocalNow(), text)});
 }
 
 QStringList CaseSession::RowFields(DateTimeDays time, const QString& second) const
@@ -311,43 +406,64 @@ BolusOutcome CaseSession::GiveBolus(const QString& typed, bool largeBolusAccepte
     // Start sets the models to zero: a bolus before it would have nothing to add to.
     if (!Running())
         return {};
-    const std::optional<double> mg = ParseNumber(typed.toStdString());
+    const std::optional<double> mg = BoxNumber(typed, m_locale);
     if (!mg || !(*mg > 0.0))
         return {BolusOutcome::Kind::Refused,
-                QStringLiteral("Bolus - data not valid. A bolus must be a number of mg above 0."), {}};
+                QStringLiteral("Bolus - data not valid. A bolus must be a number of mg above 0.") + MarksNote(), {}};
     if (*mg > MaxBolusMg)
         return {BolusOutcome::Kind::Refused,
                 QStringLiteral("Bolus - data not valid. A bolus above %1 mg is not accepted: "
                                "check the dose and its unit (mg).")
-                    .arg(casetext::GeneralText(MaxBolusMg, m_locale)),
+                    .arg(GeneralText(MaxBolusMg, m_locale)),
                 {}};
     const double perKg = *mg / m_patient.PatientWeight;
     if (perKg > LargeBolusMgPerKg && !largeBolusAccepted)
         return {BolusOutcome::Kind::Question,
                 QStringLiteral("A bolus of %1 mg is %2 mg/kg. Give it?")
-                    .arg(casetext::GeneralText(*mg, m_locale), FixedText(perKg, 1, m_locale)),
+                    .arg(GeneralText(*mg, m_locale), FixedText(perKg, 1, m_locale)),
                 {}};
     const CaseClockMs at = CaseClock();
     m_timeline.GiveBolus(at, *mg);
     JournalCase();
     return {BolusOutcome::Kind::Given, {},
             QStringLiteral("Last bolus: %1 mg (%2 mg/kg) at %3")
-                .arg(casetext::GeneralText(*mg, m_locale), FixedText(perKg, 1, m_locale), Q(CaseTimeText(at)))};
+                .arg(GeneralText(*mg, m_locale), FixedText(perKg, 1, m_locale), Q(CaseTimeText(at)))};
 }
 
-int CaseSession::Abort()
+EndOutcome CaseSession::End()
 {
+    EndOutcome outcome;
+    if (!Running())
+        return outcome;
+    // Rows that fell due while a box held the tick are not lost.
+    TakeDueSteps();
+    WriteEvent(QStringLiteral("end"));
     m_stage = CaseStage::PatientEntry;
-    EndJournal();
-    return m_file.CloseOnAbort();
-}
-
-int CaseSession::Close()
-{
     // Closed on purpose: nothing to resume.
     EndJournal();
+    if (const std::size_t unwritten = m_file.Unwritten(); unwritten > 0 && m_file.Recording())
+        outcome.Notice = QStringLiteral("File write error\n%1 rows of this case could not be written to %2.")
+                             .arg(unwritten)
+                             .arg(m_file.Path());
+    m_fileNotice.clear();
+    return outcome;
+}
+
+EndOutcome CaseSession::Abort()
+{
+    EndOutcome outcome = End();
     m_stage = CaseStage::PatientEntry;
-    return m_file.CloseOnExit();
+    outcome.CloseError = m_file.CloseOnAbort();
+    return outcome;
+}
+
+EndOutcome CaseSession::Close()
+{
+    EndOutcome outcome = End();
+    EndJournal();
+    m_stage = CaseStage::PatientEntry;
+    outcome.CloseError = m_file.CloseOnExit();
+    return outcome;
 }
 
 // --------------------------------------------------------------------- texts
@@ -450,8 +566,8 @@ ResumeOffer CaseSession::OfferResume()
     return {ResumeOffer::Kind::Question,
             QStringLiteral("A case was running when Sedalyn stopped (%1, %2 y, %3 m, %4 kg; started %5, last "
                            "saved %6). Resume it?")
-                .arg(Q(j.Gender), casetext::GeneralText(j.Age, m_locale), casetext::GeneralText(j.Height, m_locale),
-                     casetext::GeneralText(j.Weight, m_locale), WallClockText(j.StartUtcMs),
+                .arg(Q(j.Gender), GeneralText(j.Age, m_locale), GeneralText(j.Height, m_locale),
+                     GeneralText(j.Weight, m_locale), WallClockText(j.StartUtcMs),
                      WallClockText(j.SavedUtcMs))};
 }
 
@@ -479,7 +595,8 @@ ResumeOutcome CaseSession::Resume()
     m_rate = j.ConfirmedRate;
     m_rateText = Q(j.RateText);
     m_pending = m_rateText == EditText(m_rate) ? RateTextState::Confirmed : RateTextState::Changed;
-    m_rateDeclined = false;
+    m_lastConfirmation = Confirmation::Accepted;
+    m_declinedText.clear();
     outcome.RateLine = RateLine(m_rate);
     outcome.BoxText = m_rateText;
 
@@ -503,10 +620,15 @@ ResumeOutcome CaseSession::Resume()
         outcome.FileNotice = m_file.Reopen(QString::fromStdString(j.DataFilePath), j.DataFileBytes, j.LogTickCount);
 
     m_stage = CaseStage::Running;
+    // The pump ran on: the steps of the gap are made up now, then a row says so.
+    TakeDueSteps();
+    WriteEvent(QStringLiteral("resumed after %1 gap; rate %2 mg/kg/hr assumed")
+                   .arg(Q(CaseTimeText(now - j.SavedUtcMs)), EditText(j.ConfirmedRate)));
+    JournalCase();
     outcome.Notice = QStringLiteral("Resumed at %1 after a gap of %2; the rate in use during the gap is "
                                     "assumed to be %3 mg/kg/hr.")
                          .arg(WallClockText(now), Q(SpokenDurationText(now - j.SavedUtcMs)),
-                              casetext::GeneralText(j.ConfirmedRate, m_locale));
+                              GeneralText(j.ConfirmedRate, m_locale));
     return outcome;
 }
 

@@ -64,11 +64,25 @@ struct PatientOutcome {
 };
 
 struct RateOutcome {
-    enum class Kind : std::uint8_t { Accepted, Question, Refused };
+    enum class Kind : std::uint8_t {
+        Accepted, // the rate is in use
+        Question, // ask Text; Yes confirms again with the rate accepted, No declines
+        Refused,  // say Text; nothing changed, the change stays pending
+        Declined, // a text declined before, confirmed from the reminder: nothing to do
+    };
     Kind What = Kind::Accepted;
-    QString Text;     // the question to ask (Yes confirms), or the input error
-    QString RateLine; // the rate line (Accepted, Refused)
-    QString BoxText;  // what the rate box holds now (Accepted, Refused)
+    QString Text;     // the question or the input error
+    QString RateLine; // the rate line (Accepted)
+    QString BoxText;  // what the rate box holds now (Accepted)
+};
+
+// Where a confirmation comes from: the button, Enter or Start, or OK on the
+// tick's reminder.
+enum class RateSource : std::uint8_t { Box, Reminder };
+
+struct EndOutcome {
+    int CloseError = 0; // the classic I/O code of a data file that failed to close
+    QString Notice;     // rows that never reached the data file
 };
 
 struct BolusOutcome {
@@ -81,8 +95,9 @@ struct BolusOutcome {
 struct TickOutcome {
     std::int64_t Steps = 0;               // model steps taken now
     std::array<QString, ConcentrationCount> Concentrations; // the panel's six texts
-    QString FileNotice;                   // rows that could not be kept
+    QString FileNotice;                   // the data file refused rows or was deleted
     bool Remind = false;                  // an unconfirmed rate outlived a tick
+    QString Reminder;                     // what the reminder says
 };
 
 struct ResumeOffer {
@@ -115,23 +130,26 @@ public:
     // --- the rate
     // The rate box's text changed (typed, pasted or written by the window).
     void RateTextChanged(const QString& text);
-    // Confirms the box's text. An unusually high rate is a question first;
-    // Yes confirms it again with `unusualRateAccepted`, No is DeclineRate.
-    RateOutcome ConfirmRate(bool unusualRateAccepted = false);
-    void DeclineRate();
+    // Confirms the box's text. A typo is refused and changes nothing. An
+    // unusually high rate is a question first: Yes confirms it again with
+    // `unusualRateAccepted`, No is DeclineRate.
+    RateOutcome ConfirmRate(RateSource source = RateSource::Box, bool unusualRateAccepted = false);
+    // No to the question: the rate line to show, the rate in use.
+    QString DeclineRate();
     // OK on the tick's reminder, once its confirmation is done.
     void ReminderConfirmed();
 
     // --- the case
-    void Start();
+    // Starts the case and confirms the box's text, as a confirmation does.
+    RateOutcome Start();
     // Makes up every step due since Start, each with the inputs of its time.
     TickOutcome Tick();
     BolusOutcome GiveBolus(const QString& typed, bool largeBolusAccepted = false);
-    // Ends the case; 0, or the classic I/O code of a data file that failed to
-    // close (it then stays the case's).
-    int Abort();
-    // The program ends: the journal goes, the data file closes; as Abort.
-    int Close();
+    // Ends the case once every step and row due is made up. A data file that
+    // fails to close stays the case's.
+    EndOutcome Abort();
+    // The program ends: as Abort, and the journal goes.
+    EndOutcome Close();
 
     // --- the journal and resuming
     // The journal in `folder`; `whyNone` says why there is no folder.
@@ -154,6 +172,8 @@ public:
     QString ConcentrationText(double value) const;
     QString DoseLine() const;      // "Given: 13 mg (0.2 mg/kg) in 1:00"; empty before the first step
     QString WakeUpLine(double level) const;
+    // While the data file refuses rows: "Data file: not written since ...".
+    QString DataFileStatus() const { return m_file.StatusLine(); }
 
     // --- the case as it stands
     CaseStage Stage() const { return m_stage; }
@@ -173,9 +193,17 @@ public:
     CaseClockMs CaseClock() const;
 
 private:
+    enum class Confirmation : std::uint8_t { Accepted, Asked, Declined, Refused };
+
     PatientTexts Freeze();
     QStringList DataFileHeader() const;
     QStringList RowFields(DateTimeDays time, const QString& second) const;
+    std::int64_t TakeDueSteps();
+    void WriteRows(const std::vector<QStringList>& rows);
+    void WriteEvent(const QString& text);
+    EndOutcome End();
+    bool BoxHoldsRateInUse() const;
+    QString MarksNote() const;
     void NoteRateInUse();
     void JournalCase();
     void EndJournal();
@@ -191,7 +219,8 @@ private:
     double m_rate = 0.0;
     QString m_rateText = QStringLiteral("0");
     RateTextState m_pending = RateTextState::Changed;
-    bool m_rateDeclined = false;
+    Confirmation m_lastConfirmation = Confirmation::Accepted;
+    QString m_declinedText; // the box's text whose unusually high rate was declined
 
     PharmacokineticEngine m_engine;
     CaseTimeline m_timeline;
@@ -201,6 +230,7 @@ private:
     DateTimeDays m_startTime = 0.0; // CaseStartTime
 
     CaseRecordFile m_file;
+    QString m_fileNotice; // said at the next tick
 
     std::unique_ptr<JournalKeeper> m_journal;
     QString m_journalNotice; // said once the disclaimer is accepted

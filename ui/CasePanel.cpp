@@ -1,6 +1,7 @@
 #include "CasePanel.h"
 
 #include "CaseSession.h"
+#include "CaseText.h"
 #include "MessageBoxes.h"
 #include "Style.h"
 #include "TrendChartView.h"
@@ -120,6 +121,9 @@ CasePanel::CasePanel(CaseSession& session, QWidget* parent) : QWidget(parent), m
     DoseLabel = Line(this, "DoseLabel");
     NoticeLabel = Line(this, "NoticeLabel", true);
     NoticeLabel->hide();
+    StatusLabel = Line(this, "StatusLabel", true);
+    style::SetTextColour(StatusLabel, style::Maroon);
+    StatusLabel->hide();
 
     Trend = new TrendPanel(m_case.History(), this);
     // The chart itself, not only the panel with its controls, gets 520 x 400.
@@ -138,6 +142,7 @@ CasePanel::CasePanel(CaseSession& session, QWidget* parent) : QWidget(parent), m
     entries->addWidget(WakeUpLabel, 3, 0, 1, 4);
     entries->addWidget(DoseLabel, 4, 0, 1, 4);
     entries->addWidget(NoticeLabel, 5, 0, 1, 4);
+    entries->addWidget(StatusLabel, 6, 0, 1, 4);
     entries->setColumnStretch(3, 1);
     BolusEdit->setFixedWidth(70);
     WakeUpLevelEdit->setFixedWidth(70);
@@ -187,6 +192,14 @@ void CasePanel::ShowNotice(const QString& text)
     NoticeLabel->setVisible(!text.isEmpty());
 }
 
+void CasePanel::ShowStatus(const QString& text)
+{
+    if (StatusLabel->text() == text)
+        return;
+    StatusLabel->setText(text);
+    StatusLabel->setVisible(!text.isEmpty());
+}
+
 void CasePanel::GiveBolusClick()
 {
     BolusOutcome outcome = m_case.GiveBolus(BolusEdit->text());
@@ -216,13 +229,15 @@ void CasePanel::WakeUpLevelEdited()
     const QString text = WakeUpLevelEdit->text();
     if (text == committed)
         return;
-    const std::optional<double> level = ParseNumber(text.toStdString());
+    const LocaleSettings& locale = m_case.Locale();
+    const std::optional<double> level = casetext::BoxNumber(text, locale);
     if (!level || !(*level >= MinWakeUpLevel && *level <= MaxWakeUpLevel)) {
         // Back first, so that the box taking the focus finds nothing to check.
         WakeUpLevelEdit->setText(committed);
         InputErrorBox(QStringLiteral("Wake-up level - data not valid. The level must be a number "
-                                     "from 0.1 to 10 mcg/ml; it stays at %1.")
-                          .arg(committed));
+                                     "from %1 to %2 mcg/ml (the decimal mark may be %3); it stays at %4.")
+                          .arg(LevelText(MinWakeUpLevel), LevelText(MaxWakeUpLevel),
+                               casetext::DecimalMarks(locale), committed));
         return;
     }
     m_wakeUpLevel = *level;

@@ -28,6 +28,7 @@ public:
     QLabel* WakeUpLabel = nullptr;
     QLabel* DoseLabel = nullptr;
     QLabel* NoticeLabel = nullptr;
+    QLabel* StatusLabel = nullptr;
     TrendPanel* Trend = nullptr;
 
     // Start: the bolus box opens, the chart and the lines start afresh.
@@ -39,6 +40,9 @@ public:
     void StepsTaken();
     // A line about the case as a whole (a resumed case says so); empty hides it.
     void ShowNotice(const QString& text);
+    // A line about what the case cannot keep (its data file, its journal)
+    // while it lasts; empty hides it.
+    void ShowStatus(const QString& text);
 
     double WakeUpLevel() const { return m_wakeUpLevel; }
 

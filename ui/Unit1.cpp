@@ -17,6 +17,7 @@
 #include <QKeyEvent>
 #include <QLabel>
 #include <QLineEdit>
+#include <QMessageBox>
 #include <QPushButton>
 #include <QShowEvent>
 #include <QTimer>
@@ -29,6 +30,7 @@
 using namespace style;
 using sedalyn::CaseSession;
 using sedalyn::RateOutcome;
+using sedalyn::RateSource;
 using sedalyn::RateTextState;
 
 namespace {
@@ -361,7 +363,7 @@ void TForm1::init()
 
 void TForm1::StartButtonClick(QObject*)
 {
-    m_case->Start();
+    const RateOutcome confirmed = m_case->Start();
     Side->CaseStarted();
     Timer3->SetEnabled(true);
     // Disabling the focused Start would pass the focus on to Abort.
@@ -369,7 +371,7 @@ void TForm1::StartButtonClick(QObject*)
     StartButton->setEnabled(false);
     Timer2->start();
     Label18->setText(m_case->ElapsedText());
-    ChangebuttonClick(this);
+    PresentRate(confirmed, RateSource::Box);
     Changebutton->setEnabled(false);
 }
 
@@ -381,7 +383,10 @@ void TForm1::AbortButtonClick(QObject*)
                      MB_YESNO | MB_ICONQUESTION | MB_DEFBUTTON2)
                != IDYES)
         return;
-    const int closeError = m_case->Abort();
+    const sedalyn::EndOutcome ended = m_case->Abort();
+    // A reminder of the case that ended has nothing left to remind of.
+    if (m_reminder)
+        m_reminder->close();
     ShowConcentrations({Zero, Zero, Zero, Zero, Zero, Zero});
     Label18->setText(m_case->ElapsedText());
     Timer2->stop();
@@ -393,9 +398,12 @@ void TForm1::AbortButtonClick(QObject*)
     WarningLabel->clear();
     WarningLabel->setToolTip(QString());
     ShowDataFile();
+    Side->ShowStatus(m_case->DataFileStatus());
+    if (!ended.Notice.isEmpty())
+        NoticeBox(ended.Notice, windowTitle(), MB_OK);
     // A file that failed to close is reported last, as the general report does.
-    if (closeError != 0)
-        throw EInOutError(closeError);
+    if (ended.CloseError != 0)
+        throw EInOutError(ended.CloseError);
 }
 
 void TForm1::BitBtn3Click(QObject*)
@@ -405,7 +413,10 @@ void TForm1::BitBtn3Click(QObject*)
 
 void TForm1::OnClose()
 {
-    if (m_case->Close() != 0)
+    const sedalyn::EndOutcome ended = m_case->Close();
+    if (!ended.Notice.isEmpty())
+        NoticeBox(ended.Notice, windowTitle(), MB_OK);
+    if (ended.CloseError != 0)
         NoticeBox(QStringLiteral("File close error."), windowTitle(), MB_OK);
     RemoveTrayIcon(m_trayIconData);
 }
@@ -531,24 +542,41 @@ void TForm1::InfRateEditKeyPress(QObject*, char16_t& Key)
 
 void TForm1::ChangebuttonClick(QObject*)
 {
-    RateOutcome outcome = m_case->ConfirmRate();
+    ConfirmRateFrom(RateSource::Box);
+}
+
+void TForm1::ConfirmRateFrom(RateSource source)
+{
+    PresentRate(m_case->ConfirmRate(source), source);
+}
+
+void TForm1::PresentRate(RateOutcome outcome, RateSource source)
+{
     if (outcome.What == RateOutcome::Kind::Question) {
         if (NoticeBox(outcome.Text, windowTitle(), MB_YESNO | MB_ICONQUESTION | MB_DEFBUTTON2) != IDYES) {
-            m_case->DeclineRate();
+            // The line says the rate the models go on with.
+            Infratelabel->setText(m_case->DeclineRate());
             return;
         }
-        outcome = m_case->ConfirmRate(true);
+        outcome = m_case->ConfirmRate(source, true);
     }
-    Infratelabel->setText(outcome.RateLine);
-    InfRateEdit->setText(outcome.BoxText);
-    if (outcome.What == RateOutcome::Kind::Refused) {
+    switch (outcome.What) {
+    case RateOutcome::Kind::Accepted:
+        Infratelabel->setText(outcome.RateLine);
+        InfRateEdit->setText(outcome.BoxText);
+        // Disabling the focused button would pass the focus on towards Abort.
+        if (focusWidget() == Changebutton)
+            InfRateEdit->setFocus();
+        Changebutton->setEnabled(false);
+        break;
+    case RateOutcome::Kind::Refused:
+        // The box keeps what was typed, to be mended.
         InputErrorBox(outcome.Text);
-        return;
+        break;
+    case RateOutcome::Kind::Question:
+    case RateOutcome::Kind::Declined:
+        break;
     }
-    // Disabling the focused button would pass the focus on towards Abort.
-    if (focusWidget() == Changebutton)
-        InfRateEdit->setFocus();
-    Changebutton->setEnabled(false);
 }
 
 // ----------------------------------------------------------------- the tick
@@ -565,15 +593,39 @@ void TForm1::Timer3Timer(QObject*)
     if (abortHadFocus)
         AbortButton->setFocus();
     Side->StepsTaken();
+    Side->ShowStatus(m_case->DataFileStatus());
 
+    // The tick's boxes do not wait for their answers: the next ticks go on
+    // behind them, and an answer acts when it comes.
     if (!outcome.FileNotice.isEmpty()) {
         ShowDataFile();
-        NoticeBox(outcome.FileNotice, windowTitle(), MB_OK);
+        SayLater(m_fileBox, outcome.FileNotice);
     }
-    if (outcome.Remind && NoticeBox(QStringLiteral("Confirm the rate change!"), windowTitle(), MB_OKCANCEL) == IDOK) {
-        ChangebuttonClick(this);
+    if (outcome.Remind)
+        Remind(outcome.Reminder);
+}
+
+void TForm1::Remind(const QString& text)
+{
+    if (m_reminder) {
+        m_reminder->setText(text);
+        return;
+    }
+    m_reminder = NoticeBoxLater(this, text, windowTitle(), MB_OKCANCEL, [this](int answer) {
+        if (answer != IDOK || !CaseRunning())
+            return;
+        // The rate applies from the moment of the answer.
+        ConfirmRateFrom(RateSource::Reminder);
         m_case->ReminderConfirmed();
-    }
+    });
+}
+
+void TForm1::SayLater(QPointer<QMessageBox>& box, const QString& text)
+{
+    if (box)
+        box->setText(text);
+    else
+        box = NoticeBoxLater(this, text, windowTitle(), MB_OK, nullptr);
 }
 
 void TForm1::ShowConcentrations(const std::array<QString, sedalyn::ConcentrationCount>& texts)

@@ -6,12 +6,14 @@
 #include "CaseSession.h"
 #include "TrayIcon.h"
 
+#include <QPointer>
 #include <QWidget>
 
 #include <memory>
 
 class CasePanel;
 class QFrame;
+class QMessageBox;
 class QLabel;
 class QLineEdit;
 class QPushButton;
@@ -143,12 +145,19 @@ private:
     void CreateControls();
     void CreateSideArea();
     void BindHandlers();
+    void ConfirmRateFrom(sedalyn::RateSource source);
+    void PresentRate(sedalyn::RateOutcome outcome, sedalyn::RateSource source);
+    void Remind(const QString& text);
+    void SayLater(QPointer<QMessageBox>& box, const QString& text);
     void ShowPatient(const sedalyn::PatientTexts& shown);
     void ShowConcentrations(const std::array<QString, sedalyn::ConcentrationCount>& texts);
     void ShowDataFile();
     void EnablePatientEntry();
 
     std::unique_ptr<sedalyn::CaseSession> m_case;
+    // The boxes a tick raises, one of each kind: they never hold the tick.
+    QPointer<QMessageBox> m_reminder;
+    QPointer<QMessageBox> m_fileBox;
     TTrayIconData m_trayIconData;
     bool m_disclaimerShown = false;
 };

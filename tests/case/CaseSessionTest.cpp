@@ -60,13 +60,12 @@ private slots:
         QTest::newRow("age -1") << "-1" << "1.75" << "80" << false << Faulty("Age") << none;
         QTest::newRow("all three") << "-1" << "0" << "" << false << Faulty("Height, Weight & Age") << none;
         QTest::newRow("empty height") << "45" << "" << "80" << false << Faulty("Height") << none;
-        QTest::newRow("trailing blank") << "45" << "1.75" << "80 " << false << Faulty("Weight") << none;
         QTest::newRow("decimal comma") << "45" << "1,75" << "80" << false << Faulty("Height") << none;
         QTest::newRow("lone point") << "45" << "." << "80" << false << Faulty("Height") << none;
         QTest::newRow("point without digits after") << "45" << "5." << "80" << false << Faulty("Height") << none;
         QTest::newRow("exponent without mantissa") << "45" << "1.75" << "e5" << false << Faulty("Weight") << none;
         QTest::newRow("height and age") << "abc" << "-1.75" << "80" << false << Faulty("Height & Age") << none;
-        QTest::newRow("weight and age") << "45 " << "1.75" << "0" << false << Faulty("Weight & Age") << none;
+        QTest::newRow("weight and age") << "45-" << "1.75" << "0" << false << Faulty("Weight & Age") << none;
         QTest::newRow("too large") << "45" << "1.75" << "1e400" << false << Faulty("Weight") << none;
         QTest::newRow("age 102") << "102" << "1.75" << "80" << false << Refusal(102, 1.75, 80) << none;
         QTest::newRow("newborn") << "0" << "0.5" << "3.5" << false << Refusal(0, 0.5, 3.5) << none;
@@ -77,6 +76,8 @@ private slots:
                                << Understood("45", "1.75", "80", "26.12", "61.25", "60.02", "60.18");
         QTest::newRow("rewritten") << "+45" << "1.750" << "+80" << false << QString()
                                    << Understood("45", "1.75", "80", "26.12", "61.25", "60.02", "60.18");
+        QTest::newRow("blanks around") << " 45 " << "1.75\t" << "80  " << false << QString()
+                                       << Understood("45", "1.75", "80", "26.12", "61.25", "60.02", "60.18");
         QTest::newRow("leading blanks, no integer digits, exponent")
             << ".5" << " 1.75" << "1e2" << false << QString()
             << Understood("0.5", "1.75", "100", "32.65", "68.2", "68.15", "67.5");
@@ -104,6 +105,18 @@ private slots:
         QCOMPARE(c.s.ConfirmedPatient().IsMale(), !female);
     }
 
+    // Where the locale writes a decimal comma, the boxes take it beside ".",
+    // and the error says which marks they take.
+    void patientUnderADecimalComma()
+    {
+        Session c(DecimalComma());
+        QCOMPARE(c.Confirm(QStringLiteral("45"), QStringLiteral("1,75"), QStringLiteral("1.7.5")).Refusal,
+                 Faulty("Weight") + QStringLiteral("\nNumbers may use \".\" or \",\" as the decimal mark."));
+        const auto outcome = c.Confirm(QStringLiteral("45,5"), QStringLiteral("1,75"), QStringLiteral("80.5"));
+        QCOMPARE(outcome.Refusal, QString());
+        QCOMPARE(Shown(outcome.Shown).mid(0, 4), (QStringList{"45.5", "1.75", "80.5", "BMI (kg/m2) = 26,29"}));
+    }
+
     // A warning stays while the patient is confirmed; none for a patient of
     // the study's population.
     void patientWarnings()
@@ -118,57 +131,87 @@ private slots:
         QVERIFY(c.Confirm(QStringLiteral("45"), QStringLiteral("1.75"), QStringLiteral("80")).Shown.Warnings.isEmpty());
     }
 
-    // A confirmed rate is written back as understood; a refused text sets the
-    // rate to 0 and leaves "0.0", itself an unconfirmed change.
+    // A confirmed rate is written back as understood. A typo is refused and
+    // changes nothing: the rate in use stays, the box keeps what was typed
+    // and the change stays pending.
     void rateConfirmation_data()
     {
+        QTest::addColumn<bool>("decimalComma");
         QTest::addColumn<QString>("typed");
-        QTest::addColumn<bool>("accepted");
-        QTest::addColumn<double>("rate");
+        QTest::addColumn<double>("rate"); // -1: refused
         QTest::addColumn<QString>("box");
         QTest::addColumn<QString>("message");
-        const QString aboveMaximum = QString::fromLatin1(sedalyn::RateAboveMaximumText);
-        QTest::newRow("6") << "6" << true << 6.0 << "6" << QString();
-        QTest::newRow("06.50") << "06.50" << true << 6.5 << "6.5" << QString();
-        QTest::newRow("1e1") << "1e1" << true << 10.0 << "10" << QString();
-        QTest::newRow("zero") << "0" << true << 0.0 << "0" << QString();
-        QTest::newRow("leading blank, no integer digits") << " .5" << true << 0.5 << "0.5" << QString();
-        QTest::newRow("2.e1") << "2.e1" << true << 20.0 << "20" << QString();
-        QTest::newRow("above 1000") << "1000.5" << false << 0.0 << "0.0" << aboveMaximum;
-        QTest::newRow("largest double") << "1.7976931348623157e308" << false << 0.0 << "0.0" << aboveMaximum;
-        QTest::newRow("abc") << "abc" << false << 0.0 << "0.0" << InvalidRate;
-        QTest::newRow("-1") << "-1" << false << 0.0 << "0.0" << InvalidRate;
-        QTest::newRow("5.") << "5." << false << 0.0 << "0.0" << InvalidRate;
-        QTest::newRow("empty") << "" << false << 0.0 << "0.0" << InvalidRate;
-        QTest::newRow("e5") << "e5" << false << 0.0 << "0.0" << InvalidRate;
-        QTest::newRow("decimal comma") << "6,5" << false << 0.0 << "0.0" << InvalidRate;
-        QTest::newRow("trailing blank") << "6 " << false << 0.0 << "0.0" << InvalidRate;
+        const QString expected = QStringLiteral("\nA rate is a number of mg/kg/hr from 0 to 1000, for example 6.5; "
+                                                "the decimal mark may be \".\".");
+        const QString aboveMaximum = QString::fromLatin1(sedalyn::RateAboveMaximumText) + expected;
+        QTest::newRow("6") << false << "6" << 6.0 << "6" << QString();
+        QTest::newRow("06.50") << false << "06.50" << 6.5 << "6.5" << QString();
+        QTest::newRow("1e1") << false << "1e1" << 10.0 << "10" << QString();
+        QTest::newRow("zero") << false << "0" << 0.0 << "0" << QString();
+        QTest::newRow("blanks around") << false << " .5   " << 0.5 << "0.5" << QString();
+        QTest::newRow("2.e1") << false << "2.e1" << 20.0 << "20" << QString();
+        QTest::newRow("comma where the locale has one") << true << "6,5" << 6.5 << "6.5" << QString();
+        QTest::newRow("point where the locale has a comma") << true << "6.5" << 6.5 << "6.5" << QString();
+        QTest::newRow("above 1000") << false << "1000.5" << -1.0 << "1000.5" << aboveMaximum;
+        QTest::newRow("largest double") << false << "1.7976931348623157e308" << -1.0 << "1.7976931348623157e308"
+                                        << aboveMaximum;
+        QTest::newRow("abc") << false << "abc" << -1.0 << "abc" << InvalidRate + expected;
+        QTest::newRow("-1") << false << "-1" << -1.0 << "-1" << InvalidRate + expected;
+        QTest::newRow("5.") << false << "5." << -1.0 << "5." << InvalidRate + expected;
+        QTest::newRow("empty") << false << "" << -1.0 << "" << InvalidRate + expected;
+        QTest::newRow("e5") << false << "e5" << -1.0 << "e5" << InvalidRate + expected;
+        QTest::newRow("comma where the locale has none") << false << "6,5" << -1.0 << "6,5" << InvalidRate + expected;
+        QTest::newRow("two marks") << true << "6,5.1" << -1.0 << "6,5.1"
+                                   << InvalidRate + QString(expected).replace(QStringLiteral("\".\"."),
+                                                                              QStringLiteral("\".\" or \",\"."));
     }
     void rateConfirmation()
     {
+        QFETCH(bool, decimalComma);
         QFETCH(QString, typed);
-        QFETCH(bool, accepted);
         QFETCH(double, rate);
         QFETCH(QString, box);
         QFETCH(QString, message);
-        Session c;
+        Session c(decimalComma ? DecimalComma() : TwentyFourHour());
         c.Rate(QStringLiteral("4"));
         const RateOutcome outcome = c.Rate(typed);
+        const bool accepted = rate >= 0.0;
         QCOMPARE(outcome.What, accepted ? RateOutcome::Kind::Accepted : RateOutcome::Kind::Refused);
         QCOMPARE(outcome.Text, message);
-        QCOMPARE(c.s.InfusionRate(), rate);
-        QCOMPARE(outcome.BoxText, box);
+        QCOMPARE(c.s.InfusionRate(), accepted ? rate : 4.0);
         QCOMPARE(c.s.RateText(), box);
-        // The line shows the rate the models now use.
-        QCOMPARE(outcome.RateLine, RateLine(accepted ? box : QStringLiteral("0")));
+        QCOMPARE(outcome.RateLine, accepted ? c.s.RateLine(rate) : QString());
         QCOMPARE(c.s.PendingRate(), accepted ? RateTextState::Confirmed : RateTextState::Changed);
         // Writing back what the confirmation gave is no change.
         c.s.RateTextChanged(box);
         QCOMPARE(c.s.PendingRate(), accepted ? RateTextState::Confirmed : RateTextState::Changed);
     }
 
-    // Above 30 mg/kg/hr a confirmation asks once whether the unit is right;
-    // a declined rate stays unconfirmed, and the reminder keeps coming.
+    // The reminder comes only while the box differs from the rate in use,
+    // and says both.
+    void reminderSaysBoth_data()
+    {
+        QTest::addColumn<QString>("typed");
+        QTest::addColumn<QString>("reminder"); // empty: none
+        QTest::newRow("8") << "8" << "Confirm the rate change!\nThe rate box holds 8; the model uses 6 mg/kg/hr.";
+        QTest::newRow("6 typed again") << "6.0 " << "";
+        QTest::newRow("empty") << "" << "Confirm the rate change!\nThe rate box is empty; the model uses 6 mg/kg/hr.";
+    }
+    void reminderSaysBoth()
+    {
+        QFETCH(QString, typed);
+        QFETCH(QString, reminder);
+        Session c;
+        c.StartExample(QStringLiteral("6"));
+        c.s.RateTextChanged(typed);
+        QVERIFY(!c.Tick().Remind);
+        QCOMPARE(c.Tick().Reminder, reminder);
+        QCOMPARE(c.last.Remind, !reminder.isEmpty());
+    }
+
+    // Above 30 mg/kg/hr a confirmation asks once whether the unit is right.
+    // No leaves the rate in use; the declined text is reminded about but not
+    // asked again from the reminder, until it changes or is confirmed anew.
     void unusuallyHighRateAsksFirst()
     {
         Session c;
@@ -177,19 +220,34 @@ private slots:
         const RateOutcome asked = c.Rate(QStringLiteral("70"));
         QCOMPARE(asked.What, RateOutcome::Kind::Question);
         QCOMPARE(asked.Text, QStringLiteral("A rate of 70 mg/kg/hr is unusually high. Is it in mg/kg/hr (not ml/h)?"));
-        c.s.DeclineRate();
+        QCOMPARE(c.s.DeclineRate(), RateLine(QStringLiteral("30")));
         QCOMPARE(c.s.InfusionRate(), 30.0);
-        QCOMPARE(c.s.PendingRate(), RateTextState::Changed);
         QVERIFY(!c.Tick().Remind);
         QVERIFY(c.Tick().Remind);
+        QCOMPARE(c.s.ConfirmRate(sedalyn::RateSource::Reminder).What, RateOutcome::Kind::Declined);
+        c.s.ReminderConfirmed();
+        QVERIFY(c.Tick().Remind);
+        // The button asks again; Yes confirms.
         QCOMPARE(c.s.ConfirmRate().What, RateOutcome::Kind::Question);
-        c.s.DeclineRate();
-        c.s.ReminderConfirmed(); // OK on the reminder, No on the question
-        QCOMPARE(c.s.PendingRate(), RateTextState::ReminderDue);
-        QCOMPARE(c.s.ConfirmRate(true).What, RateOutcome::Kind::Accepted);
+        QCOMPARE(c.s.ConfirmRate(sedalyn::RateSource::Box, true).What, RateOutcome::Kind::Accepted);
         QCOMPARE(c.s.InfusionRate(), 70.0);
         // Once in use, the same rate is not asked about again.
         QCOMPARE(c.s.ConfirmRate().What, RateOutcome::Kind::Accepted);
+        QVERIFY(!c.Tick().Remind);
+    }
+
+    // No at Start: the case starts at the rate in use, and says so.
+    void unusuallyHighRateDeclinedAtStart()
+    {
+        Session c;
+        c.Confirm(QStringLiteral("53"), QStringLiteral("1.77"), QStringLiteral("77"));
+        c.s.RateTextChanged(QStringLiteral("80"));
+        QCOMPARE(c.s.Start().What, RateOutcome::Kind::Question);
+        QCOMPARE(c.s.DeclineRate(), RateLine(QStringLiteral("0")));
+        QVERIFY(c.s.Running());
+        QCOMPARE(c.s.Timeline().RateInUse(), 0.0);
+        QVERIFY(!c.Tick().Remind);
+        QVERIFY(c.Tick().Remind);
     }
 
     void panelAfterTicks_data()
@@ -238,7 +296,7 @@ private slots:
         for (const QChar step : script) {
             QCOMPARE(c.Tick().Remind, step != u'-');
             if (step == u'O') {
-                c.s.ConfirmRate();
+                c.s.ConfirmRate(sedalyn::RateSource::Reminder);
                 c.s.ReminderConfirmed();
             }
         }
@@ -246,20 +304,21 @@ private slots:
         QCOMPARE(c.s.PendingRate(), RateTextState::Confirmed);
     }
 
-    // OK on the reminder while the box holds an invalid text: the rate
-    // becomes 0 and the reminder ends.
+    // OK on the reminder while the box holds a typo: refused, the models go
+    // on at the rate in use, and the reminder keeps coming.
     void okOnTheReminderWithAnInvalidText()
     {
         Session c;
         c.StartExample(QStringLiteral("10"));
-        c.s.RateTextChanged(QStringLiteral("abc"));
+        c.s.RateTextChanged(QStringLiteral("6   x"));
         c.Tick();
         QVERIFY(c.Tick().Remind);
-        QCOMPARE(c.s.ConfirmRate().What, RateOutcome::Kind::Refused);
+        QCOMPARE(c.s.ConfirmRate(sedalyn::RateSource::Reminder).What, RateOutcome::Kind::Refused);
         c.s.ReminderConfirmed();
-        QCOMPARE(c.s.InfusionRate(), 0.0);
-        QCOMPARE(c.s.RateText(), QStringLiteral("0.0"));
-        QCOMPARE(c.s.PendingRate(), RateTextState::Confirmed);
+        QCOMPARE(c.s.InfusionRate(), 10.0);
+        QCOMPARE(c.s.RateText(), QStringLiteral("6   x"));
+        QVERIFY(c.Tick().Remind);
+        QCOMPARE(c.PanelWithPoint(), Reference(std::vector<double>(3, 10)));
     }
 
     // A typed rate enters the models only at the tick after its confirmation.
@@ -272,23 +331,24 @@ private slots:
         c.Tick();
         QCOMPARE(c.PanelWithPoint(), Reference({10, 10}));
         QVERIFY(c.Tick().Remind);
-        c.s.ConfirmRate();
+        c.s.ConfirmRate(sedalyn::RateSource::Reminder);
         c.s.ReminderConfirmed();
         QCOMPARE(c.PanelWithPoint(), Reference({10, 10, 10}));
         c.Tick();
         QCOMPARE(c.PanelWithPoint(), Reference({10, 10, 10, 20}));
     }
 
-    // A tick held 31 s (a box left open) makes up every step that fell due,
-    // each at the rate in use when it fell due.
+    // Steps held back 31 s (a suspended machine) are made up, each at the
+    // rate in use when it fell due.
     void aHeldTickIsMadeUp()
     {
         Session c;
         c.StartExample(QStringLiteral("10"));
         c.Tick(2);
         c.clock.seconds += 31;
-        c.Rate(QStringLiteral("20")); // confirmed at 41 s
-        QCOMPARE(c.Tick().Steps, 7); // 46 s: steps 3 to 9
+        c.Rate(QStringLiteral("20")); // confirmed at 41 s: steps 3 to 8 first
+        QCOMPARE(c.s.History().Size(), 8u);
+        QCOMPARE(c.Tick().Steps, 1); // 46 s: step 9
         std::vector<double> rates(8, 10.0);
         rates.push_back(20.0);
         QCOMPARE(c.s.History().Size(), rates.size());
@@ -382,6 +442,7 @@ private slots:
         QTest::newRow("0") << "0" << false << refused << invalid << 0.0;
         QTest::newRow("-5") << "-5" << false << refused << invalid << 0.0;
         QTest::newRow("comma") << "1,5" << false << refused << invalid << 0.0;
+        QTest::newRow("blanks around") << " 140 " << false << given << QString() << 140.0;
         QTest::newRow("empty") << "" << false << refused << invalid << 0.0;
         QTest::newRow("above 1000") << "1001" << false << refused
                                     << "Bolus - data not valid. A bolus above 1000 mg is not accepted: "
@@ -410,7 +471,7 @@ private slots:
         QCOMPARE(c.s.History().Last().BolusMg, given);
         if (given > 0)
             QCOMPARE(outcome.LastBolusLine, QStringLiteral("Last bolus: %1 mg (%2 mg/kg) at 00:03:10")
-                                                .arg(typed, QString::number(given / 77, 'f', 1)));
+                                                .arg(typed.trimmed(), QString::number(given / 77, 'f', 1)));
     }
 
     // One record per step; the dose line counts them, the wake-up line

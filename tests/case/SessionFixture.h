@@ -37,8 +37,7 @@ public:
     // Start confirms what the box holds; an unusually high rate is declined.
     void Start()
     {
-        s.Start();
-        if (s.ConfirmRate().What == sedalyn::RateOutcome::Kind::Question)
+        if (s.Start().What == sedalyn::RateOutcome::Kind::Question)
             s.DeclineRate();
     }
 

@@ -48,7 +48,16 @@ inline constexpr std::int64_t UtcNoon = 1765281600000;
 
 inline const QString InvalidRate =
     QStringLiteral("Infusion rate - data not valid. All infusion rates must be >=0 and numeric.");
-inline const QString Reminder = QStringLiteral("Confirm the rate change!");
+// The refusal of a rate that is no number, as a box says it where "." is
+// the locale's decimal mark.
+inline const QString RefusedRate =
+    InvalidRate + QStringLiteral("\nA rate is a number of mg/kg/hr from 0 to 1000, for example 6.5; the decimal "
+                                 "mark may be \".\".");
+
+inline QString Reminder(const QString& box, const QString& inUse)
+{
+    return QStringLiteral("Confirm the rate change!\nThe rate box holds %1; the model uses %2 mg/kg/hr.").arg(box, inUse);
+}
 
 inline QString RateLine(const QString& rate)
 {

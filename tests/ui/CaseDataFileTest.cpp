@@ -2,6 +2,7 @@
 // boxes that say a file cannot be kept, close on Abort and on window close.
 
 #include "CaseFixture.h"
+#include "CasePanel.h"
 #include "QtTestMain.h"
 
 #include <QDir>
@@ -47,50 +48,44 @@ private slots:
         QVERIFY(c.driver.SeenBoxes().empty());
     }
 
-    // A row the disk refuses is reported and leaves nothing behind; the next
-    // one, once there is room, starts its own line. A file deleted from its
-    // folder, or with it, is reported once and the case goes on without it.
-    void rowThatCannotBeKeptIsReported_data()
+    // Rows the disk refuses: one box, and a line that stays while it lasts;
+    // a case that ends meanwhile says how many rows never reached the file.
+    // A deleted file: one box, and the indicators go.
+    void rowThatCannotBeKeptIsSaid_data()
     {
-        QTest::addColumn<qint64>("room");
-        QTest::addColumn<int>("syncError");
-        QTest::addColumn<QString>("removed"); // "file", "folder" or nothing
-        QTest::newRow("disk full") << qint64(0) << 0 << "";
-        QTest::newRow("disk full halfway") << qint64(20) << 0 << "";
-        QTest::newRow("not forced to disk") << qint64(-1) << EIO << "";
-        QTest::newRow("file deleted") << qint64(-1) << 0 << "file";
-        QTest::newRow("folder deleted") << qint64(-1) << 0 << "folder";
+        QTest::addColumn<bool>("deleted");
+        QTest::newRow("disk full") << false;
+        QTest::newRow("file deleted") << true;
     }
-    void rowThatCannotBeKeptIsReported()
+    void rowThatCannotBeKeptIsSaid()
     {
-        QFETCH(qint64, room);
-        QFETCH(int, syncError);
-        QFETCH(QString, removed);
+        QFETCH(bool, deleted);
         FakeDisk disk;
         Case c;
         c.session().DataFile().File().SetDiskCalls(disk.Calls());
         const QString path = c.CsvPath();
         c.StartExample(QStringLiteral("10"), path);
         c.Tick(6);
-        const QByteArray before = ReadFile(path);
-        disk = {room, syncError, {}};
-        if (removed == QLatin1String("file"))
+        disk.room = 0;
+        if (deleted)
             QVERIFY(QFile::remove(path));
-        else if (removed == QLatin1String("folder"))
-            QVERIFY(c.folder.remove());
 
         c.driver.AnswerBox(QMessageBox::Ok);
-        c.Tick(6);
+        c.Tick(12);
         QCOMPARE(c.driver.SeenTexts(), QStringList{QStringLiteral("File write error")});
-        QCOMPARE(c.session().DataFile().Recording(), removed.isEmpty());
-        QCOMPARE(IndicatorsShown(c.form), removed.isEmpty());
-        disk = {};
-        c.Tick(6);
-        QCOMPARE(ReadFile(path).size() > before.size(), removed.isEmpty());
-        QCOMPARE(IndicatorsHidden(c.form), !removed.isEmpty());
-        c.Abort();
+        QCOMPARE(IndicatorsShown(c.form), !deleted);
+        QCOMPARE(c.form.Side->StatusLabel->isVisibleTo(c.form.Side), !deleted);
+        if (!deleted)
+            QCOMPARE(c.form.Side->StatusLabel->text(), QStringLiteral("Data file: not written since 12:01:00 (disk full)"));
+        c.driver.AnswerBox(QMessageBox::Yes); // end the running case
+        if (!deleted)
+            c.driver.AnswerBox(QMessageBox::Ok);
+        c.form.AbortButton->click();
         QCOMPARE(c.driver.Pending(), 0u);
-        QCOMPARE(c.driver.SeenBoxes().size(), 1u);
+        if (!deleted)
+            QCOMPARE(c.driver.SeenTexts().constLast(),
+                     QStringLiteral("File write error\n3 rows of this case could not be written to %1.").arg(path));
+        QVERIFY(!c.form.Side->StatusLabel->isVisibleTo(c.form.Side));
     }
 
     // Root writes through file permissions, but creates nothing in /proc. The
@@ -126,7 +121,9 @@ private slots:
         c.Abort();
         QVERIFY(!c.session().DataFile().File().IsOpen());
         QVERIFY(IndicatorsHidden(c.form));
-        QCOMPARE(ReadFile(path), firstCase);
+        // Abort adds the end of the case, and nothing after it.
+        QVERIFY(ReadFile(path).startsWith(firstCase));
+        QVERIFY(FileLines(path).constLast().startsWith("12:00:30, end, "));
 
         QString offered;
         c.driver.AnswerWith([&offered](QWidget* modal) {
@@ -166,14 +163,15 @@ private slots:
         c.Tick(6);
         const QByteArray written = ReadFile(path);
         QVERIFY(written.startsWith("\r\nGender,Male\r\nAge(y),53\r\n"));
-        QCOMPARE(written.count("\r\n"), 12);
+        QCOMPARE(written.count("\r\n"), 13); // the header, the start, a row
 
         c.driver.AnswerBox(QMessageBox::Yes); // a case is running
         c.form.BitBtn3->click();
         QVERIFY(!c.form.isVisible());
         QVERIFY(!c.session().DataFile().File().IsOpen());
         QCOMPARE(c.driver.SeenBoxes().size(), 1u);
-        QCOMPARE(ReadFile(path), written);
+        QVERIFY(FileLines(path).constLast().startsWith("12:00:30, end, "));
+        QVERIFY(ReadFile(path).startsWith(written));
     }
 };
 

@@ -8,6 +8,8 @@
 #include "Unit1.h"
 
 #include <QAbstractButton>
+#include <QApplication>
+#include <QElapsedTimer>
 #include <QFileDialog>
 #include <QLabel>
 #include <QLineEdit>
@@ -120,13 +122,26 @@ public:
         form.AbortButton->click();
     }
 
-    // Ticks 5 seconds apart on the clock.
+    // Ticks 5 seconds apart on the clock. A box a tick shows does not hold
+    // it: each tick waits until the driver has answered what it was told to.
     void Tick(int count = 1)
     {
         for (int i = 0; i < count; ++i) {
             clock.seconds += 5.0;
             form.Timer3Timer(form.Timer3);
+            Settle();
         }
+    }
+
+    // Lets the driver answer the boxes it has answers for, and their
+    // answers run.
+    void Settle()
+    {
+        QElapsedTimer waited;
+        waited.start();
+        while (QApplication::activeModalWidget() && driver.Pending() > 0 && waited.elapsed() < 3000)
+            QTest::qWait(5);
+        QTest::qWait(0);
     }
 
     // The patient as the window shows it: age, height and weight boxes, then

@@ -183,6 +183,8 @@ private slots:
         QVERIFY(c.driver.SeenBoxes().empty());
     }
 
+    // Start with a typo: the case starts at the rate in use, the box keeps
+    // the text, and the reminder comes at the second tick.
     void startWithAnInvalidRate()
     {
         Case c;
@@ -191,11 +193,11 @@ private slots:
         c.driver.AnswerBox(QMessageBox::Ok);
         c.Start();
         QCOMPARE(c.driver.Pending(), 0u);
-        QCOMPARE(c.driver.SeenTexts(), QStringList{InvalidRate});
+        QCOMPARE(c.driver.SeenTexts(), QStringList{RefusedRate});
         QVERIFY(c.form.Timer3->Enabled());
         QVERIFY(c.form.Timer2->isActive());
         QVERIFY(!c.form.Changebutton->isEnabled());
-        QCOMPARE(c.form.InfRateEdit->text(), QStringLiteral("0.0"));
+        QCOMPARE(c.form.InfRateEdit->text(), QStringLiteral("ten"));
         QCOMPARE(c.session().InfusionRate(), 0.0);
 
         c.Tick();
@@ -203,7 +205,7 @@ private slots:
         c.driver.AnswerBox(QMessageBox::Cancel);
         c.Tick();
         QCOMPARE(c.driver.Pending(), 0u);
-        QCOMPARE(c.driver.SeenTexts().constLast(), Reminder);
+        QCOMPARE(c.driver.SeenTexts().constLast(), Reminder(QStringLiteral("ten"), QStringLiteral("0")));
         QCOMPARE(c.Concentrations(), QStringList(6, QStringLiteral("0.00")));
     }
 

@@ -70,7 +70,8 @@ private slots:
         QCOMPARE(LabelColour(c.form.Infratelabel), Red);
     }
 
-    // A refused text: the input error box, "0.0" in the box, the button open.
+    // A refused text: the input error box; the box keeps what was typed, the
+    // line the rate in use, the button stays open.
     void refusedRateIsSaidInABox()
     {
         Case c;
@@ -80,11 +81,11 @@ private slots:
         c.driver.AnswerBox(QMessageBox::Ok);
         QTest::keyClick(c.form.InfRateEdit, Qt::Key_Return);
         QCOMPARE(c.driver.Pending(), 0u);
-        QCOMPARE(c.driver.SeenTexts(), QStringList{InvalidRate});
+        QCOMPARE(c.driver.SeenTexts(), QStringList{RefusedRate});
         QCOMPARE(c.driver.SeenBoxes()[0].caption, InputErrorCaption);
-        QCOMPARE(c.form.InfRateEdit->text(), QStringLiteral("0.0"));
+        QCOMPARE(c.form.InfRateEdit->text(), QStringLiteral("abc"));
         QVERIFY(c.form.Changebutton->isEnabled());
-        QCOMPARE(c.form.Infratelabel->text(), RateLine(QStringLiteral("0")));
+        QCOMPARE(c.form.Infratelabel->text(), RateLine(QStringLiteral("6")));
     }
 
     // Above 30 mg/kg/hr a confirmation asks once whether the unit is right;

@@ -44,8 +44,8 @@ private slots:
         QVERIFY(c.form.AbortButton->isEnabled());
     }
 
-    // The reminder comes at the tick after next, as an OK/Cancel box; OK
-    // confirms, Cancel brings it back.
+    // The reminder comes at the tick after next, as an OK/Cancel box that
+    // does not hold the ticks; OK confirms, Cancel brings it back.
     void reminderIsABox()
     {
         Case c;
@@ -59,7 +59,7 @@ private slots:
         c.Tick();
         c.Tick();
         QCOMPARE(c.driver.Pending(), 0u);
-        QCOMPARE(c.driver.SeenTexts(), (QStringList{Reminder, Reminder}));
+        QCOMPARE(c.driver.SeenTexts(), QStringList(2, Reminder(QStringLiteral("12"), QStringLiteral("10"))));
         for (const ModalDriver::Seen& box : c.driver.SeenBoxes()) {
             QCOMPARE(box.caption, QStringLiteral("Sedalyn"));
             QCOMPARE(box.buttons, QMessageBox::Ok | QMessageBox::Cancel);
@@ -68,6 +68,7 @@ private slots:
         QVERIFY(!c.form.Changebutton->isEnabled());
     }
 
+    // OK on the reminder with a typo: the refusal, and the reminder again.
     void okOnTheReminderWithAnInvalidText()
     {
         Case c;
@@ -75,12 +76,38 @@ private slots:
         Case::Type(c.form.InfRateEdit, QStringLiteral("abc"));
         c.Tick();
         c.driver.AnswerBox(QMessageBox::Ok); // the reminder
-        c.driver.AnswerBox(QMessageBox::Ok); // the invalid rate
+        c.driver.AnswerBox(QMessageBox::Ok); // the refusal
+        c.Tick();
+        c.driver.AnswerBox(QMessageBox::Cancel);
         c.Tick();
         QCOMPARE(c.driver.Pending(), 0u);
-        QCOMPARE(c.driver.SeenTexts(), (QStringList{Reminder, InvalidRate}));
-        QCOMPARE(c.form.InfRateEdit->text(), QStringLiteral("0.0"));
-        QCOMPARE(c.session().PendingRate(), sedalyn::RateTextState::Confirmed);
+        const QString reminder = Reminder(QStringLiteral("abc"), QStringLiteral("10"));
+        QCOMPARE(c.driver.SeenTexts(), (QStringList{reminder, RefusedRate, reminder}));
+        QCOMPARE(c.form.InfRateEdit->text(), QStringLiteral("abc"));
+        QCOMPARE(c.session().InfusionRate(), 10.0);
+    }
+
+    // A reminder left open for a minute holds nothing: every tick goes on
+    // behind it, and OK then confirms the box as it stands.
+    void reminderLeftOpenHoldsNothing()
+    {
+        Case c;
+        c.StartExample(QStringLiteral("10"));
+        Case::Type(c.form.InfRateEdit, QStringLiteral("12"));
+        c.Tick(2);
+        QVERIFY(QApplication::activeModalWidget());
+        const QString atTheReminder = c.form.Jameslabel->text();
+        for (int i = 0; i < 12; ++i) {
+            c.clock.seconds += 5.0;
+            c.form.Timer3Timer(c.form.Timer3);
+        }
+        QCOMPARE(c.session().Timeline().StepsTaken(), 14);
+        QVERIFY(c.form.Jameslabel->text() != atTheReminder);
+        QCOMPARE(c.Concentrations(), Reference(std::vector<double>(14, 10)));
+        c.driver.AnswerBox(QMessageBox::Ok);
+        c.Settle();
+        QCOMPARE(c.driver.SeenTexts(), QStringList{Reminder(QStringLiteral("12"), QStringLiteral("10"))});
+        QCOMPARE(c.session().InfusionRate(), 12.0);
     }
 };
 
