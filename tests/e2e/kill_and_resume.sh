@@ -17,7 +17,8 @@ run_and_kill() {
     local pid=$!
     # A loaded machine may take long to start the case: the kills count only
     # once its journal is there.
-    for ((wait = 0; wait < 300 && ! -f $folder/case.journal; wait++)); do sleep 0.1; done
+    local waited=0
+    while [[ ! -f $folder/case.journal ]] && ((waited++ < 300)); do sleep 0.1; done
     sleep "$(awk -v s="$RANDOM" 'BEGIN { print 0.2 + (s % 1000) / 1000 }')"
     kill -KILL "$pid" 2>/dev/null
     wait "$pid" 2>/dev/null
