@@ -41,11 +41,10 @@ void ShowDisclaimerModally(TForm1* form)
         form->setProperty(FirstShowRunning, false);
         return;
     }
-    // Accepted while it was still shown non-modally: it never comes back.
-    if (disclaimer->result() != QDialog::Accepted) {
-        disclaimer->hide();
+    // Answered before this ran: it never comes back. Otherwise it waits here,
+    // already modal: exec shows a hidden one and never maps a shown one anew.
+    if (disclaimer->result() != QDialog::Accepted)
         disclaimer->exec(); // Accept, or Cancel, which has closed the main window
-    }
     form->SetDisclaimerShown(true);
     form->setProperty(FirstShowRunning, false);
     FocusAgeEditIfEnabled(form);
