@@ -341,6 +341,8 @@ void TForm1::init()
     m_disclaimerShown = false;
     Timer1->setInterval(ClockInterval);
     Timer1->start();
+    // The date and the time from the first paint, not a second later.
+    Timer1Timer(Timer1);
     ShowConcentrations({Zero, Zero, Zero, Zero, Zero, Zero});
     Timer2->stop();
     Timer3->SetEnabled(false);
