@@ -497,7 +497,7 @@ QString CaseSession::DoseLine() const
     const double mg = m_history.GivenMg(weight);
     return QStringLiteral("Given: %1 mg (%2 mg/kg) in %3")
         .arg(FixedText(mg, 0, m_locale), FixedText(mg / weight, 1, m_locale),
-             Q(MinutesSecondsText(m_history.Last().Minutes, SecondsRounding::Up)));
+             Q(CaseTimeText(std::llround(m_history.Last().Minutes * 60'000.0))));
 }
 
 QString CaseSession::WakeUpLine(double level) const
@@ -508,9 +508,11 @@ QString CaseSession::WakeUpLine(double level) const
     const auto minutes = WakeUpMinutes(m_engine, m_patient, level);
     QStringList times;
     for (std::size_t i = 0; i < minutes.size(); ++i) {
+        // Never earlier than the model says: the seconds round up.
         const QString time = !minutes[i]           ? QStringLiteral("> 24 h")
                              : *minutes[i] <= 0.0 ? QStringLiteral("now")
-                                                  : Q(MinutesSecondsText(*minutes[i], SecondsRounding::Up));
+                                                  : Q(SpokenDurationText(1000 * static_cast<std::int64_t>(
+                                                        std::ceil(*minutes[i] * 60.0 - 1e-6))));
         times << QLatin1String(AlgorithmName(AllAlgorithms[i])) + QLatin1Char(' ') + time;
     }
     return QStringLiteral("Wake-up if stopped now: ") + times.join(QStringLiteral("  "));

@@ -84,6 +84,7 @@ public:
 
     // Beside the original layout.
     QLabel* WarningLabel = nullptr;  // reasons to read the patient's numbers with care
+    QLabel* NoDataFileLabel = nullptr; // where the data file's name would stand: none is kept
     QPushButton* TrendButton = nullptr; // shows or hides the panel, widening the window
     CasePanel* Side = nullptr;       // bolus, wake-up times, dose, trend chart
 

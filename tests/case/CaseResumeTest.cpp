@@ -78,7 +78,7 @@ private slots:
         QVERIFY2(resumed.Notice.endsWith(QStringLiteral(
                      "after a gap of 1 min 2 s; the rate in use during the gap is assumed to be 20 mg/kg/hr.")),
                  qPrintable(resumed.Notice));
-        QCOMPARE(c.s.DoseLine(), QStringLiteral("Given: 175 mg (2.3 mg/kg) in 1:45"));
+        QCOMPARE(c.s.DoseLine(), QStringLiteral("Given: 175 mg (2.3 mg/kg) in 00:01:45"));
 
         // One header; every row once, the stray one gone: the start, the rows
         // of steps 6, 12 and 18, the bolus, the rate confirmed before the

@@ -94,6 +94,7 @@ private slots:
         QCOMPARE(c.form.Timer3->Enabled(), running);
         QCOMPARE(!c.form.DataFileOpenLabel->isHidden(), indicators);
         QCOMPARE(!c.form.DataFileName->isHidden(), indicators);
+        QCOMPARE(!c.form.NoDataFileLabel->isHidden(), !indicators && !patientEntry);
         QCOMPARE(c.session().DataFile().Recording(), indicators);
         QVERIFY(c.form.AbortButton->isEnabled());
         QVERIFY(c.form.InfRateEdit->isEnabled());
