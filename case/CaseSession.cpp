@@ -341,8 +341,18 @@ TickOutcome CaseSession::Tick()
 {
     TickOutcome outcome;
     outcome.Steps = TakeDueSteps();
-    if (Running())
+    if (Running()) {
         JournalCase();
+        // The write of an earlier tick's journal has ended by now.
+        if (m_journal) {
+            const QString problem = Q(m_journal->Writer().LastError());
+            if (!problem.isEmpty() && m_journalProblem.isEmpty())
+                outcome.JournalNotice = QStringLiteral("Crash recovery off: %1.\nThe case goes on, but if Sedalyn "
+                                                       "stopped now it could not be resumed.")
+                                            .arg(problem);
+            m_journalProblem = problem;
+        }
+    }
     const SixConcentrations values = m_engine.Concentrations();
     for (std::size_t i = 0; i < values.size(); ++i)
         outcome.Concentrations[i] = ConcentrationText(values[i]);
@@ -441,6 +451,7 @@ EndOutcome CaseSession::End()
     m_stage = CaseStage::PatientEntry;
     // Closed on purpose: nothing to resume.
     EndJournal();
+    m_journalProblem.clear();
     if (const std::size_t unwritten = m_file.Unwritten(); unwritten > 0 && m_file.Recording())
         outcome.Notice = QStringLiteral("File write error\n%1 rows of this case could not be written to %2.")
                              .arg(unwritten)
@@ -472,6 +483,16 @@ QString CaseSession::ElapsedText() const
 {
     const DateTimeDays elapsed = Running() ? m_clocks.LocalNow() - m_startTime : 0.0;
     return QStringLiteral("Elapsed  ") + Q(TimeText(elapsed, m_locale));
+}
+
+QString CaseSession::StatusLines() const
+{
+    QStringList lines;
+    if (const QString file = m_file.StatusLine(); !file.isEmpty())
+        lines << file;
+    if (Running() && !m_journalProblem.isEmpty())
+        lines << QStringLiteral("Crash recovery off: %1").arg(m_journalProblem);
+    return lines.join(QLatin1Char('\n'));
 }
 
 QString CaseSession::DateLabel() const
@@ -565,12 +586,17 @@ ResumeOffer CaseSession::OfferResume()
     }
     m_offered = reading.Journal;
     const CaseJournal& j = *m_offered;
+    // The journal names the file a resumed case writes to: the user sees which.
+    const QString file = j.DataFilePath.empty()
+                             ? QStringLiteral(" It has no data file.")
+                             : QStringLiteral(" Its data file is %1.")
+                                   .arg(QDir::toNativeSeparators(QString::fromStdString(j.DataFilePath)));
     return {ResumeOffer::Kind::Question,
             QStringLiteral("A case was running when Sedalyn stopped (%1, %2 y, %3 m, %4 kg; started %5, last "
-                           "saved %6). Resume it?")
+                           "saved %6).%7 Resume it?")
                 .arg(Q(j.Gender), GeneralText(j.Age, m_locale), GeneralText(j.Height, m_locale),
-                     GeneralText(j.Weight, m_locale), WallClockText(j.StartUtcMs),
-                     WallClockText(j.SavedUtcMs))};
+                     GeneralText(j.Weight, m_locale), WallClockText(j.StartUtcMs), WallClockText(j.SavedUtcMs),
+                     file)};
 }
 
 void CaseSession::DeclineResume()

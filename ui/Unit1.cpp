@@ -419,7 +419,7 @@ void TForm1::AbortButtonClick(QObject*)
     WarningLabel->clear();
     WarningLabel->setToolTip(QString());
     ShowDataFile();
-    Side->ShowStatus(m_case->DataFileStatus());
+    Side->ShowStatus(m_case->StatusLines());
     if (!ended.Notice.isEmpty())
         NoticeBox(ended.Notice, windowTitle(), MB_OK);
     // A file that failed to close is reported last, as the general report does.
@@ -617,7 +617,7 @@ void TForm1::Timer3Timer(QObject*)
     if (abortHadFocus)
         AbortButton->setFocus();
     Side->StepsTaken();
-    Side->ShowStatus(m_case->DataFileStatus());
+    Side->ShowStatus(m_case->StatusLines());
 
     // The tick's boxes do not wait for their answers: the next ticks go on
     // behind them, and an answer acts when it comes.
@@ -625,6 +625,8 @@ void TForm1::Timer3Timer(QObject*)
         ShowDataFile();
         SayLater(m_fileBox, outcome.FileNotice);
     }
+    if (!outcome.JournalNotice.isEmpty())
+        SayLater(m_journalBox, outcome.JournalNotice);
     if (outcome.Remind)
         Remind(outcome.Reminder);
 }

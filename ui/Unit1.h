@@ -159,6 +159,7 @@ private:
     // The boxes a tick raises, one of each kind: they never hold the tick.
     QPointer<QMessageBox> m_reminder;
     QPointer<QMessageBox> m_fileBox;
+    QPointer<QMessageBox> m_journalBox;
     TTrayIconData m_trayIconData;
     bool m_disclaimerShown = false;
 };
