@@ -2,6 +2,7 @@
 // on Abort and on window close.
 
 #include "CaseText.h"
+#include "FileError.h"
 #include "MessageBoxes.h"
 #include "Unit1.h"
 

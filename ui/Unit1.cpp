@@ -192,8 +192,9 @@ QPushButton* MakeGlyphButton(QWidget* parent, const char* name, QRect geometry,
 
 } // namespace
 
-TForm1::TForm1(const sedalyn::LocaleSettings& locale, QWidget* parent)
+TForm1::TForm1(const sedalyn::LocaleSettings& locale, QWidget* parent, FileSystem& files)
     : QWidget(parent)
+    , DataFile(files)
     , Now(&CurrentDateTimeDays)
     , MonotonicMs(&SteadyMilliseconds)
     , UtcMs(&QDateTime::currentMSecsSinceEpoch)

@@ -36,8 +36,10 @@ class TForm1 : public QWidget {
     Q_OBJECT
 
 public:
-    // `locale` is the system's, read once at start; tests pass others.
-    explicit TForm1(const sedalyn::LocaleSettings& locale, QWidget* parent = nullptr);
+    // `locale` is the system's, read once at start; tests pass others, and
+    // a file layer of their own for the data file.
+    explicit TForm1(const sedalyn::LocaleSettings& locale, QWidget* parent = nullptr,
+                    FileSystem& files = FileSystem::System());
     ~TForm1() override;
 
     // Labels on the window.

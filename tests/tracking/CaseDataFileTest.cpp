@@ -117,8 +117,7 @@ private slots:
         QFETCH(double, base);
         QFETCH(QStringList, times);
         FakeDisk disk;
-        Case c(locale == 0 ? TwentyFourHour() : locale == 1 ? DecimalComma() : NoLocale());
-        c.form.DataFile.SetDiskCalls(disk.Calls());
+        Case c(locale == 0 ? TwentyFourHour() : locale == 1 ? DecimalComma() : NoLocale(), disk.files);
         c.base = base;
         const QString path = c.CsvPath();
         c.Confirm(QStringLiteral("45"), QStringLiteral("1.750"), QStringLiteral("+80"), path);
@@ -205,13 +204,12 @@ private slots:
         QFETCH(int, syncError);
         QFETCH(QString, removed);
         FakeDisk disk;
-        Case c;
-        c.form.DataFile.SetDiskCalls(disk.Calls());
+        Case c(TwentyFourHour(), disk.files);
         const QString path = c.CsvPath();
         c.StartExample(QStringLiteral("10"), path);
         c.Tick(6);
         const QByteArray before = ReadFile(path);
-        disk = {room, syncError, {}};
+        disk.Set(room, syncError);
         if (removed == QLatin1String("file"))
             QVERIFY(QFile::remove(path));
         else if (removed == QLatin1String("folder"))
@@ -222,7 +220,7 @@ private slots:
         QCOMPARE(c.driver.SeenTexts(), QStringList{QStringLiteral("File write error")});
         QCOMPARE(c.form.DataFileOpen, removed.isEmpty());
         QCOMPARE(IndicatorsShown(c.form), removed.isEmpty());
-        disk = {};
+        disk.Set();
         c.Tick(6);
         if (removed.isEmpty())
             QCOMPARE(ReadFile(path), before + PanelRow(c, QStringLiteral("12:01:30"), "10") + "\r\n");
