@@ -228,6 +228,17 @@ TEST_F(JournalFileTest, FolderIsMadeAndKeptPrivate)
     std::ofstream(Path("file"));
     EXPECT_FALSE(PrepareJournalFolder(Folder() + QStringLiteral("/file"), &problem));
     EXPECT_EQ(problem, "cannot use " + Path("file") + " as the journal's folder: Not a directory");
+
+    // A link to a folder is the user's arrangement; a dangling one makes none.
+    ASSERT_EQ(::symlink(nested.toStdString().c_str(), Path("linked").c_str()), 0);
+    ASSERT_EQ(::chmod(nested.toStdString().c_str(), 0755), 0);
+    EXPECT_TRUE(PrepareJournalFolder(Folder() + QStringLiteral("/linked")));
+    ASSERT_EQ(::stat(nested.toStdString().c_str(), &status), 0);
+    EXPECT_EQ(status.st_mode & 0777, 0700u);
+    ASSERT_EQ(::symlink(Path("nowhere").c_str(), Path("dangling").c_str()), 0);
+    EXPECT_FALSE(PrepareJournalFolder(Folder() + QStringLiteral("/dangling"), &problem));
+    EXPECT_EQ(problem, "cannot use " + Path("dangling") + " as the journal's folder: No such file or directory");
+    EXPECT_FALSE(Exists("nowhere"));
 }
 
 // ------------------------------------------------------------------- lock
