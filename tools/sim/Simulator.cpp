@@ -1,5 +1,6 @@
 #include "Simulator.h"
 
+#include "Eleveld.h"
 #include "PharmacokineticEngine.h"
 #include "TextFormats.h"
 #include "WakeUp.h"
@@ -21,6 +22,7 @@ const char* const Usage =
     "usage: sedalyn-sim --gender Male|Female --age YEARS --height METRES --weight KG\n"
     "                   [--rate RATE] [--rate MINUTE=RATE]... [--bolus [MINUTE=]MG]...\n"
     "                   [--minutes N] [--every K] [--wake LEVEL]\n"
+    "                   [--eleveld [--opioid]]\n"
     "       sedalyn-sim --help | --version\n"
     "\n"
     "Predicts propofol plasma and effect-site concentrations (mcg/ml) with the Schnider\n"
@@ -38,11 +40,18 @@ const char* const Usage =
     "  --wake LEVEL         add the columns james_wake,hume_wake,han_wake: minutes until the\n"
     "                       effect site falls to LEVEL mcg/ml for good were the infusion\n"
     "                       stopped at that row; 0 means now, inf beyond 24 hours\n"
+    "  --eleveld            add the columns eleveld_plasma,eleveld_effect (and eleveld_wake\n"
+    "                       with --wake): the Eleveld 2018 model, arterial, with its effect\n"
+    "                       site by ke0; built from 27 weeks post-menstrual age to 88 years\n"
+    "                       and 0.68 to 160 kg, extrapolated outside\n"
+    "  --opioid             with --eleveld: opioids are given with the propofol (the\n"
+    "                       model's covariate; the default is none)\n"
     "  --help               show this text\n"
     "  --version            show the version\n"
     "\n"
     "Output: CSV on stdout, a row for minute 0 and one after every K-th tick:\n"
     "minutes,rate,james_plasma,james_effect,hume_plasma,hume_effect,han_plasma,han_effect\n"
+    "then eleveld_plasma,eleveld_effect with --eleveld, then the wake-up columns.\n"
     "Sedalyn predicts; it controls nothing and is not a medical device.\n";
 
 const char* const VersionLine = "sedalyn-sim " SEDALYN_VERSION;
@@ -177,6 +186,12 @@ ParseResult ParseArguments(const std::vector<std::string>& arguments)
 
     for (std::size_t i = 0; i < arguments.size(); ++i) {
         const std::string& name = arguments[i];
+        if (name == "--eleveld" || name == "--opioid") {
+            if (!seen.insert(name).second)
+                return Error(name, "given more than once");
+            (name == "--eleveld" ? options.Eleveld : options.Opioid) = true;
+            continue;
+        }
         if (name != "--gender" && name != "--age" && name != "--height" && name != "--weight"
             && name != "--rate" && name != "--bolus" && name != "--minutes" && name != "--every"
             && name != "--wake")
@@ -253,6 +268,8 @@ ParseResult ParseArguments(const std::vector<std::string>& arguments)
     for (const char* required : {"--gender", "--age", "--height", "--weight"})
         if (!seen.contains(required))
             return Error(required, "is required (see --help)");
+    if (options.Opioid && !options.Eleveld)
+        return Error("--opioid", "is a setting of the Eleveld model and needs --eleveld");
 
     Patient patient{options.Age, options.Height, options.Weight,
                     [g = options.Gender] { return g; }};
@@ -270,8 +287,15 @@ void WriteNumber(std::ostream& out, double value)
     out.write(buffer, result.ptr - buffer);
 }
 
+void WriteWake(std::ostream& out, std::optional<double> minutesToWake)
+{
+    out << ',';
+    WriteNumber(out, minutesToWake.value_or(std::numeric_limits<double>::infinity()));
+}
+
+// `eleveld` is null when its columns are not asked for.
 void WriteRow(std::ostream& out, double minutes, double rate, const PharmacokineticEngine& engine,
-              const Patient& patient, std::optional<double> wakeLevel)
+              const EleveldModel* eleveld, const Patient& patient, std::optional<double> wakeLevel)
 {
     WriteNumber(out, minutes);
     out << ',';
@@ -280,11 +304,17 @@ void WriteRow(std::ostream& out, double minutes, double rate, const Pharmacokine
         out << ',';
         WriteNumber(out, value);
     }
-    if (wakeLevel)
-        for (const std::optional<double> minutesToWake : WakeUpMinutes(engine, patient, *wakeLevel)) {
+    if (eleveld)
+        for (const double value : {eleveld->Plasma(), eleveld->EffectSite()}) {
             out << ',';
-            WriteNumber(out, minutesToWake.value_or(std::numeric_limits<double>::infinity()));
+            WriteNumber(out, value);
         }
+    if (wakeLevel) {
+        for (const std::optional<double> minutesToWake : WakeUpMinutes(engine, patient, *wakeLevel))
+            WriteWake(out, minutesToWake);
+        if (eleveld)
+            WriteWake(out, WakeUpMinutes(*eleveld, patient, *wakeLevel));
+    }
     out << '\n';
 }
 
@@ -315,12 +345,17 @@ void RunSimulation(const Options& options, std::ostream& out)
                           [g = options.Gender] { return g; }};
     PharmacokineticEngine engine;
     engine.ResetModels();
+    EleveldModel eleveldModel;
+    eleveldModel.Reset(options.Opioid);
+    const EleveldModel* eleveld = options.Eleveld ? &eleveldModel : nullptr;
 
     out << "minutes,rate,james_plasma,james_effect,hume_plasma,hume_effect,han_plasma,han_effect";
+    if (eleveld)
+        out << ",eleveld_plasma,eleveld_effect";
     if (options.WakeLevel)
-        out << ",james_wake,hume_wake,han_wake";
+        out << ",james_wake,hume_wake,han_wake" << (eleveld ? ",eleveld_wake" : "");
     out << '\n';
-    WriteRow(out, 0.0, 0.0, engine, patient, options.WakeLevel);
+    WriteRow(out, 0.0, 0.0, engine, eleveld, patient, options.WakeLevel);
 
     auto nextBolus = options.Boluses.begin();
     const auto ticks = static_cast<long long>(
@@ -332,8 +367,11 @@ void RunSimulation(const Options& options, std::ostream& out)
              ++nextBolus)
             bolusMg += nextBolus->second;
         engine.AdvanceTick(patient, rate, bolusMg);
+        if (eleveld)
+            eleveldModel.AdvanceTick(patient, rate, bolusMg);
         if ((done + 1) % options.Every == 0)
-            WriteRow(out, engine.JamesModel.State[StateTime], rate, engine, patient, options.WakeLevel);
+            WriteRow(out, engine.JamesModel.State[StateTime], rate, engine, eleveld, patient,
+                     options.WakeLevel);
     }
 }
 
