@@ -554,12 +554,14 @@ ResumeOffer CaseSession::OfferResume()
     if (!reading.Journal) {
         // Kept for inspection, never offered: a damaged or stale journal
         // would put wrong numbers on the screen.
-        SetAside(m_journal->Folder());
+        const std::string notSetAside = SetAside(m_journal->Folder());
+        const QString kept =
+            notSetAside.empty()
+                ? QStringLiteral("It is kept as %1.")
+                      .arg(QDir::toNativeSeparators(QDir(m_journal->Folder()).filePath(QLatin1String(JournalSetAsideName))))
+                : QStringLiteral("It could not be set aside: %1.").arg(Q(notSetAside));
         return {ResumeOffer::Kind::Notice,
-                QStringLiteral("A saved case was not offered for resuming: %1. It is kept as %2.")
-                    .arg(Q(reading.Problem),
-                         QDir::toNativeSeparators(
-                             QDir(m_journal->Folder()).filePath(QLatin1String(JournalSetAsideName))))};
+                QStringLiteral("A saved case was not offered for resuming: %1. %2").arg(Q(reading.Problem), kept)};
     }
     m_offered = reading.Journal;
     const CaseJournal& j = *m_offered;
