@@ -341,8 +341,18 @@ TickOutcome CaseSession::Tick()
 {
     TickOutcome outcome;
     outcome.Steps = TakeDueSteps();
-    if (Running())
+    if (Running()) {
         JournalCase();
+        // The write of an earlier tick's journal has ended by now.
+        if (m_journal) {
+            const QString problem = Q(m_journal->Writer().LastError());
+            if (!problem.isEmpty() && m_journalProblem.isEmpty())
+                outcome.JournalNotice = QStringLiteral("Crash recovery off: %1.\nThe case goes on, but if Sedalyn "
+                                                       "stopped now it could not be resumed.")
+                                            .arg(problem);
+            m_journalProblem = problem;
+        }
+    }
     const SixConcentrations values = m_engine.Concentrations();
     for (std::size_t i = 0; i < values.size(); ++i)
         outcome.Concentrations[i] = ConcentrationText(values[i]);
@@ -441,6 +451,7 @@ EndOutcome CaseSession::End()
     m_stage = CaseStage::PatientEntry;
     // Closed on purpose: nothing to resume.
     EndJournal();
+    m_journalProblem.clear();
     if (const std::size_t unwritten = m_file.Unwritten(); unwritten > 0 && m_file.Recording())
         outcome.Notice = QStringLiteral("File write error\n%1 rows of this case could not be written to %2.")
                              .arg(unwritten)
@@ -474,6 +485,16 @@ QString CaseSession::ElapsedText() const
     return QStringLiteral("Elapsed  ") + Q(TimeText(elapsed, m_locale));
 }
 
+QString CaseSession::StatusLines() const
+{
+    QStringList lines;
+    if (const QString file = m_file.StatusLine(); !file.isEmpty())
+        lines << file;
+    if (Running() && !m_journalProblem.isEmpty())
+        lines << QStringLiteral("Crash recovery off: %1").arg(m_journalProblem);
+    return lines.join(QLatin1Char('\n'));
+}
+
 QString CaseSession::DateLabel() const
 {
     return Q(DateText(m_clocks.LocalNow(), m_locale));
@@ -497,7 +518,7 @@ QString CaseSession::DoseLine() const
     const double mg = m_history.GivenMg(weight);
     return QStringLiteral("Given: %1 mg (%2 mg/kg) in %3")
         .arg(FixedText(mg, 0, m_locale), FixedText(mg / weight, 1, m_locale),
-             Q(MinutesSecondsText(m_history.Last().Minutes, SecondsRounding::Up)));
+             Q(CaseTimeText(std::llround(m_history.Last().Minutes * 60'000.0))));
 }
 
 QString CaseSession::WakeUpLine(double level) const
@@ -508,9 +529,11 @@ QString CaseSession::WakeUpLine(double level) const
     const auto minutes = WakeUpMinutes(m_engine, m_patient, level);
     QStringList times;
     for (std::size_t i = 0; i < minutes.size(); ++i) {
+        // Never earlier than the model says: the seconds round up.
         const QString time = !minutes[i]           ? QStringLiteral("> 24 h")
                              : *minutes[i] <= 0.0 ? QStringLiteral("now")
-                                                  : Q(MinutesSecondsText(*minutes[i], SecondsRounding::Up));
+                                                  : Q(SpokenDurationText(1000 * static_cast<std::int64_t>(
+                                                        std::ceil(*minutes[i] * 60.0 - 1e-6))));
         times << QLatin1String(AlgorithmName(AllAlgorithms[i])) + QLatin1Char(' ') + time;
     }
     return QStringLiteral("Wake-up if stopped now: ") + times.join(QStringLiteral("  "));
@@ -565,12 +588,17 @@ ResumeOffer CaseSession::OfferResume()
     }
     m_offered = reading.Journal;
     const CaseJournal& j = *m_offered;
+    // The journal names the file a resumed case writes to: the user sees which.
+    const QString file = j.DataFilePath.empty()
+                             ? QStringLiteral(" It has no data file.")
+                             : QStringLiteral(" Its data file is %1.")
+                                   .arg(QDir::toNativeSeparators(QString::fromStdString(j.DataFilePath)));
     return {ResumeOffer::Kind::Question,
             QStringLiteral("A case was running when Sedalyn stopped (%1, %2 y, %3 m, %4 kg; started %5, last "
-                           "saved %6). Resume it?")
+                           "saved %6).%7 Resume it?")
                 .arg(Q(j.Gender), GeneralText(j.Age, m_locale), GeneralText(j.Height, m_locale),
-                     GeneralText(j.Weight, m_locale), WallClockText(j.StartUtcMs),
-                     WallClockText(j.SavedUtcMs))};
+                     GeneralText(j.Weight, m_locale), WallClockText(j.StartUtcMs), WallClockText(j.SavedUtcMs),
+                     file)};
 }
 
 void CaseSession::DeclineResume()

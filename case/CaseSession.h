@@ -96,6 +96,7 @@ struct TickOutcome {
     std::int64_t Steps = 0;               // model steps taken now
     std::array<QString, ConcentrationCount> Concentrations; // the panel's six texts
     QString FileNotice;                   // the data file refused rows or was deleted
+    QString JournalNotice;                // the journal stopped being written
     bool Remind = false;                  // an unconfirmed rate outlived a tick
     QString Reminder;                     // what the reminder says
 };
@@ -173,8 +174,10 @@ public:
     QString ConcentrationText(double value) const;
     QString DoseLine() const;      // "Given: 13 mg (0.2 mg/kg) in 1:00"; empty before the first step
     QString WakeUpLine(double level) const;
-    // While the data file refuses rows: "Data file: not written since ...".
-    QString DataFileStatus() const { return m_file.StatusLine(); }
+    // What the case cannot keep while it lasts, a line each: the data file's
+    // "Data file: not written since ..." and the journal's "Crash recovery
+    // off: ...". Empty when all is kept.
+    QString StatusLines() const;
 
     // --- the case as it stands
     CaseStage Stage() const { return m_stage; }
@@ -235,7 +238,8 @@ private:
     QString m_fileNotice; // said at the next tick
 
     std::unique_ptr<JournalKeeper> m_journal;
-    QString m_journalNotice; // said once the disclaimer is accepted
+    QString m_journalNotice;  // said once the disclaimer is accepted
+    QString m_journalProblem; // why the running case's journal is not written
     std::optional<CaseJournal> m_offered;
 };
 

@@ -249,6 +249,15 @@ void TForm1::CreateSideArea()
 {
     WarningLabel = MakeLabel(this, "WarningLabel", {16, 428, 593, 17}, Sizing::Fixed, QString(),
                              WindowFont(Pt8, true), Maroon);
+    NoDataFileLabel = new QLabel(QStringLiteral("No data file: this case is not recorded."), this);
+    NoDataFileLabel->setObjectName(QStringLiteral("NoDataFileLabel"));
+    NoDataFileLabel->setTextFormat(Qt::PlainText);
+    NoDataFileLabel->setWordWrap(true);
+    NoDataFileLabel->setAlignment(Qt::AlignLeft | Qt::AlignTop);
+    NoDataFileLabel->setFont(WindowFont(Pt10, true));
+    SetTextColour(NoDataFileLabel, Maroon);
+    NoDataFileLabel->setGeometry(456, 152, 145, 48);
+    NoDataFileLabel->hide();
     TrendButton = MakeButton(this, "TrendButton", {536, 40, 73, 25}, QStringLiteral("Trend"), WindowFont(Pt8));
     TrendButton->setCheckable(true);
     TrendButton->setToolTip(QStringLiteral("Show or hide the trend chart, the bolus entry and the "
@@ -284,6 +293,16 @@ void TForm1::BindHandlers()
 
 bool TForm1::eventFilter(QObject* watched, QEvent* event)
 {
+    // A number box that gets the focus by the keyboard or the program holds
+    // its text selected, so that typing replaces the "0" rather than adds to it.
+    if (event->type() == QEvent::FocusIn && static_cast<QFocusEvent*>(event)->reason() != Qt::MouseFocusReason) {
+        if (auto* edit = qobject_cast<QLineEdit*>(watched))
+            QTimer::singleShot(0, edit, [edit] {
+                if (edit->hasFocus())
+                    edit->selectAll();
+            });
+        return QWidget::eventFilter(watched, event);
+    }
     if (event->type() != QEvent::KeyPress)
         return QWidget::eventFilter(watched, event);
     const auto* keyEvent = static_cast<QKeyEvent*>(event);
@@ -342,6 +361,8 @@ void TForm1::init()
     m_disclaimerShown = false;
     Timer1->setInterval(ClockInterval);
     Timer1->start();
+    // The date and the time from the first paint, not a second later.
+    Timer1Timer(Timer1);
     ShowConcentrations({Zero, Zero, Zero, Zero, Zero, Zero});
     Timer2->stop();
     Timer3->SetEnabled(false);
@@ -399,7 +420,7 @@ void TForm1::AbortButtonClick(QObject*)
     WarningLabel->clear();
     WarningLabel->setToolTip(QString());
     ShowDataFile();
-    Side->ShowStatus(m_case->DataFileStatus());
+    Side->ShowStatus(m_case->StatusLines());
     if (!ended.Notice.isEmpty())
         NoticeBox(ended.Notice, windowTitle(), MB_OK);
     // A file that failed to close is reported last, as the general report does.
@@ -507,9 +528,11 @@ void TForm1::ShowPatient(const sedalyn::PatientTexts& shown)
 
 void TForm1::OpenDataFile()
 {
-    // Cancelled: the case runs without a data file, and nothing is said.
-    if (!SaveDialog1->Execute(this))
+    // Cancelled: the case runs without a data file, and no box says so.
+    if (!SaveDialog1->Execute(this)) {
+        ShowDataFile();
         return;
+    }
     const QString notice = m_case->OpenDataFile(SaveDialog1->FileName);
     ShowDataFile();
     if (!notice.isEmpty())
@@ -522,6 +545,7 @@ void TForm1::ShowDataFile()
     DataFileName->setText(recording ? m_case->DataFile().Path() : DataFileName->text());
     DataFileOpenLabel->setVisible(recording);
     DataFileName->setVisible(recording);
+    NoDataFileLabel->setVisible(!recording && m_case->Stage() != sedalyn::CaseStage::PatientEntry);
 }
 
 // ----------------------------------------------------------------- the rate
@@ -594,7 +618,7 @@ void TForm1::Timer3Timer(QObject*)
     if (abortHadFocus)
         AbortButton->setFocus();
     Side->StepsTaken();
-    Side->ShowStatus(m_case->DataFileStatus());
+    Side->ShowStatus(m_case->StatusLines());
 
     // The tick's boxes do not wait for their answers: the next ticks go on
     // behind them, and an answer acts when it comes.
@@ -602,6 +626,8 @@ void TForm1::Timer3Timer(QObject*)
         ShowDataFile();
         SayLater(m_fileBox, outcome.FileNotice);
     }
+    if (!outcome.JournalNotice.isEmpty())
+        SayLater(m_journalBox, outcome.JournalNotice);
     if (outcome.Remind)
         Remind(outcome.Reminder);
 }

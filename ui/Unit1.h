@@ -84,6 +84,7 @@ public:
 
     // Beside the original layout.
     QLabel* WarningLabel = nullptr;  // reasons to read the patient's numbers with care
+    QLabel* NoDataFileLabel = nullptr; // where the data file's name would stand: none is kept
     QPushButton* TrendButton = nullptr; // shows or hides the panel, widening the window
     CasePanel* Side = nullptr;       // bolus, wake-up times, dose, trend chart
 
@@ -158,6 +159,7 @@ private:
     // The boxes a tick raises, one of each kind: they never hold the tick.
     QPointer<QMessageBox> m_reminder;
     QPointer<QMessageBox> m_fileBox;
+    QPointer<QMessageBox> m_journalBox;
     TTrayIconData m_trayIconData;
     bool m_disclaimerShown = false;
 };

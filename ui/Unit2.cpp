@@ -307,7 +307,10 @@ void TForm2::OpenHelpDocument()
             continue;
         if (OpenDocument(QUrl::fromLocalFile(file.absoluteFilePath())))
             return;
-        break;
+        // The document is there; what is missing is a program to show it.
+        ShowMessage(QStringLiteral("No program to show PDF files is installed. The help document is %1.")
+                        .arg(QDir::toNativeSeparators(file.absoluteFilePath())));
+        return;
     }
     ShowMessage(QStringLiteral("Help file not found."));
 }

@@ -235,13 +235,13 @@ private slots:
         QCOMPARE(c.s.DataFile().Recording(), removed.isEmpty());
         if (removed.isEmpty()) {
             QCOMPARE(c.Tick(6).FileNotice, QString()); // said once
-            QVERIFY2(c.s.DataFileStatus().startsWith(QStringLiteral("Data file: not written since 12:01:00 (")),
-                     qPrintable(c.s.DataFileStatus()));
+            QVERIFY2(c.s.StatusLines().startsWith(QStringLiteral("Data file: not written since 12:01:00 (")),
+                     qPrintable(c.s.StatusLines()));
             QCOMPARE(ReadFile(path), before);
         }
         disk.Set();
         QCOMPARE(c.Tick(6).FileNotice, QString());
-        QCOMPARE(c.s.DataFileStatus(), QString());
+        QCOMPARE(c.s.StatusLines(), QString());
         if (removed.isEmpty()) {
             // Written at the first tick after the disk took rows again.
             const QList<QByteArray> after = FileLines(path).mid(FileLines(path).size() - 4);

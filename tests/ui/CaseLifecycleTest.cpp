@@ -94,6 +94,7 @@ private slots:
         QCOMPARE(c.form.Timer3->Enabled(), running);
         QCOMPARE(!c.form.DataFileOpenLabel->isHidden(), indicators);
         QCOMPARE(!c.form.DataFileName->isHidden(), indicators);
+        QCOMPARE(!c.form.NoDataFileLabel->isHidden(), !indicators && !patientEntry);
         QCOMPARE(c.session().DataFile().Recording(), indicators);
         QVERIFY(c.form.AbortButton->isEnabled());
         QVERIFY(c.form.InfRateEdit->isEnabled());
@@ -118,10 +119,10 @@ private slots:
         QFETCH(QString, date);
         QFETCH(QString, time);
         Case c(twentyFourHour ? TwentyFourHour() : NoLocale());
-        c.clock.base = 46000.0 + (13 * 3600 + 4 * 60 + 5) / 86400.0;
         QCOMPARE(c.form.Label18->text(), elapsed);
-        QCOMPARE(c.form.Label1->text(), QStringLiteral("Label1"));
-        QCOMPARE(c.form.Label2->text(), QStringLiteral("Label2"));
+        // Shown from the start: the clock stood at noon then.
+        QCOMPARE(c.form.Label2->text(), twentyFourHour ? QStringLiteral("12:00:00") : QStringLiteral("12:00:00 pm"));
+        c.clock.base = 46000.0 + (13 * 3600 + 4 * 60 + 5) / 86400.0;
         QCOMPARE(c.Concentrations(), QStringList(6, QStringLiteral("0.00")));
         for (const QLineEdit* edit : {c.form.AgeEdit, c.form.HeightEdit, c.form.WeightEdit,
                                       c.form.InfRateEdit})

@@ -89,10 +89,10 @@ private slots:
         c.Tick(12);
         QCOMPARE(c.form.Side->Trend->ConcentrationSeries(sedalyn::JamesPlasma)->count(), 13);
         // 10 mg/kg/hr for a minute: 77 / 6 mg.
-        QCOMPARE(c.form.Side->DoseLabel->text(), QStringLiteral("Given: 13 mg (0.2 mg/kg) in 1:00"));
+        QCOMPARE(c.form.Side->DoseLabel->text(), QStringLiteral("Given: 13 mg (0.2 mg/kg) in 00:01:00"));
         QVERIFY(c.form.Side->WakeUpLabel->text().startsWith(QStringLiteral("Wake-up if stopped now: James now  Hume now")));
         c.Abort();
-        QCOMPARE(c.form.Side->DoseLabel->text(), QStringLiteral("Given: 13 mg (0.2 mg/kg) in 1:00"));
+        QCOMPARE(c.form.Side->DoseLabel->text(), QStringLiteral("Given: 13 mg (0.2 mg/kg) in 00:01:00"));
         QCOMPARE(c.form.Side->WakeUpLabel->text(), QStringLiteral("Wake-up if stopped now: -"));
         c.ConfirmAdult();
         c.Start();

@@ -97,8 +97,8 @@ private slots:
         row("Label5", window, {16, 216, 0, 0}, true, QStringLiteral("Set rate ( mg/kg/hr )"), 13, true, false, black);
         row("Infratelabel", window, {16, 256, 353, 25}, false, handlers, 13, true, false, style);
         row("Label18", window, {456, 376, 145, 17}, false, handlers, 13, true, false, black);
-        row("Label1", window, {456, 408, 73, 16}, false, QStringLiteral("Label1"), 13, true, false, black);
-        row("Label2", window, {536, 408, 65, 16}, false, QStringLiteral("Label2"), 13, true, false, black);
+        row("Label1", window, {456, 408, 73, 16}, false, handlers, 13, true, false, black);
+        row("Label2", window, {536, 408, 65, 16}, false, handlers, 13, true, false, black);
 
         row("AgeEdit", window, {72, 80, 49, 24}, false, handlers, 13, true, false, style);
         row("HeightEdit", window, {216, 80, 57, 24}, false, handlers, 13, true, false, style);
@@ -350,7 +350,7 @@ private slots:
     // goes on, and the next call of the same handler works.
     void failingHandlerIsReported()
     {
-        bool fail = true;
+        bool fail = false; // the window reads the clock once as it is made
         sedalyn::CaseClocks clocks = sedalyn::CaseClocks::System();
         clocks.LocalNow = [&fail]() -> sedalyn::DateTimeDays {
             if (std::exchange(fail, false))
@@ -359,6 +359,7 @@ private slots:
         };
         TForm1 form(std::make_unique<sedalyn::CaseSession>(sedalyn::LocaleSettings{}, clocks));
         form.Timer1->stop();
+        fail = true;
         ModalDriver driver;
         driver.AnswerBox(QMessageBox::Ok);
         QVERIFY(QMetaObject::invokeMethod(form.Timer1, "timeout"));

@@ -64,6 +64,21 @@ private slots:
         QVERIFY(!c.session().ConfirmedPatient().IsMale());
     }
 
+    // Enter moves on with the next box's text selected: typing replaces the "0".
+    void enterSelectsTheNextBox()
+    {
+        Case c;
+        c.form.SetDisclaimerShown(true);
+        c.form.show();
+        QVERIFY(QTest::qWaitForWindowActive(&c.form));
+        c.form.AgeEdit->setFocus();
+        QTest::keyClicks(c.form.AgeEdit, QStringLiteral("45"));
+        QTest::keyClick(c.form.AgeEdit, Qt::Key_Return);
+        QTRY_COMPARE(c.form.HeightEdit->selectedText(), QStringLiteral("0"));
+        QTest::keyClicks(c.form.HeightEdit, QStringLiteral(".5"));
+        QCOMPARE(c.form.HeightEdit->text(), QStringLiteral(".5"));
+    }
+
     void genderButtonToggles()
     {
         Case c;
