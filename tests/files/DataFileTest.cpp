@@ -279,11 +279,9 @@ INSTANTIATE_TEST_SUITE_P(
         FaultCase{"OpenTooManyFiles", Inject<&C::Open, EMFILE>, true, IoTooManyOpenFiles, "open %: Too many open files"},
         FaultCase{"OpenInterrupted", Inject<&C::Open, EINTR>, true, 0, ""},
         FaultCase{"WriteDiskFull", Inject<&C::Pwrite, ENOSPC>, false, IoDiskFull, "write %: No space left on device"},
-        FaultCase{"WriteOverQuota", Inject<&C::Pwrite, EDQUOT>, false, IoDiskFull, "write %: Disk quota exceeded"},
         FaultCase{"WriteDeviceFault", Inject<&C::Pwrite, EIO>, false, IoDeviceFault, "write %: Input/output error"},
         FaultCase{"WriteInterrupted", Inject<&C::Pwrite, EINTR>, false, 0, ""},
         FaultCase{"SyncDeviceFault", Inject<&C::Fdatasync, EIO>, false, IoDeviceFault, "sync %: Input/output error"},
-        FaultCase{"SyncDiskFull", Inject<&C::Fdatasync, ENOSPC>, false, IoDiskFull, "sync %: No space left on device"},
         FaultCase{"SyncInterrupted", Inject<&C::Fdatasync, EINTR>, false, 0, ""},
         // A file system that cannot force its data keeps it as it can.
         FaultCase{"SyncUnsupported", Inject<&C::Fdatasync, EINVAL>, false, 0, ""}),

@@ -460,8 +460,6 @@ INSTANTIATE_TEST_SUITE_P(
                    "cannot create %/case.journal.tmp: Read-only file system", false},
         WriteFault{"WriteDiskFull", Inject<&C::Write, ENOSPC>, 0, -1,
                    "cannot write %/case.journal.tmp: No space left on device", false},
-        WriteFault{"WriteDeviceFault", Inject<&C::Write, EIO>, 0, -1,
-                   "cannot write %/case.journal.tmp: Input/output error", false},
         WriteFault{"SyncDeviceFault", Inject<&C::Fsync, EIO>, 0, -1,
                    "cannot sync %/case.journal.tmp: Input/output error", false},
         WriteFault{"RenameOnReadOnlyDisk", Inject<&C::Rename, EROFS>, 0, -1,
