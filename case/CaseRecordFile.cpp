@@ -27,7 +27,8 @@ QString ReasonOf(int code)
 
 } // namespace
 
-CaseRecordFile::CaseRecordFile(std::string codeset) : m_codeset(std::move(codeset))
+CaseRecordFile::CaseRecordFile(std::string codeset, FileSystem& files)
+    : m_codeset(std::move(codeset)), m_file(files)
 {
 }
 

@@ -98,9 +98,9 @@ CaseClocks CaseClocks::System()
     return {&CurrentDateTimeDays, &SteadyMilliseconds, &QDateTime::currentMSecsSinceEpoch};
 }
 
-CaseSession::CaseSession(const LocaleSettings& locale, CaseClocks clocks)
-    : m_locale(locale), m_clocks(std::move(clocks)), m_patient(PatientOf(0, 0, 0, m_gender)),
-      m_file(locale.Codeset)
+CaseSession::CaseSession(const LocaleSettings& locale, CaseClocks clocks, FileSystem& files)
+    : m_locale(locale), m_clocks(std::move(clocks)), m_patient(PatientOf(0, 0, 0, m_gender)), m_files(files),
+      m_file(locale.Codeset, files)
 {
 }
 
@@ -545,7 +545,7 @@ void CaseSession::UseJournal(const QString& folder, const std::string& whyNone)
 {
     m_journal.reset();
     m_journalNotice.clear();
-    auto keeper = std::make_unique<JournalKeeper>(folder);
+    auto keeper = std::make_unique<JournalKeeper>(folder, m_files);
     switch (keeper->Why()) {
     case JournalKeeper::Absence::None:
         m_journal = std::move(keeper);
@@ -577,12 +577,14 @@ ResumeOffer CaseSession::OfferResume()
     if (!reading.Journal) {
         // Kept for inspection, never offered: a damaged or stale journal
         // would put wrong numbers on the screen.
-        SetAside(m_journal->Folder());
+        const std::string notSetAside = SetAside(m_journal->Folder());
+        const QString kept =
+            notSetAside.empty()
+                ? QStringLiteral("It is kept as %1.")
+                      .arg(QDir::toNativeSeparators(QDir(m_journal->Folder()).filePath(QLatin1String(JournalSetAsideName))))
+                : QStringLiteral("It could not be set aside: %1.").arg(Q(notSetAside));
         return {ResumeOffer::Kind::Notice,
-                QStringLiteral("A saved case was not offered for resuming: %1. It is kept as %2.")
-                    .arg(Q(reading.Problem),
-                         QDir::toNativeSeparators(
-                             QDir(m_journal->Folder()).filePath(QLatin1String(JournalSetAsideName))))};
+                QStringLiteral("A saved case was not offered for resuming: %1. %2").arg(Q(reading.Problem), kept)};
     }
     m_offered = reading.Journal;
     const CaseJournal& j = *m_offered;

@@ -91,8 +91,7 @@ private slots:
         QFETCH(QStringList, times);
         QFETCH(QString, start);
         FakeDisk disk;
-        Session c(locale == 0 ? TwentyFourHour() : locale == 1 ? DecimalComma() : NoLocale());
-        c.s.DataFile().File().SetDiskCalls(disk.Calls());
+        Session c(locale == 0 ? TwentyFourHour() : locale == 1 ? DecimalComma() : NoLocale(), disk.files);
         c.clock.base = base;
         const QString path = c.CsvPath();
         c.Confirm(QStringLiteral("45"), QStringLiteral("1.750"), QStringLiteral("+80"));
@@ -220,13 +219,12 @@ private slots:
         QFETCH(int, syncError);
         QFETCH(QString, removed);
         FakeDisk disk;
-        Session c;
-        c.s.DataFile().File().SetDiskCalls(disk.Calls());
+        Session c(TwentyFourHour(), disk.files);
         const QString path = c.CsvPath();
         c.StartExample(QStringLiteral("10"), path);
         c.Tick(6);
         const QByteArray before = ReadFile(path);
-        disk = {room, syncError, {}};
+        disk.Set(room, syncError);
         if (removed == QLatin1String("file"))
             QVERIFY(QFile::remove(path));
         else if (removed == QLatin1String("folder"))
@@ -241,7 +239,7 @@ private slots:
                      qPrintable(c.s.StatusLines()));
             QCOMPARE(ReadFile(path), before);
         }
-        disk = {};
+        disk.Set();
         QCOMPARE(c.Tick(6).FileNotice, QString());
         QCOMPARE(c.s.StatusLines(), QString());
         if (removed.isEmpty()) {

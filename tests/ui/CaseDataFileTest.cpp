@@ -61,8 +61,7 @@ private slots:
     {
         QFETCH(bool, deleted);
         FakeDisk disk;
-        Case c;
-        c.session().DataFile().File().SetDiskCalls(disk.Calls());
+        Case c(TwentyFourHour(), disk.files);
         const QString path = c.CsvPath();
         c.StartExample(QStringLiteral("10"), path);
         c.Tick(6);
