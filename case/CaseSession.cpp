@@ -382,8 +382,13 @@ void CaseSession::WriteRows(const std::vector<QStringList>& rows)
     case CaseRecordFile::Written::Held:
         return;
     case CaseRecordFile::Written::Refused:
-    case CaseRecordFile::Written::Left:
         m_fileNotice = QStringLiteral("File write error");
+        if (const std::string problem = m_file.File().Problem(); !problem.empty())
+            m_fileNotice += QLatin1Char('\n') + Q(problem);
+        return;
+    case CaseRecordFile::Written::Left:
+        m_fileNotice = QStringLiteral("File write error\nThe data file %1 was deleted: the case goes on without one.")
+                           .arg(QDir::toNativeSeparators(m_file.Path()));
         return;
     case CaseRecordFile::Written::Recovered:
         break;

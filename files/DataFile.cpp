@@ -93,7 +93,10 @@ void TDataFile::Open(const QString& path, const std::string& codeset, int create
     FileError error = m_files.OpenRegular(m_path, O_WRONLY | create, file, 0666);
     if (!error)
         error = file.Status(status);
-    // Shorter than what was written to it: it is not the same record.
+    // A case carried on writes only to its own record: a file of its user's,
+    // no shorter than what was written to it.
+    if (!error && create == 0 && status.st_uid != ::geteuid())
+        error = FileError::Found(FileFault::OtherOwner, "open", m_path);
     if (!error && status.st_size < length)
         error = FileError::Found(FileFault::Shortened, "open", m_path);
     if (!error)

@@ -78,6 +78,8 @@ std::string FileError::Reason() const
             return "the file is not open";
         case FileFault::Shortened:
             return "it is shorter than what was written to it";
+        case FileFault::OtherOwner:
+            return "it belongs to another user";
         default:
             return "it failed";
         }
@@ -114,6 +116,7 @@ int FileError::IoCode() const
     case FileFault::NotRegular:
     case FileFault::Locked:
     case FileFault::Shortened:
+    case FileFault::OtherOwner:
         return IoAccessDenied;
     case FileFault::DiskFull:
         return IoDiskFull;

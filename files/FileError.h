@@ -23,6 +23,7 @@ enum class FileFault {
     NotOpen,
     Locked,       // another open file holds the lock
     Shortened,    // shorter than what was written to it
+    OtherOwner,   // a file of another user
     Other,
 };
 

@@ -230,7 +230,11 @@ private slots:
         else if (removed == QLatin1String("folder"))
             QVERIFY(c.folder.remove());
 
-        QCOMPARE(c.Tick(6).FileNotice, QStringLiteral("File write error"));
+        // The classic text, then what happened.
+        const QString notice = c.Tick(6).FileNotice;
+        QVERIFY2(notice.startsWith(removed.isEmpty() ? QStringLiteral("File write error\ncannot ")
+                                                     : QStringLiteral("File write error\nThe data file ")),
+                 qPrintable(notice));
         const QStringList held = c.PanelWithPoint();
         QCOMPARE(c.s.DataFile().Recording(), removed.isEmpty());
         if (removed.isEmpty()) {
@@ -278,7 +282,8 @@ private slots:
         const QString path = c.CsvPath();
         QVERIFY(QFile::link(QStringLiteral("/proc/sedalyn-case.csv"), path));
         c.ConfirmAdult(path);
-        QCOMPARE(c.fileNotice, QStringLiteral("File open/write error"));
+        QCOMPARE(c.fileNotice, QStringLiteral("File open/write error\ncannot open %1: it is a symbolic link, not a file")
+                                   .arg(path));
         QVERIFY(!c.s.DataFile().Recording());
         QVERIFY(!c.s.DataFile().File().IsOpen());
         const int since = c.s.DataFile().StepsSinceRow();

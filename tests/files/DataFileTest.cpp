@@ -145,6 +145,25 @@ TEST_F(DataFileTest, NeverOpenedFileReports103AndClears)
     }
 }
 
+// A case carried on writes only to a file of its own user: a hand-made
+// journal could name anyone's.
+TEST_F(DataFileTest, ReopenRefusesAnotherUsersFile)
+{
+    {
+        TDataFile file;
+        file.Rewrite(QPath());
+        file.WriteLines({QStringLiteral("12:00:30, 10")});
+        file.Close();
+    }
+    if (::geteuid() != 0 || ::chown(Path().c_str(), 65534, 65534) != 0)
+        GTEST_SKIP() << "only root can give the file to another user";
+    TDataFile file;
+    file.Reopen(QPath(), 0);
+    EXPECT_FALSE(file.IsOpen());
+    EXPECT_EQ(file.IOResult(), IoAccessDenied);
+    EXPECT_EQ(file.Problem(), "cannot open " + Path() + ": it belongs to another user");
+}
+
 struct RefusedCase {
     const char* name;
     const char* path;
