@@ -14,6 +14,7 @@
 #include <QComboBox>
 #include <QEvent>
 #include <QImage>
+#include <QLineSeries>
 #include <QPainter>
 
 #include <benchmark/benchmark.h>
@@ -98,6 +99,7 @@ void ChartTick(benchmark::State& state)
         }
     }
     state.counters["paints"] = benchmark::Counter(counter.paints, benchmark::Counter::kAvgIterations);
+    state.counters["points"] = panel.ConcentrationSeries(JamesPlasma)->count();
     state.SetLabel(std::to_string(history.Size()) + " records");
 }
 

@@ -85,6 +85,9 @@ void TrendChartView::drawForeground(QPainter* painter, const QRectF& rect)
     const QRectF area = chart()->geometry();
     const LegendLayout legend = PlaceLegend(area.width());
     const QPointF origin(area.left(), area.bottom() - legend.rows * RowHeight - 2);
+    // A tick repaints a strip of the plot, above the legend.
+    if (rect.bottom() < origin.y() - RowHeight)
+        return;
     const QFontMetricsF metrics(m_font);
 
     painter->save();
