@@ -148,6 +148,7 @@ TrendPanel::TrendPanel(const CaseHistory& history, QWidget* parent)
     m_view->setObjectName(QStringLiteral("TrendChartView"));
     m_view->setRenderHint(QPainter::Antialiasing);
     m_view->setFrameShape(QFrame::NoFrame);
+    m_view->setBackgroundBrush(Qt::white);
     m_view->ToolTip = [this](QPoint at) { return ToolTipAt(at); };
     // A tick repaints only the strip it changed (see Draw); Qt Charts would
     // repaint every line whenever one of them gains a point.
@@ -208,7 +209,9 @@ void TrendPanel::CreateChart()
     m_chart = new QChart;
     m_chart->setObjectName(QStringLiteral("TrendChart"));
     m_chart->setAnimationOptions(QChart::NoAnimation);
-    m_chart->setBackgroundRoundness(0);
+    // The view paints the white behind the chart, and only where it repaints;
+    // the chart's own background would fill all of it every time.
+    m_chart->setBackgroundVisible(false);
     m_chart->layout()->setContentsMargins(0, 0, 0, 0);
     m_chart->setLocalizeNumbers(true);
     m_chart->setLocale(AxisLocale(m_locale));
