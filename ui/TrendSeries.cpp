@@ -84,9 +84,12 @@ unsigned TrendSeriesBuilder::ShiftFor(double now) const
 
 qsizetype TrendSeriesBuilder::MostPoints(std::size_t series) const
 {
-    // A bucket more at each end; the rate line's buckets may hold four
-    // corners, and it runs on to the newest record.
-    const qsizetype buckets = m_columns / ColumnsPerBucket + 2;
+    // A bucket more at each end, and what scrolled out of the last hour but
+    // is not let go of yet. The rate line's buckets may hold four corners,
+    // and it runs on to the newest record.
+    qsizetype buckets = m_columns / ColumnsPerBucket + 2;
+    if (m_span == TrendSpan::LastHour)
+        buckets += static_cast<qsizetype>(UnseenSlackMinutes * TicksPerMinute) / BucketSteps() + 2;
     return series == TrendRateLine ? 4 * buckets + 1 : 2 * buckets + 2;
 }
 

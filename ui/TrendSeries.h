@@ -37,8 +37,6 @@ struct TrendSeriesChange {
     qsizetype dropFront = 0;
     qsizetype cutFrom = 0;
     QList<QPointF> append;
-
-    bool operator==(const TrendSeriesChange&) const = default;
 };
 
 struct TrendUpdate {
