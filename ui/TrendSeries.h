@@ -3,13 +3,13 @@
 // concentrations, the rate as a step line, and full-height marks where the
 // rate changed and where a bolus was given. The chart only draws them.
 //
-// Each series holds about two points a pixel column of the plot, however
-// long the case: the records are gathered into buckets of 2^n steps, at
-// least a column wide, and a bucket is drawn by its lowest and highest
-// value, so a bolus peak stays in sight; the newest also by its last. As the whole case outgrows the
-// plot, neighbouring buckets are merged; the history itself is read again
-// only when the span, the plot's width or the case begins anew. A tick
-// touches only the newest bucket and whatever scrolled out of the last hour.
+// However long the case, a series holds about a point a pixel column of
+// the plot: the records are gathered into buckets of 2^n steps, two to four
+// columns wide, and a bucket is drawn by its lowest and highest value, so a
+// bolus peak stays in sight, and the newest bucket also by its last record.
+// As the whole case outgrows the plot, neighbouring buckets are merged; the
+// history is read again only for another span or width or a new case. A
+// tick touches only the newest bucket and what scrolled out of the last hour.
 
 #include "CaseHistory.h"
 #include "TrendAxes.h"
