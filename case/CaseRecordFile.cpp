@@ -64,8 +64,8 @@ QString CaseRecordFile::Reopen(const QString& path, std::int64_t bytes, int step
 {
     m_held.clear();
     m_dropped = 0;
-    // Rows the journal does not know of were written after it: they are cut
-    // off and written again, so none is lost and none doubled.
+    // Rows written after the state the case carries on from stay; only a
+    // torn last row goes.
     m_file.Reopen(path, static_cast<off_t>(bytes), m_codeset);
     if (!m_file.IsOpen() || m_file.IOResult() != 0) {
         const std::string problem = m_file.Problem();
@@ -77,6 +77,16 @@ QString CaseRecordFile::Reopen(const QString& path, std::int64_t bytes, int step
     m_recording = true;
     m_stepsSinceRow = stepsSinceRow;
     return {};
+}
+
+QStringList CaseRecordFile::RowsFoundAfter() const
+{
+    const QByteArray& bytes = m_file.WholeLinesAfter();
+    // The words and numbers looked at are ASCII in any codeset the file has.
+    const QString text = casetext::IsUtf8(m_codeset) ? QString::fromUtf8(bytes) : QString::fromLatin1(bytes);
+    QStringList rows = text.split(QStringLiteral("\r\n"));
+    rows.removeLast(); // after the last line end
+    return rows;
 }
 
 bool CaseRecordFile::StepTaken()

@@ -49,6 +49,10 @@ public:
     // `stepsSinceRow` steps after its last row. Empty when done, else the notice.
     QString Reopen(const QString& path, std::int64_t bytes, int stepsSinceRow);
 
+    // The whole rows Reopen found past the bytes it was given, in order:
+    // written after the state the case carries on from, and kept.
+    QStringList RowsFoundAfter() const;
+
     // The case has a data file: rows are written, and Abort closes it.
     bool Recording() const { return m_recording; }
     const QString& Path() const { return m_path; }

@@ -334,9 +334,12 @@ std::int64_t CaseSession::TakeDueSteps()
         const CaseClockMs late = clock - m_timeline.StepsTaken() * CaseTimeline::StepMs;
         const DateTimeDays time = now - static_cast<double>(late) / MillisecondsPerDay;
         if (m_file.StepTaken())
-            rows.push_back(RowFields(time, m_rateText));
+            if (QStringList row = RowFields(time, m_rateText); !AlreadyWritten(row))
+                rows.push_back(std::move(row));
         if (input.BolusMg > 0.0)
-            rows.push_back(RowFields(time, QStringLiteral("bolus ") + EditText(input.BolusMg) + QStringLiteral(" mg")));
+            if (QStringList row = RowFields(time, QStringLiteral("bolus ") + EditText(input.BolusMg) + QStringLiteral(" mg"));
+                !AlreadyWritten(row))
+                rows.push_back(std::move(row));
     }
     if (!rows.empty() || m_file.Failing())
         WriteRows(rows);
@@ -642,11 +645,9 @@ ResumeOutcome CaseSession::Resume()
     m_pending = m_rateText == EditText(m_rate) ? RateTextState::Confirmed : RateTextState::Changed;
     m_lastConfirmation = Confirmation::Accepted;
     m_declinedText.clear();
-    outcome.RateLine = RateLine(m_rate);
-    outcome.BoxText = m_rateText;
 
-    // The models where the journal left them; the steps since then are taken
-    // by the next tick, at the rate that was in use.
+    // The steps and inputs where the journal left them; the steps since are
+    // made up below, with the inputs given meanwhile as far as the file shows them.
     m_timeline.Restore(j.StepsTaken, j.RateInUse, j.Pending);
     // The inputs each step took rebuild the history from Start, so the
     // chart and the dose are as if the case had never stopped. A journal
@@ -674,18 +675,98 @@ ResumeOutcome CaseSession::Resume()
 
     if (!j.DataFilePath.empty())
         outcome.FileNotice = m_file.Reopen(QString::fromStdString(j.DataFilePath), j.DataFileBytes, j.LogTickCount);
+    TakeRowsFoundAfter(j);
+    outcome.RateLine = RateLine(m_rate);
+    outcome.BoxText = m_rateText;
 
     m_stage = CaseStage::Running;
     // The pump ran on: the steps of the gap are made up now, then a row says so.
     TakeDueSteps();
+    m_written.clear();
+    if (m_rowsFromUnseenInputs)
+        outcome.FileNotice =
+            QStringLiteral("The data file %1 holds rows written after the case was last saved, from inputs "
+                           "this resumed case cannot see: they stay, and from them on the file and these "
+                           "predictions may differ.")
+                .arg(QDir::toNativeSeparators(m_file.Path()));
     WriteEvent(QStringLiteral("resumed after %1 gap; rate %2 mg/kg/hr assumed")
-                   .arg(Q(CaseTimeText(now - j.SavedUtcMs)), EditText(j.ConfirmedRate)));
+                   .arg(Q(CaseTimeText(now - j.SavedUtcMs)), EditText(m_rate)));
     JournalCase();
     outcome.Notice = QStringLiteral("Resumed at %1 after a gap of %2; the rate in use during the gap is "
                                     "assumed to be %3 mg/kg/hr.")
                          .arg(WallClockText(now), Q(SpokenDurationText(now - j.SavedUtcMs)),
-                              GeneralText(j.ConfirmedRate, m_locale));
+                              GeneralText(m_rate, m_locale));
     return outcome;
+}
+
+void CaseSession::TakeRowsFoundAfter(const CaseJournal& j)
+{
+    m_written.clear();
+    m_rowsFromUnseenInputs = false;
+    // A time of day of the file to the case's clock: the first such moment
+    // from shortly before the journal was saved on.
+    const double startOfDay = m_startTime - std::floor(m_startTime);
+    const std::int64_t startMs = std::llround(startOfDay * MillisecondsPerDay);
+    const std::int64_t earliest = j.SavedUtcMs - j.StartUtcMs - 60'000;
+    const auto caseMs = [&](const QString& time) -> std::optional<CaseClockMs> {
+        const std::optional<int> seconds = casetext::SecondsOfDay(time, m_locale);
+        if (!seconds)
+            return std::nullopt;
+        constexpr std::int64_t day = 86'400'000;
+        std::int64_t ms = ((*seconds * 1000LL - startMs) % day + day) % day;
+        if (ms < earliest)
+            ms += (earliest - ms + day - 1) / day * day;
+        return ms;
+    };
+    // Boluses the journal knows of but no step had taken yet.
+    std::vector<double> knownBoluses;
+    for (const PendingInput& input : j.Pending)
+        if (input.What == PendingInput::Kind::Bolus)
+            knownBoluses.push_back(input.Value);
+
+    for (const QString& row : m_file.RowsFoundAfter()) {
+        const QStringList fields = casetext::CsvFieldsOf(row);
+        const QString what = fields.value(1).trimmed();
+        const QStringList words = what.split(QLatin1Char(' '));
+        const std::optional<CaseClockMs> at = caseMs(fields.value(0));
+        if (fields.size() != 2 + static_cast<qsizetype>(ConcentrationCount) || !at) {
+            m_rowsFromUnseenInputs = true;
+            continue;
+        }
+        const std::optional<double> value = ParseNumber(words.value(1).toStdString());
+        if (words.size() == 3 && words[0] == QLatin1String("rate") && value) {
+            // A rate confirmed after the last save: it applies from the step
+            // due after it, as it did.
+            m_timeline.ConfirmRate(*at + 999, *value);
+            m_rate = *value;
+            m_rateText = EditText(m_rate);
+            m_pending = RateTextState::Confirmed;
+        } else if (words.size() == 3 && words[0] == QLatin1String("bolus") && value) {
+            const auto known = std::find(knownBoluses.begin(), knownBoluses.end(), *value);
+            if (known != knownBoluses.end())
+                knownBoluses.erase(known);
+            else
+                m_timeline.GiveBolus(*at - 1, *value); // taken by the step the row stands for
+            m_written.push_back(fields);
+        } else if (words[0] == QLatin1String("start") || words[0] == QLatin1String("resumed")
+                   || words[0] == QLatin1String("rows") || words[0] == QLatin1String("end")) {
+            continue;
+        } else {
+            m_written.push_back(fields);
+        }
+    }
+}
+
+bool CaseSession::AlreadyWritten(const QStringList& row)
+{
+    if (m_written.empty())
+        return false;
+    // The same numbers, or the file's rows came from inputs this case has not.
+    const QStringList found = m_written.front();
+    m_written.pop_front();
+    if (found.mid(2) != row.mid(2))
+        m_rowsFromUnseenInputs = true;
+    return true;
 }
 
 bool CaseSession::Replay(const CaseJournal& j)

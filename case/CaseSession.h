@@ -215,6 +215,8 @@ private:
     QString WallClockText(std::int64_t utcMs) const;
     QString LastBolusLine(double mg, CaseClockMs at) const;
     bool Replay(const CaseJournal& journal);
+    void TakeRowsFoundAfter(const CaseJournal& journal);
+    bool AlreadyWritten(const QStringList& row);
 
     LocaleSettings m_locale;
     CaseClocks m_clocks;
@@ -240,6 +242,10 @@ private:
     FileSystem& m_files;
     CaseRecordFile m_file;
     QString m_fileNotice; // said at the next tick
+    // Rows a resumed case found in its file past its journal: the steps made
+    // up do not write them again, and check that they would have been the same.
+    std::deque<QStringList> m_written;
+    bool m_rowsFromUnseenInputs = false;
 
     std::unique_ptr<JournalKeeper> m_journal;
     QString m_journalNotice;  // said once the disclaimer is accepted

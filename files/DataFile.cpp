@@ -88,9 +88,11 @@ void TDataFile::Open(const QString& path, const std::string& codeset, int create
     m_torn = false;
 
     // Not truncated on open, so that what is refused is left as it was.
+    // Reopened, it is read too: the rows after `length` are looked at.
     File file;
     struct stat status {};
-    FileError error = m_files.OpenRegular(m_path, O_WRONLY | create, file, 0666);
+    m_after.clear();
+    FileError error = m_files.OpenRegular(m_path, (create != 0 ? O_WRONLY : O_RDWR) | create, file, 0666);
     if (!error)
         error = file.Status(status);
     // A case carried on writes only to its own record: a file of its user's,
@@ -99,14 +101,45 @@ void TDataFile::Open(const QString& path, const std::string& codeset, int create
         error = FileError::Found(FileFault::OtherOwner, "open", m_path);
     if (!error && status.st_size < length)
         error = FileError::Found(FileFault::Shortened, "open", m_path);
+    off_t end = length;
+    if (!error && create == 0)
+        error = WholeLinesAfter(file, status.st_size, length, end);
     if (!error)
-        error = file.Truncate(length);
+        error = file.Truncate(end);
     if (error) {
+        m_after.clear();
         Fail(error);
         return;
     }
     m_file = std::move(file);
-    m_end = length;
+    m_end = end;
+}
+
+FileError TDataFile::WholeLinesAfter(const File& file, off_t size, off_t length, off_t& end)
+{
+    QByteArray content(static_cast<qsizetype>(size), '\0');
+    std::size_t read = 0;
+    while (read < static_cast<std::size_t>(size)) {
+        std::size_t got = 0;
+        if (const FileError error = file.Read(content.data() + read, static_cast<std::size_t>(size) - read, got))
+            return error;
+        if (got == 0)
+            break;
+        read += got;
+    }
+    // A whole line ends in CR LF and holds no NUL: a kill between the two
+    // writes of a row that crosses a page leaves its start a hole of NULs.
+    // What follows the last whole line is torn, and only that is cut.
+    const QByteArray tail = content.left(static_cast<qsizetype>(read)).mid(static_cast<qsizetype>(length));
+    qsizetype whole = 0;
+    for (qsizetype lineEnd = tail.indexOf("\r\n"); lineEnd >= 0; lineEnd = tail.indexOf("\r\n", whole)) {
+        if (tail.mid(whole, lineEnd - whole).contains('\0'))
+            break;
+        whole = lineEnd + 2;
+    }
+    m_after = tail.left(whole);
+    end = length + static_cast<off_t>(whole);
+    return {};
 }
 
 void TDataFile::WriteLines(const QStringList& lines)

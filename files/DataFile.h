@@ -8,6 +8,7 @@
 
 #include "FileSystem.h"
 
+#include <QByteArray>
 #include <QString>
 #include <QStringList>
 
@@ -28,9 +29,12 @@ public:
     // file meanwhile.
     void Rewrite(const QString& path, const std::string& codeset = "UTF-8");
     // Opens `path` again to carry a case on: it must still be a regular file
-    // of at least `length` bytes; what follows `length` (rows written after
-    // the state the case carries on from) is cut off.
+    // of its user's, of at least `length` bytes (where the state the case
+    // carries on from had left it). Whole lines past `length` stay; only a
+    // torn last line (without its CR LF, or holding NUL bytes) is cut.
     void Reopen(const QString& path, off_t length, const std::string& codeset = "UTF-8");
+    // The whole lines Reopen found past its length.
+    const QByteArray& WholeLinesAfter() const { return m_after; }
     // Where the last whole line ends: all a crash now could leave.
     off_t Length() const { return m_end; }
 
@@ -55,6 +59,7 @@ public:
 
 private:
     void Open(const QString& path, const std::string& codeset, int create, off_t length);
+    FileError WholeLinesAfter(const File& file, off_t size, off_t length, off_t& end);
     void Fail(const FileError& error);
     bool WriteAll(const QByteArray& bytes);
     bool CutBack();
@@ -66,5 +71,6 @@ private:
     int m_error = 0;
     FileError m_failure;
     off_t m_end = 0;      // where the last whole line ends
+    QByteArray m_after;   // whole lines past the length reopened at
     bool m_torn = false;  // bytes past m_end that could not yet be cut
 };

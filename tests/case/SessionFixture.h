@@ -64,6 +64,15 @@ public:
         return last;
     }
 
+    // The six concentration texts a session's models hold, "." as decimal point.
+    static QStringList PanelOf(const sedalyn::CaseSession& session)
+    {
+        QStringList texts;
+        for (const double value : session.Engine().Concentrations())
+            texts << QString::fromStdString(sedalyn::FormatFixed(value, 6, 2, {}));
+        return texts;
+    }
+
     // The six concentration texts of the last tick.
     QStringList Panel() const { return {last.Concentrations.begin(), last.Concentrations.end()}; }
     // The same with "." as decimal point, as the data file writes them.

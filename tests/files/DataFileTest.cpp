@@ -145,6 +145,38 @@ TEST_F(DataFileTest, NeverOpenedFileReports103AndClears)
     }
 }
 
+// Reopened at a length, the file keeps every whole line past it and loses
+// only a torn last one: without its line end, or with the hole of NULs a
+// kill between a row's two page writes leaves.
+TEST_F(DataFileTest, ReopenCutsOnlyATornTail)
+{
+    const QByteArray header = "head\r\n";
+    const QByteArray whole = "12:00:30, 10, 1.00\r\n12:01:00, 10, 2.00\r\n";
+    const struct {
+        const char* name;
+        QByteArray tail;
+        QByteArray kept;
+    } rows[] = {
+        {"nothing after", "", ""},
+        {"whole rows", whole, whole},
+        {"a row without its end", whole + "12:01:30, 10, 3.", whole},
+        {"a hole of NULs", whole + QByteArray(6, '\0') + "0, 10, 3.00\r\n", whole},
+    };
+    for (const auto& row : rows) {
+        QFile raw(QPath());
+        ASSERT_TRUE(raw.open(QIODevice::WriteOnly));
+        raw.write(header + row.tail);
+        raw.close();
+        TDataFile file;
+        file.Reopen(QPath(), static_cast<off_t>(header.size()));
+        ASSERT_TRUE(file.IsOpen()) << row.name;
+        EXPECT_EQ(file.WholeLinesAfter().toStdString(), row.kept.toStdString()) << row.name;
+        EXPECT_EQ(file.Length(), header.size() + row.kept.size()) << row.name;
+        file.Close();
+        EXPECT_EQ(ReadFile(Path()), (header + row.kept).toStdString()) << row.name;
+    }
+}
+
 // A case carried on writes only to a file of its own user: a hand-made
 // journal could name anyone's.
 TEST_F(DataFileTest, ReopenRefusesAnotherUsersFile)
