@@ -60,17 +60,48 @@ void BM_EngineTick(benchmark::State& state)
 }
 BENCHMARK(BM_EngineTick);
 
+constexpr int TicksPerDay = 24 * 60 * TicksPerMinute;
+
 // A 24-hour case: 17280 ticks.
 void BM_EngineDay(benchmark::State& state)
 {
     for (auto _ : state) {
         PharmacokineticEngine engine;
-        for (int tick = 0; tick < 24 * 60 * TicksPerMinute; ++tick)
+        for (int tick = 0; tick < TicksPerDay; ++tick)
             engine.AdvanceTick(ExamplePatient, 6.0);
         benchmark::DoNotOptimize(engine.JamesModel.State);
     }
 }
 BENCHMARK(BM_EngineDay)->Unit(benchmark::kMillisecond);
+
+// The same day as the tick once ran it, for comparison: every model's
+// parameters built afresh and RungeKuttaSystem with its checks, row plan
+// and table, the state carried over from row 5.
+void BM_EngineDayThroughResultTable(benchmark::State& state)
+{
+    for (auto _ : state) {
+        std::array<ModelState, 3> states{};
+        std::array<ResultTable, 3> tables{};
+        for (int tick = 0; tick < TicksPerDay; ++tick) {
+            std::size_t m = 0;
+            for (const LbmAlgorithm algorithm : AllAlgorithms) {
+                SchniderParameters schnider;
+                BuildSchniderParameters(ExamplePatient, algorithm, schnider);
+                ModelParameters model;
+                LoadModelInputs(schnider, 6.0, ExamplePatient.PatientWeight, model);
+                IntegratorErrorCode code = 0;
+                RungeKuttaSystem(4, states[m], ModelDerivative(model), 0.0, TickMinutes, 5, 5,
+                                 tables[m], code);
+                ReportIntegratorError(code);
+                ++m;
+            }
+            for (m = 0; m < states.size(); ++m)
+                states[m] = tables[m][5];
+        }
+        benchmark::DoNotOptimize(states);
+    }
+}
+BENCHMARK(BM_EngineDayThroughResultTable)->Unit(benchmark::kMillisecond);
 
 // What the window adds to a tick: the wake-up time of the three models, with
 // their parameters built afresh. Situations: 0 an hour at 10 mg/kg/hr, level

@@ -118,9 +118,6 @@ void TForm1::FreezePatient()
     StartButton->setEnabled(true);
     ConfirmPatient->setEnabled(false);
     ShowPatientWarnings(PatientWarnings(Patient));
-
-    BuildSchniderParameters(Patient, LbmAlgorithm::James, Engine.Schnider);
-    LoadModelInputs(Engine.Schnider, InfusionRate, Patient.PatientWeight, Engine.Model);
 }
 
 void TForm1::ShowPatientWarnings(const std::vector<std::string>& warnings)
