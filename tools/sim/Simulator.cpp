@@ -1,5 +1,6 @@
 #include "Simulator.h"
 
+#include "ExactSolution.h"
 #include "PharmacokineticEngine.h"
 #include "TextFormats.h"
 #include "WakeUp.h"
@@ -9,7 +10,9 @@
 #include <cmath>
 #include <limits>
 #include <ostream>
+#include <optional>
 #include <set>
+#include <stdexcept>
 
 #ifndef SEDALYN_VERSION
 #error "SEDALYN_VERSION must be defined by the build"
@@ -20,7 +23,7 @@ namespace sedalyn::sim {
 const char* const Usage =
     "usage: sedalyn-sim --gender Male|Female --age YEARS --height METRES --weight KG\n"
     "                   [--rate RATE] [--rate MINUTE=RATE]... [--bolus [MINUTE=]MG]...\n"
-    "                   [--minutes N] [--every K] [--wake LEVEL]\n"
+    "                   [--minutes N] [--every K] [--wake LEVEL] [--method rk4|exact]\n"
     "       sedalyn-sim --help | --version\n"
     "\n"
     "Predicts propofol plasma and effect-site concentrations (mcg/ml) with the Schnider\n"
@@ -38,6 +41,10 @@ const char* const Usage =
     "  --wake LEVEL         add the columns james_wake,hume_wake,han_wake: minutes until the\n"
     "                       effect site falls to LEVEL mcg/ml for good were the infusion\n"
     "                       stopped at that row; 0 means now, inf beyond 24 hours\n"
+    "  --method rk4|exact   rk4 (default): each tick in five Runge-Kutta steps, as Sedalyn\n"
+    "                       does; exact: each tick by the exact solution of the linear\n"
+    "                       model, many times faster over long runs, agreeing with rk4 to\n"
+    "                       about 1e-8 relative\n"
     "  --help               show this text\n"
     "  --version            show the version\n"
     "\n"
@@ -179,7 +186,7 @@ ParseResult ParseArguments(const std::vector<std::string>& arguments)
         const std::string& name = arguments[i];
         if (name != "--gender" && name != "--age" && name != "--height" && name != "--weight"
             && name != "--rate" && name != "--bolus" && name != "--minutes" && name != "--every"
-            && name != "--wake")
+            && name != "--wake" && name != "--method")
             return Error(name, "unknown argument (see --help)");
         if (i + 1 >= arguments.size())
             return Error(name, "a value is missing");
@@ -247,6 +254,10 @@ ParseResult ParseArguments(const std::vector<std::string>& arguments)
             if (!level || *level <= 0.0)
                 return Error(name, "'" + value + "' is not a level > 0 (mcg/ml)");
             options.WakeLevel = *level;
+        } else if (name == "--method") {
+            if (value != "rk4" && value != "exact")
+                return Error(name, "must be rk4 or exact, not '" + value + "'");
+            options.Method = value == "exact" ? Stepping::Exact : Stepping::RungeKutta4;
         }
     }
 
@@ -294,18 +305,57 @@ bool TickBeginsBy(long long ticksDone, double minute)
     return static_cast<long double>(ticksDone) >= TicksPerMinute * static_cast<long double>(minute);
 }
 
-// The rate confirmed for the tick that begins after `ticksDone` ticks: the
-// latest schedule entry whose minute is not after the tick's start.
-double RateForTick(const std::map<double, double>& rates, long long ticksDone)
-{
-    double rate = 0.0;
-    for (const auto& [minute, value] : rates) {
-        if (!TickBeginsBy(ticksDone, minute))
-            break;
-        rate = value;
+// Each model carried over a tick by its exact transition. The bolus enters as
+// in the program's tick; the time element is set by the caller.
+class ExactTicks {
+public:
+    explicit ExactTicks(const Patient& patient) : m_patient(patient)
+    {
+        for (std::size_t m = 0; m < m_models.size(); ++m) {
+            const ModelParameters parameters = ModelParametersFor(patient, AllAlgorithms[m], 0.0);
+            const CompartmentModes modes(parameters);
+            m_valid = m_valid && modes.Valid();
+            if (modes.Valid())
+                m_models[m].Step = modes.Over(TickMinutes);
+            m_models[m].V1 = parameters.V1;
+        }
     }
-    return rate;
-}
+
+    // False when some model is not one (see CompartmentModes).
+    bool Valid() const { return m_valid; }
+
+    void Advance(PharmacokineticEngine& engine, double rate, double bolusMg, double minutes)
+    {
+        if (!m_rate || *m_rate != rate) {
+            for (std::size_t m = 0; m < m_models.size(); ++m)
+                m_models[m].InputSlope =
+                    ModelDerivative::InputSlope(ModelParametersFor(m_patient, AllAlgorithms[m], rate));
+            m_rate = rate;
+        }
+        for (std::size_t m = 0; m < m_models.size(); ++m) {
+            const Model& model = m_models[m];
+            ModelState& state = engine.Slot(AllAlgorithms[m]).State;
+            if (bolusMg != 0.0)
+                state[StatePlasma] = static_cast<double>(
+                    state[StatePlasma] + static_cast<long double>(bolusMg) / model.V1);
+            const Concentrations next =
+                model.Step.Decay * StateConcentrations(state) + model.Step.PerInput * model.InputSlope;
+            state = {minutes, next(0), next(1), next(2), next(3)};
+        }
+    }
+
+private:
+    struct Model {
+        CompartmentModes::Transition Step{};
+        double V1 = 0.0;
+        double InputSlope = 0.0;
+    };
+
+    Patient m_patient;
+    std::array<Model, std::size(AllAlgorithms)> m_models{};
+    std::optional<double> m_rate;
+    bool m_valid = true;
+};
 
 } // namespace
 
@@ -315,6 +365,13 @@ void RunSimulation(const Options& options, std::ostream& out)
                           [g = options.Gender] { return g; }};
     PharmacokineticEngine engine;
     engine.ResetModels();
+    std::optional<ExactTicks> exact;
+    if (options.Method == Stepping::Exact) {
+        exact.emplace(patient);
+        // The patient check of ParseArguments leaves only physical models.
+        if (!exact->Valid())
+            throw std::invalid_argument("the model of this patient has no exact solution");
+    }
 
     out << "minutes,rate,james_plasma,james_effect,hume_plasma,hume_effect,han_plasma,han_effect";
     if (options.WakeLevel)
@@ -322,16 +379,24 @@ void RunSimulation(const Options& options, std::ostream& out)
     out << '\n';
     WriteRow(out, 0.0, 0.0, engine, patient, options.WakeLevel);
 
+    // Both schedules are walked along with the ticks, never searched again.
+    auto nextRate = options.Rates.begin();
+    double rate = 0.0;
     auto nextBolus = options.Boluses.begin();
     const auto ticks = static_cast<long long>(
         std::ceil(static_cast<long double>(options.Minutes) * TicksPerMinute));
     for (long long done = 0; done < ticks; ++done) {
-        const double rate = RateForTick(options.Rates, done);
+        // The latest rate whose minute is not after the tick's start.
+        for (; nextRate != options.Rates.end() && TickBeginsBy(done, nextRate->first); ++nextRate)
+            rate = nextRate->second;
         double bolusMg = 0.0;
         for (; nextBolus != options.Boluses.end() && TickBeginsBy(done, nextBolus->first);
              ++nextBolus)
             bolusMg += nextBolus->second;
-        engine.AdvanceTick(patient, rate, bolusMg);
+        if (exact)
+            exact->Advance(engine, rate, bolusMg, static_cast<double>(done + 1) / TicksPerMinute);
+        else
+            engine.AdvanceTick(patient, rate, bolusMg);
         if ((done + 1) % options.Every == 0)
             WriteRow(out, engine.JamesModel.State[StateTime], rate, engine, patient, options.WakeLevel);
     }

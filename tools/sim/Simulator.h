@@ -11,6 +11,10 @@
 
 namespace sedalyn::sim {
 
+// How a tick advances the models: the program's own five Runge-Kutta steps,
+// or the exact transition of the linear model over the tick.
+enum class Stepping { RungeKutta4, Exact };
+
 struct Options {
     std::string Gender;
     double Age = 0.0;
@@ -24,6 +28,7 @@ struct Options {
     long long Every = 1;
     // Effect-site level (mcg/ml) for the wake-up columns; none without them.
     std::optional<double> WakeLevel;
+    Stepping Method = Stepping::RungeKutta4;
 };
 
 struct HelpRequested {};
@@ -45,7 +50,8 @@ extern const char* const VersionLine; // "sedalyn-sim X.Y.Z", without the newlin
 std::string OneLine(const std::string& text);
 
 // Writes the header, the zero row and a row after every `Every`-th tick; with
-// a wake level, each row ends in the three wake-up times.
+// a wake level, each row ends in the three wake-up times. The cost of a tick
+// does not grow with the length of the run or of the schedule.
 void RunSimulation(const Options& options, std::ostream& out);
 
 } // namespace sedalyn::sim

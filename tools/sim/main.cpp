@@ -1,6 +1,7 @@
 #include "Simulator.h"
 
 #include <cstdio>
+#include <exception>
 #include <iostream>
 
 int main(int argc, char** argv)
@@ -22,7 +23,13 @@ int main(int argc, char** argv)
         return 2;
     }
 
-    RunSimulation(std::get<Options>(parsed), std::cout);
+    try {
+        RunSimulation(std::get<Options>(parsed), std::cout);
+    } catch (const std::exception& e) {
+        std::cout.flush();
+        std::cerr << "sedalyn-sim: " << e.what() << '\n';
+        return 1;
+    }
     if (!std::cout.flush()) {
         std::cerr << "sedalyn-sim: could not write the output\n";
         return 1;
