@@ -127,27 +127,75 @@ void BM_WakeUpThreeModels(benchmark::State& state)
 }
 BENCHMARK(BM_WakeUpThreeModels)->DenseRange(0, 2)->Unit(benchmark::kMicrosecond);
 
-// A day of a case's history, one record per 5-second step, as the tick
-// keeps it: the cost of appending and the memory it holds.
+// A day of records as the tick makes them: the engine's times and
+// concentrations, 6 mg/kg/hr changed to 4 after 8 hours, a bolus an hour.
+const std::vector<CaseRecord>& DayOfRecords()
+{
+    static const std::vector<CaseRecord> records = [] {
+        std::vector<CaseRecord> day;
+        PharmacokineticEngine engine;
+        for (int tick = 0; tick < TicksPerDay; ++tick) {
+            const double rate = tick < 8 * 60 * TicksPerMinute ? 6.0 : 4.0;
+            const double bolusMg = tick % (60 * TicksPerMinute) == 0 ? 40.0 : 0.0;
+            engine.AdvanceTick(ExamplePatient, rate, bolusMg);
+            day.push_back({engine.JamesModel.State[StateTime], rate, bolusMg, engine.Concentrations()});
+        }
+        return day;
+    }();
+    return records;
+}
+
+// A day of a case's history appended record by record: the cost of
+// appending and the memory it holds.
 void BM_CaseHistoryDay(benchmark::State& state)
 {
-    constexpr int StepsPerDay = 24 * 60 * TicksPerMinute;
-    CaseRecord record;
-    record.Rate = 10.0;
+    const std::vector<CaseRecord>& day = DayOfRecords();
     std::size_t bytes = 0;
     for (auto _ : state) {
         CaseHistory history;
-        for (int step = 0; step < StepsPerDay; ++step) {
-            record.Minutes = step * TickMinutes;
+        for (const CaseRecord& record : day)
             history.Append(record);
-        }
-        bytes = history.Records().capacity() * sizeof(CaseRecord);
+        bytes = history.HeldBytes();
         benchmark::DoNotOptimize(history.GivenMg(77.0));
     }
     state.counters["bytes"] = static_cast<double>(bytes);
-    state.counters["records"] = StepsPerDay;
+    state.counters["records"] = static_cast<double>(day.size());
 }
 BENCHMARK(BM_CaseHistoryDay)->Unit(benchmark::kMillisecond);
+
+// The same day as the history once held it, for comparison: a vector of
+// whole records that grows by doubling from an hour's worth.
+void BM_CaseHistoryDayAsVector(benchmark::State& state)
+{
+    const std::vector<CaseRecord>& day = DayOfRecords();
+    std::size_t bytes = 0;
+    for (auto _ : state) {
+        std::vector<CaseRecord> history;
+        history.reserve(720);
+        for (const CaseRecord& record : day)
+            history.push_back(record);
+        bytes = history.capacity() * sizeof(CaseRecord);
+        benchmark::DoNotOptimize(history.back());
+    }
+    state.counters["bytes"] = static_cast<double>(bytes);
+    state.counters["records"] = static_cast<double>(day.size());
+}
+BENCHMARK(BM_CaseHistoryDayAsVector)->Unit(benchmark::kMillisecond);
+
+// Reading a day's history back in order, as a chart drawn afresh does.
+void BM_CaseHistoryReadDay(benchmark::State& state)
+{
+    CaseHistory history;
+    for (const CaseRecord& record : DayOfRecords())
+        history.Append(record);
+    for (auto _ : state) {
+        double sum = 0.0;
+        for (std::size_t i = 0; i < history.Size(); ++i)
+            sum += history[i].Concentrations[JamesEffect];
+        benchmark::DoNotOptimize(sum);
+    }
+}
+BENCHMARK(BM_CaseHistoryReadDay)->Unit(benchmark::kMillisecond);
 
 void BM_FormatFixed(benchmark::State& state)
 {

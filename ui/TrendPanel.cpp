@@ -128,7 +128,7 @@ QString CaseTimeText(double minutes)
 
 // Model time at which the record's step began: its rate and bolus apply
 // from there.
-double StepStart(const std::vector<CaseRecord>& records, std::size_t index)
+double StepStart(const CaseHistory& records, std::size_t index)
 {
     return index == 0 ? std::max(records[0].Minutes - TickMinutes, 0.0) : records[index - 1].Minutes;
 }
@@ -139,7 +139,7 @@ bool RateChanged(const CaseRecord& before, const CaseRecord& record)
 }
 
 // The rate line goes on along its last step, rather than turning a corner.
-bool RateGoesOn(const std::vector<CaseRecord>& records, std::size_t index, qsizetype linePoints)
+bool RateGoesOn(const CaseHistory& records, std::size_t index, qsizetype linePoints)
 {
     return linePoints > 0 && index > 0 && records[index - 1].Rate == records[index].Rate;
 }
@@ -155,7 +155,7 @@ std::array<QPointF, 2> MarkPoints(qsizetype pointsSoFar, double minutes)
 
 // The points that stand for records [begin, end) of one concentration: its
 // lowest and its highest, in time order; one when they are the same record.
-void AppendExtremes(QList<QPointF>& points, const std::vector<CaseRecord>& records,
+void AppendExtremes(QList<QPointF>& points, const CaseHistory& records,
                     std::size_t begin, std::size_t end, std::size_t which)
 {
     std::size_t low = end;
@@ -370,7 +370,7 @@ std::size_t TrendPanel::FirstInSight() const
     if (m_shown == 0)
         return 0;
     // The last record at or before the left edge, so the lines enter from it.
-    const auto& records = m_history.Records();
+    const auto& records = m_history;
     const double from = std::max(records[m_shown - 1].Minutes, HourMinutes) - HourMinutes;
     const auto end = records.begin() + static_cast<std::ptrdiff_t>(m_shown);
     const auto later = std::upper_bound(records.begin(), end, from,
@@ -405,7 +405,7 @@ void TrendPanel::Reset()
 
 void TrendPanel::Rebuild()
 {
-    const auto& records = m_history.Records();
+    const auto& records = m_history;
     const std::size_t shown = m_shown;
     m_first = CurrentSpan() == Span::LastHour ? FirstInSight() : 0;
     m_bucket = 1;
@@ -464,7 +464,7 @@ void TrendPanel::Rebuild()
 
 void TrendPanel::DrawNextRecord()
 {
-    const auto& records = m_history.Records();
+    const auto& records = m_history;
     const std::size_t index = m_shown++;
     const CaseRecord& record = records[index];
     for (const double value : record.Concentrations) {
@@ -522,7 +522,7 @@ void TrendPanel::CloseBucket()
         for (std::size_t which = 0; which < ConcentrationCount; ++which) {
             QLineSeries* const series = m_concentrations[which];
             QList<QPointF> extremes;
-            AppendExtremes(extremes, m_history.Records(), m_openStart, end, which);
+            AppendExtremes(extremes, m_history, m_openStart, end, which);
             series->removePoints(m_openPoint[which], series->count() - m_openPoint[which]);
             series->append(extremes);
         }

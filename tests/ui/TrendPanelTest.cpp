@@ -194,7 +194,7 @@ private slots:
             QVERIFY2(points.size() <= 1500, qPrintable(QString::number(points.size())));
             QCOMPARE(points.constLast(), QPointF(history.Last().Minutes, history.Last().Concentrations[i]));
             const auto [low, high] = std::minmax_element(
-                history.Records().begin(), history.Records().end(),
+                history.begin(), history.end(),
                 [i](const CaseRecord& a, const CaseRecord& b) {
                     return a.Concentrations[i] < b.Concentrations[i];
                 });
