@@ -4,8 +4,8 @@
 
 #include <algorithm>
 #include <bit>
-#include <cstdint>
 #include <cmath>
+#include <cstdint>
 
 namespace sedalyn {
 
