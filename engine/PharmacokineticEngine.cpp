@@ -83,7 +83,7 @@ void PharmacokineticEngine::AdvanceTick(const Patient& patient, double infusionR
     // The tick's integration, as RungeKuttaSystem(4, state, derivative, 0,
     // TickMinutes, 5, 5) does it; its checks cannot fail with these
     // arguments, and its table would only hand back the last state.
-    static const double h = detail::StepWidth(0.0, TickMinutes, TickSteps);
+    constexpr double h = detail::StepWidth(0.0, TickMinutes, TickSteps);
     const std::array states{&Slot(AllAlgorithms[0]).State, &Slot(AllAlgorithms[1]).State,
                             &Slot(AllAlgorithms[2]).State};
     // mg into litres gives mcg/ml. Skipped when there is none, so that a

@@ -46,7 +46,7 @@ inline void PlanResultRows(std::int32_t numResults, std::int32_t numIntervals, R
 using Wide = long double;
 
 // The step width: the range divided by the number of steps, rounded once.
-inline double StepWidth(double lowerLimit, double upperLimit, std::int32_t numIntervals)
+constexpr double StepWidth(double lowerLimit, double upperLimit, std::int32_t numIntervals)
 {
     return static_cast<double>((Wide{upperLimit} - lowerLimit) / numIntervals);
 }
