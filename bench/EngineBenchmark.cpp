@@ -1,4 +1,5 @@
 #include "CaseHistory.h"
+#include "Eleveld.h"
 #include "PharmacokineticEngine.h"
 #include "TextFormats.h"
 #include "WakeUp.h"
@@ -126,6 +127,34 @@ void BM_WakeUpThreeModels(benchmark::State& state)
         benchmark::DoNotOptimize(WakeUpMinutes(engine, ExamplePatient, s.level));
 }
 BENCHMARK(BM_WakeUpThreeModels)->DenseRange(0, 2)->Unit(benchmark::kMicrosecond);
+
+// The Eleveld model's share of a tick: its parameters built and one integration.
+void BM_EleveldTick(benchmark::State& state)
+{
+    EleveldModel model;
+    model.Reset(false);
+    for (auto _ : state) {
+        model.AdvanceTick(ExamplePatient, 10.0);
+        benchmark::DoNotOptimize(model.Slot.State);
+    }
+}
+BENCHMARK(BM_EleveldTick);
+
+// Its wake-up time in the three situations of the Schnider models above.
+void BM_WakeUpEleveld(benchmark::State& state)
+{
+    constexpr double situations[][4] = {{60, 10, 0, 1.0}, {TickMinutes, 0, 154, 2.0},
+                                        {720, 12, 0, 0.3}};
+    const auto& s = situations[state.range(0)];
+    EleveldModel model;
+    model.Reset(false);
+    for (int tick = 0; tick < static_cast<int>(s[0] * TicksPerMinute + 0.5); ++tick)
+        model.AdvanceTick(ExamplePatient, s[1], tick == 0 ? s[2] : 0.0);
+
+    for (auto _ : state)
+        benchmark::DoNotOptimize(WakeUpMinutes(model, ExamplePatient, s[3]));
+}
+BENCHMARK(BM_WakeUpEleveld)->DenseRange(0, 2)->Unit(benchmark::kMicrosecond);
 
 // A day of records as the tick makes them: the engine's times and
 // concentrations, 6 mg/kg/hr changed to 4 after 8 hours, a bolus an hour.

@@ -6,6 +6,7 @@
 // out of the tick's headers.
 
 #include "CompartmentModel.h"
+#include "Eleveld.h"
 
 #include <Eigen/Core>
 
@@ -23,16 +24,26 @@ Concentrations InputVector(const ModelParameters& parameters);
 
 Concentrations StateConcentrations(const ModelState& state);
 
+// The same for the Eleveld model, whose effect site is a link: fed by plasma
+// at ke0, returning nothing. The input in mg/min.
+Eigen::Matrix4d CompartmentMatrix(const EleveldParameters& parameters);
+Concentrations InputVector(const EleveldParameters& parameters, double infusionInput);
+
 // The eigen-decomposition A = P·diag(rates)·P⁻¹, computed once per parameter
 // set. Exchange runs only between the central compartment and each other
 // one, so scaling by the square roots of the volume ratios makes A
 // symmetric: the rates are real and the decomposition is well conditioned.
+// An effect site that is a link (fed by plasma, returning nothing) is added
+// to the modes of the other three as one more mode of its own.
 class CompartmentModes {
 public:
     explicit CompartmentModes(const ModelParameters& parameters);
+    CompartmentModes(const Eigen::Matrix4d& a, const Concentrations& b);
 
     // False for parameters that are not finite or not a compartment model
-    // (an exchange running one way only); nothing else may be called then.
+    // (an exchange running one way only, other than an effect-site link), and
+    // for a link whose rate is within a millionth of one of the other modes'
+    // (their weights would cancel to noise); nothing else may be called then.
     bool Valid() const { return m_valid; }
 
     // The eigenvalues of A, per minute, in increasing order; all negative for
@@ -56,6 +67,8 @@ public:
     Eigen::Vector4d EffectSiteWeights(const Concentrations& start) const;
 
 private:
+    void DecomposeWithLink(const Eigen::Matrix4d& a, const Concentrations& b);
+
     bool m_valid = false;
     Eigen::Vector4d m_rates = Eigen::Vector4d::Zero();
     Eigen::Matrix4d m_modes = Eigen::Matrix4d::Zero();   // P: the eigenvectors of A

@@ -298,6 +298,35 @@ std::string DateText(DateTimeDays value, const LocaleSettings& locale)
     return text;
 }
 
+std::string CaseTimeText(std::int64_t milliseconds)
+{
+    const std::int64_t seconds = std::max<std::int64_t>(0, milliseconds) / 1000;
+    return ZeroPadded(seconds / 3600, 2) + ':' + ZeroPadded(seconds / 60 % 60, 2) + ':'
+           + ZeroPadded(seconds % 60, 2);
+}
+
+std::string MinutesSecondsText(double minutes, SecondsRounding rounding)
+{
+    if (!(minutes >= 0.0 && minutes < 1e9))
+        return minutes > 0.0 ? "--:--" : "0:00";
+    // The tolerance keeps a value a rounding error above a whole second
+    // from counting as the next one.
+    const double seconds = minutes * 60.0;
+    const auto whole = static_cast<long long>(rounding == SecondsRounding::Up ? std::ceil(seconds - 1e-6)
+                                                                                 : std::round(seconds));
+    return IntegerText(whole / 60) + ':' + ZeroPadded(whole % 60, 2);
+}
+
+std::string SpokenDurationText(std::int64_t milliseconds)
+{
+    const std::int64_t seconds = std::max<std::int64_t>(0, milliseconds) / 1000;
+    if (seconds >= 3600)
+        return IntegerText(seconds / 3600) + " h " + IntegerText(seconds / 60 % 60) + " min";
+    if (seconds >= 60)
+        return IntegerText(seconds / 60) + " min " + IntegerText(seconds % 60) + " s";
+    return IntegerText(seconds) + " s";
+}
+
 std::optional<double> ParseNumber(std::string_view text)
 {
     const auto isDigit = [](char c) { return c >= '0' && c <= '9'; };

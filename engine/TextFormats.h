@@ -3,6 +3,7 @@
 // Qt-free: the program fills LocaleSettings once from the system locale;
 // tests build one for any locale.
 
+#include <cstdint>
 #include <optional>
 #include <string>
 #include <string_view>
@@ -52,6 +53,18 @@ std::string ClockText(DateTimeDays value, const LocaleSettings& locale);
 // The date part in the short date format; quoted text is copied as it is.
 // Empty outside the years 1 to 9999.
 std::string DateText(DateTimeDays value, const LocaleSettings& locale);
+
+// Durations of a case, one family; a negative duration reads as zero.
+// "00:03:10": hours (two digits or more), minutes and seconds, as a case's
+// time since Start is written.
+std::string CaseTimeText(std::int64_t milliseconds);
+// "12:35", "75:10": whole minutes and seconds. A time to come (a wake-up
+// time) rounds its seconds up, never promising earlier than the model says;
+// a time passed rounds to the nearest second.
+enum class SecondsRounding { Nearest, Up };
+std::string MinutesSecondsText(double minutes, SecondsRounding rounding);
+// "40 s", "2 min 10 s", "1 h 5 min": a gap in words.
+std::string SpokenDurationText(std::int64_t milliseconds);
 
 // Blanks, optional sign, mantissa with at least one digit and "." as decimal
 // point, optional exponent; the whole text must match. Never locale-aware.

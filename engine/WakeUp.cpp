@@ -98,14 +98,12 @@ private:
     double m_level;
 };
 
-} // namespace
-
-std::optional<double> WakeUpMinutes(const ModelParameters& parameters, const ModelState& state,
-                                    double level)
+// The search itself, on the modes of any of the models.
+std::optional<double> WakeUpOf(const CompartmentModes& modes, const ModelState& state,
+                               double level)
 {
     if (!(level > 0.0))
         return std::nullopt;
-    const CompartmentModes modes(parameters);
     if (!modes.Valid())
         return std::nullopt;
     const Eigen::Array4d weights = modes.EffectSiteWeights(StateConcentrations(state)).array();
@@ -132,6 +130,30 @@ std::optional<double> WakeUpMinutes(const ModelParameters& parameters, const Mod
     if (*last > WakeUpHorizonMinutes)
         return std::nullopt;
     return *last;
+}
+
+} // namespace
+
+std::optional<double> WakeUpMinutes(const ModelParameters& parameters, const ModelState& state,
+                                    double level)
+{
+    if (!(level > 0.0))
+        return std::nullopt;
+    return WakeUpOf(CompartmentModes(parameters), state, level);
+}
+
+std::optional<double> WakeUpMinutes(const EleveldParameters& parameters, const ModelState& state,
+                                    double level)
+{
+    if (!(level > 0.0))
+        return std::nullopt;
+    return WakeUpOf(CompartmentModes(CompartmentMatrix(parameters), InputVector(parameters, 0.0)),
+                    state, level);
+}
+
+std::optional<double> WakeUpMinutes(const EleveldModel& model, const Patient& patient, double level)
+{
+    return WakeUpMinutes(BuildEleveldParameters(patient, model.Opioid()), model.Slot.State, level);
 }
 
 std::array<std::optional<double>, 3> WakeUpMinutes(const PharmacokineticEngine& engine,

@@ -3,6 +3,7 @@
 // effect-site concentration falls to a chosen level for good. Computed from
 // the exact solution of the model, not by stepping it.
 
+#include "Eleveld.h"
 #include "PharmacokineticEngine.h"
 
 #include <array>
@@ -19,6 +20,14 @@ inline constexpr double WakeUpHorizonMinutes = 24 * 60;
 // model that does not eliminate the drug, also give nullopt: no promise of
 // waking up is made.
 std::optional<double> WakeUpMinutes(const ModelParameters& parameters, const ModelState& state,
+                                    double level);
+
+// The same for the Eleveld model; its input plays no part either.
+std::optional<double> WakeUpMinutes(const EleveldParameters& parameters, const ModelState& state,
+                                    double level);
+
+// The same for the Eleveld model of a case as it stands, for `patient`.
+std::optional<double> WakeUpMinutes(const EleveldModel& model, const Patient& patient,
                                     double level);
 
 // The same for each of the engine's three models (James, Hume,

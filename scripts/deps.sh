@@ -9,7 +9,7 @@ packages=(
   qt6-base-dev qt6-base-dev-tools qt6-charts-dev libqt6opengl6-dev libgl-dev
   googletest libgtest-dev libgmock-dev libbenchmark-dev
   libeigen3-dev
-  xvfb xauth xdotool
+  xvfb xauth xdotool openbox
   fonts-dejavu-core fonts-liberation2
   xdg-utils
   appstream desktop-file-utils groff-base mandoc

@@ -1,9 +1,11 @@
 #include "CasePanel.h"
 
+#include "CaseSession.h"
+#include "CaseText.h"
 #include "MessageBoxes.h"
+#include "Style.h"
 #include "TrendChartView.h"
 #include "TrendPanel.h"
-#include "WakeUp.h"
 
 #include <QAbstractButton>
 #include <QEvent>
@@ -21,30 +23,17 @@ using namespace sedalyn;
 
 namespace {
 
-// Above this a bolus asks before it is given.
-constexpr double LargeBolusMgPerKg = 4.0;
 constexpr double MinWakeUpLevel = 0.1;
 constexpr double MaxWakeUpLevel = 10.0;
 // The room the panel takes beside the window, when it needs no more.
 constexpr int DockedWidth = 580;
-
-QFont PanelFont(bool bold = false)
-{
-    QFont font;
-    font.setFamilies({QStringLiteral("Liberation Sans"), QStringLiteral("Arial"),
-                      QStringLiteral("Helvetica"), QStringLiteral("DejaVu Sans")});
-    font.setStyleHint(QFont::SansSerif);
-    font.setPixelSize(13);
-    font.setBold(bold);
-    return font;
-}
 
 QLabel* Line(QWidget* parent, const char* name, bool bold = false)
 {
     auto* label = new QLabel(parent);
     label->setObjectName(QLatin1String(name));
     label->setTextFormat(Qt::PlainText);
-    label->setFont(PanelFont(bold));
+    label->setFont(style::PanelFont(bold));
     label->setWordWrap(true);
     return label;
 }
@@ -53,15 +42,6 @@ QLabel* Line(QWidget* parent, const char* name, bool bold = false)
 QString LevelText(double level)
 {
     return QString::fromStdString(FormatGeneral(level, 15, LocaleSettings{}));
-}
-
-QString CaseTimeText(std::int64_t ms)
-{
-    const std::int64_t seconds = ms / 1000;
-    return QStringLiteral("%1:%2:%3")
-        .arg(seconds / 3600, 2, 10, QLatin1Char('0'))
-        .arg(seconds / 60 % 60, 2, 10, QLatin1Char('0'))
-        .arg(seconds % 60, 2, 10, QLatin1Char('0'));
 }
 
 } // namespace
@@ -111,11 +91,10 @@ bool CasePanel::eventFilter(QObject* watched, QEvent* event)
     return QWidget::eventFilter(watched, event);
 }
 
-CasePanel::CasePanel(const CaseView& view, const LocaleSettings& locale, QWidget* parent)
-    : QWidget(parent), m_view(view), m_locale(locale)
+CasePanel::CasePanel(CaseSession& session, QWidget* parent) : QWidget(parent), m_case(session)
 {
     setObjectName(QStringLiteral("CasePanel"));
-    setFont(PanelFont());
+    setFont(style::PanelFont());
 
     auto* bolusCaption = Line(this, "BolusCaption", true);
     bolusCaption->setText(QStringLiteral("Bolus (mg)"));
@@ -142,12 +121,15 @@ CasePanel::CasePanel(const CaseView& view, const LocaleSettings& locale, QWidget
     DoseLabel = Line(this, "DoseLabel");
     NoticeLabel = Line(this, "NoticeLabel", true);
     NoticeLabel->hide();
+    StatusLabel = Line(this, "StatusLabel", true);
+    style::SetTextColour(StatusLabel, style::Maroon);
+    StatusLabel->hide();
 
-    Trend = new TrendPanel(view.History, this);
+    Trend = new TrendPanel(m_case.History(), this);
     // The chart itself, not only the panel with its controls, gets 520 x 400.
     Trend->ChartView()->setMinimumSize(520, 400);
     Trend->setMinimumSize(Trend->minimumSizeHint());
-    Trend->SetLocale(locale);
+    Trend->SetLocale(m_case.Locale());
     Trend->SetWakeUpLevel(m_wakeUpLevel);
 
     auto* entries = new QGridLayout;
@@ -160,6 +142,7 @@ CasePanel::CasePanel(const CaseView& view, const LocaleSettings& locale, QWidget
     entries->addWidget(WakeUpLabel, 3, 0, 1, 4);
     entries->addWidget(DoseLabel, 4, 0, 1, 4);
     entries->addWidget(NoticeLabel, 5, 0, 1, 4);
+    entries->addWidget(StatusLabel, 6, 0, 1, 4);
     entries->setColumnStretch(3, 1);
     BolusEdit->setFixedWidth(70);
     WakeUpLevelEdit->setFixedWidth(70);
@@ -179,7 +162,6 @@ CasePanel::CasePanel(const CaseView& view, const LocaleSettings& locale, QWidget
 
 void CasePanel::CaseStarted()
 {
-    m_running = true;
     BolusEdit->setEnabled(true);
     BolusButton->setEnabled(true);
     LastBolusLabel->clear();
@@ -191,7 +173,6 @@ void CasePanel::CaseStarted()
 
 void CasePanel::CaseEnded()
 {
-    m_running = false;
     BolusEdit->setEnabled(false);
     BolusButton->setEnabled(false);
     ShowWakeUpTimes();
@@ -201,20 +182,8 @@ void CasePanel::StepsTaken()
 {
     Trend->Refresh();
     ShowWakeUpTimes();
-    if (m_view.History.Empty())
-        return;
-    const double weight = m_view.Patient.PatientWeight;
-    const double mg = m_view.History.GivenMg(weight);
-    DoseLabel->setText(QStringLiteral("Given: %1 mg (%2 mg/kg) in %3")
-                           .arg(Number(mg, 0), Number(mg / weight, 1),
-                                MinutesText(m_view.History.Last().Minutes)));
-}
-
-void CasePanel::ShowLastBolus(double mg, std::int64_t caseMs)
-{
-    LastBolusLabel->setText(QStringLiteral("Last bolus: %1 mg (%2 mg/kg) at %3")
-                                .arg(QString::fromStdString(FormatGeneral(mg, 15, m_locale)),
-                                     Number(mg / m_view.Patient.PatientWeight, 1), CaseTimeText(caseMs)));
+    if (const QString dose = m_case.DoseLine(); !dose.isEmpty())
+        DoseLabel->setText(dose);
 }
 
 void CasePanel::ShowNotice(const QString& text)
@@ -223,39 +192,35 @@ void CasePanel::ShowNotice(const QString& text)
     NoticeLabel->setVisible(!text.isEmpty());
 }
 
-QString CasePanel::MinutesText(double minutes)
+void CasePanel::ShowStatus(const QString& text)
 {
-    // Never earlier than the model says: a wake-up time is rounded up.
-    const auto seconds = static_cast<long long>(std::ceil(minutes * 60.0 - 1e-6));
-    return QStringLiteral("%1:%2").arg(seconds / 60).arg(seconds % 60, 2, 10, QLatin1Char('0'));
+    if (StatusLabel->text() == text)
+        return;
+    StatusLabel->setText(text);
+    StatusLabel->setVisible(!text.isEmpty());
 }
 
 void CasePanel::GiveBolusClick()
 {
-    if (!m_running)
-        return;
-    const std::optional<double> mg = ParseNumber(BolusEdit->text().toStdString());
-    if (!mg || !(*mg > 0.0)) {
-        InputErrorBox(QStringLiteral("Bolus - data not valid. A bolus must be a number of mg above 0."));
-        return;
+    BolusOutcome outcome = m_case.GiveBolus(BolusEdit->text());
+    if (outcome.What == BolusOutcome::Kind::Question) {
+        if (NoticeBox(outcome.Text, ApplicationTitle, MB_YESNO | MB_ICONQUESTION | MB_DEFBUTTON2) != IDYES)
+            return;
+        // The case may have ended while the question was open: then nothing is given.
+        outcome = m_case.GiveBolus(BolusEdit->text(), true);
     }
-    if (*mg > MaxBolusMg) {
-        InputErrorBox(QStringLiteral("Bolus - data not valid. A bolus above 1000 mg is not accepted: "
-                                     "check the dose and its unit (mg)."));
-        return;
+    switch (outcome.What) {
+    case BolusOutcome::Kind::Given:
+        BolusEdit->clear();
+        LastBolusLabel->setText(outcome.LastBolusLine);
+        break;
+    case BolusOutcome::Kind::Refused:
+        InputErrorBox(outcome.Text);
+        break;
+    case BolusOutcome::Kind::Question:
+    case BolusOutcome::Kind::NoCase:
+        break;
     }
-    const double perKg = *mg / m_view.Patient.PatientWeight;
-    if (perKg > LargeBolusMgPerKg
-        && NoticeBox(QStringLiteral("A bolus of %1 mg is %2 mg/kg. Give it?")
-                         .arg(QString::fromStdString(FormatGeneral(*mg, 15, m_locale)), Number(perKg, 1)),
-                     ApplicationTitle, MB_YESNO | MB_ICONQUESTION | MB_DEFBUTTON2)
-               != IDYES)
-        return;
-    // The case may have ended while the question was open.
-    if (!m_running)
-        return;
-    BolusEdit->clear();
-    emit BolusGiven(*mg);
 }
 
 void CasePanel::WakeUpLevelEdited()
@@ -264,13 +229,15 @@ void CasePanel::WakeUpLevelEdited()
     const QString text = WakeUpLevelEdit->text();
     if (text == committed)
         return;
-    const std::optional<double> level = ParseNumber(text.toStdString());
+    const LocaleSettings& locale = m_case.Locale();
+    const std::optional<double> level = casetext::BoxNumber(text, locale);
     if (!level || !(*level >= MinWakeUpLevel && *level <= MaxWakeUpLevel)) {
         // Back first, so that the box taking the focus finds nothing to check.
         WakeUpLevelEdit->setText(committed);
         InputErrorBox(QStringLiteral("Wake-up level - data not valid. The level must be a number "
-                                     "from 0.1 to 10 mcg/ml; it stays at %1.")
-                          .arg(committed));
+                                     "from %1 to %2 mcg/ml (the decimal mark may be %3); it stays at %4.")
+                          .arg(LevelText(MinWakeUpLevel), LevelText(MaxWakeUpLevel),
+                               casetext::DecimalMarks(locale), committed));
         return;
     }
     m_wakeUpLevel = *level;
@@ -281,23 +248,5 @@ void CasePanel::WakeUpLevelEdited()
 
 void CasePanel::ShowWakeUpTimes()
 {
-    // Only a running case has a current state to stop an infusion from.
-    if (!m_running || m_view.History.Empty()) {
-        WakeUpLabel->setText(QStringLiteral("Wake-up if stopped now: -"));
-        return;
-    }
-    const auto minutes = WakeUpMinutes(m_view.Engine, m_view.Patient, m_wakeUpLevel);
-    QStringList times;
-    for (std::size_t i = 0; i < minutes.size(); ++i) {
-        const QString time = !minutes[i] ? QStringLiteral("> 24 h")
-                             : *minutes[i] <= 0.0 ? QStringLiteral("now")
-                                                  : MinutesText(*minutes[i]);
-        times << QLatin1String(AlgorithmName(AllAlgorithms[i])) + QLatin1Char(' ') + time;
-    }
-    WakeUpLabel->setText(QStringLiteral("Wake-up if stopped now: ") + times.join(QStringLiteral("  ")));
-}
-
-QString CasePanel::Number(double value, int decimals) const
-{
-    return QString::fromStdString(FormatFixed(value, 15, decimals, m_locale));
+    WakeUpLabel->setText(m_case.WakeUpLine(m_wakeUpLevel));
 }

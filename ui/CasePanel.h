@@ -1,35 +1,25 @@
 #pragma once
 // The area beside the main window's original layout: the bolus entry, the
 // wake-up times, the dose given so far, notices about the case, and the
-// trend chart. It reads the case (history, models, patient) and never
-// changes it; a bolus reaches the case through BolusGiven.
-
-#include "CaseHistory.h"
-#include "PharmacokineticEngine.h"
-#include "TextFormats.h"
+// trend chart. It shows the case and passes boluses on to it.
 
 #include <QWidget>
-
-#include <cstdint>
 
 class QAbstractButton;
 class QLabel;
 class QLineEdit;
 class QPushButton;
 class TrendPanel;
-
-// What the panel reads; it lives as long as the main window.
-struct CaseView {
-    const sedalyn::CaseHistory& History;
-    const sedalyn::PharmacokineticEngine& Engine;
-    const sedalyn::Patient& Patient;
-};
+namespace sedalyn {
+class CaseSession;
+}
 
 class CasePanel : public QWidget {
     Q_OBJECT
 
 public:
-    CasePanel(const CaseView& view, const sedalyn::LocaleSettings& locale, QWidget* parent = nullptr);
+    // `session` outlives the panel.
+    CasePanel(sedalyn::CaseSession& session, QWidget* parent = nullptr);
 
     QLineEdit* BolusEdit = nullptr;
     QPushButton* BolusButton = nullptr;
@@ -38,6 +28,7 @@ public:
     QLabel* WakeUpLabel = nullptr;
     QLabel* DoseLabel = nullptr;
     QLabel* NoticeLabel = nullptr;
+    QLabel* StatusLabel = nullptr;
     TrendPanel* Trend = nullptr;
 
     // Start: the bolus box opens, the chart and the lines start afresh.
@@ -47,10 +38,11 @@ public:
     void CaseEnded();
     // After every tick: the chart, the wake-up times and the dose.
     void StepsTaken();
-    // A bolus given at `caseMs` on the case's clock.
-    void ShowLastBolus(double mg, std::int64_t caseMs);
     // A line about the case as a whole (a resumed case says so); empty hides it.
     void ShowNotice(const QString& text);
+    // A line about what the case cannot keep (its data file, its journal)
+    // while it lasts; empty hides it.
+    void ShowStatus(const QString& text);
 
     double WakeUpLevel() const { return m_wakeUpLevel; }
 
@@ -60,13 +52,6 @@ public:
     // starts shown where the screen has the room.
     void DockBeside(QWidget* window, QSize compact, QAbstractButton* toggle);
 
-    // Minutes as the panel writes a time of the case: "12:35", "75:10".
-    static QString MinutesText(double minutes);
-
-signals:
-    // A checked bolus (mg) that the user confirmed; it enters at the next tick.
-    void BolusGiven(double mg);
-
 protected:
     bool eventFilter(QObject* watched, QEvent* event) override;
 
@@ -75,11 +60,8 @@ private:
     void GiveBolusClick();
     void WakeUpLevelEdited();
     void ShowWakeUpTimes();
-    QString Number(double value, int decimals) const;
 
-    CaseView m_view;
-    sedalyn::LocaleSettings m_locale;
+    sedalyn::CaseSession& m_case;
     double m_wakeUpLevel = 1.2;
-    bool m_running = false;
     QSize m_compact;
 };

@@ -54,40 +54,73 @@ void SetMessageBoxOwner(QWidget* owner)
     BoxOwner() = owner;
 }
 
-int NoticeBox(const QString& text, const QString& caption, unsigned flags)
+namespace {
+
+struct BuiltBox {
+    QPointer<QMessageBox> box;
+    QPushButton* first = nullptr;
+    unsigned buttons = MB_OK;
+};
+
+BuiltBox BuildBox(QWidget* owner, const QString& text, const QString& caption, unsigned flags)
 {
     flags &= 0xFFFF;
-    const unsigned buttons = flags & 0x0F;
-    const bool yesNo = buttons == MB_YESNO;
-    const bool withCancel = buttons == MB_OKCANCEL;
-
-    QPointer<QWidget> previous = QApplication::activeWindow();
-    // On the heap with a guard: the owner may be destroyed while the box
-    // runs its own event loop, and would delete the box with it.
-    QPointer<QMessageBox> box = new QMessageBox(previous ? previous.data() : BoxOwner().data());
-    box->setWindowModality(Qt::ApplicationModal);
+    BuiltBox built;
+    built.buttons = flags & 0x0F;
+    const bool yesNo = built.buttons == MB_YESNO;
+    const bool withCancel = built.buttons == MB_OKCANCEL;
+    built.box = new QMessageBox(owner);
+    QMessageBox* box = built.box;
     box->setWindowTitle(caption);
     box->setTextFormat(Qt::PlainText);
     box->setText(text);
     box->setIcon(IconOf(flags));
-    QPushButton* first = box->addButton(yesNo ? QMessageBox::Yes : QMessageBox::Ok);
+    built.first = box->addButton(yesNo ? QMessageBox::Yes : QMessageBox::Ok);
     QPushButton* second = nullptr;
     if (yesNo || withCancel)
         second = box->addButton(yesNo ? QMessageBox::No : QMessageBox::Cancel);
-    box->setDefaultButton(second && (flags & MB_DEFBUTTON2) ? second : first);
-    box->setEscapeButton(second ? second : first);
+    box->setDefaultButton(second && (flags & MB_DEFBUTTON2) ? second : built.first);
+    box->setEscapeButton(second ? second : built.first);
+    return built;
+}
 
-    box->exec();
+int AnswerOf(const BuiltBox& built)
+{
+    const bool yesNo = built.buttons == MB_YESNO;
+    if (built.box && built.box->clickedButton() == built.first)
+        return yesNo ? IDYES : IDOK;
+    return yesNo ? IDNO : built.buttons == MB_OKCANCEL ? IDCANCEL : IDOK;
+}
 
-    int result = yesNo ? IDNO : withCancel ? IDCANCEL : IDOK;
-    if (box) {
-        if (box->clickedButton() == first)
-            result = yesNo ? IDYES : IDOK;
-        delete box;
-    }
+} // namespace
+
+int NoticeBox(const QString& text, const QString& caption, unsigned flags)
+{
+    QPointer<QWidget> previous = QApplication::activeWindow();
+    // On the heap with a guard: the owner may be destroyed while the box
+    // runs its own event loop, and would delete the box with it.
+    const BuiltBox built = BuildBox(previous ? previous.data() : BoxOwner().data(), text, caption, flags);
+    built.box->setWindowModality(Qt::ApplicationModal);
+    built.box->exec();
+    const int result = AnswerOf(built);
+    delete built.box;
     if (previous)
         previous->activateWindow();
     return result;
+}
+
+QMessageBox* NoticeBoxLater(QWidget* owner, const QString& text, const QString& caption, unsigned flags,
+                            std::function<void(int)> answered)
+{
+    const BuiltBox built = BuildBox(owner, text, caption, flags);
+    built.box->setAttribute(Qt::WA_DeleteOnClose);
+    QObject::connect(built.box, &QDialog::finished, built.box,
+                     [built, answered = std::move(answered)] {
+                         if (answered)
+                             RunReportingErrors([&] { answered(AnswerOf(built)); });
+                     });
+    built.box->open();
+    return built.box;
 }
 
 void ShowMessage(const QString& text)

@@ -4,6 +4,9 @@
 
 #include <QString>
 
+#include <functional>
+
+class QMessageBox;
 class QWidget;
 
 #include <cstdint>
@@ -39,6 +42,12 @@ void InputErrorBox(const QString& text);
 // No where there is one, else as OK; MB_DEFBUTTON2 makes the second button
 // the default. The text is always shown as plain text.
 int NoticeBox(const QString& text, const QString& caption, unsigned flags);
+
+// The same box without waiting for it: modal to `owner`'s window only, so
+// the program goes on behind it; `answered` gets the answer when it comes.
+// The box deletes itself once answered.
+QMessageBox* NoticeBoxLater(QWidget* owner, const QString& text, const QString& caption, unsigned flags,
+                            std::function<void(int)> answered);
 
 // The window that owns a box when no window of the program is active, so
 // that a box shown while the main window is hidden belongs to it.

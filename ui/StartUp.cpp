@@ -1,5 +1,5 @@
-// The main window's first show (tray icon and disclaimer), its Help button
-// and the tray icon's record and callback.
+// The main window's first show (tray icon and disclaimer), its Help button,
+// and the program's end with the main window.
 
 #include "StartUp.h"
 
@@ -10,8 +10,6 @@
 #include <QLineEdit>
 #include <QTimer>
 
-#include <algorithm>
-#include <cstring>
 
 namespace {
 
@@ -43,12 +41,11 @@ void ShowDisclaimerModally(TForm1* form)
         form->setProperty(FirstShowRunning, false);
         return;
     }
-    // Accepted while it was still shown non-modally: it never comes back.
-    if (disclaimer->result() != QDialog::Accepted) {
-        disclaimer->hide();
+    // Answered before this ran: it never comes back. Otherwise it waits here,
+    // already modal: exec shows a hidden one and never maps a shown one anew.
+    if (disclaimer->result() != QDialog::Accepted)
         disclaimer->exec(); // Accept, or Cancel, which has closed the main window
-    }
-    form->DisclaimerShown = true;
+    form->SetDisclaimerShown(true);
     form->setProperty(FirstShowRunning, false);
     FocusAgeEditIfEnabled(form);
     if (disclaimer->result() == QDialog::Accepted)
@@ -59,8 +56,8 @@ void ShowDisclaimerModally(TForm1* form)
 
 void TForm1::onshow()
 {
-    if (!DisclaimerShown && !IsFirstShowRunning(this)) {
-        AddTrayIcon(TrayIconData);
+    if (!m_disclaimerShown && !IsFirstShowRunning(this)) {
+        AddTrayIcon(m_trayIconData);
         if (Disclaimer) {
             // The show event comes before the window is on screen; running the
             // modal display from the event loop puts the disclaimer over a main
@@ -69,7 +66,7 @@ void TForm1::onshow()
             QTimer::singleShot(0, this, [this] { ShowDisclaimerModally(this); });
             return;
         }
-        DisclaimerShown = true;
+        m_disclaimerShown = true;
     }
     FocusAgeEditIfEnabled(this);
 }
@@ -80,44 +77,6 @@ void TForm1::BitBtn1Click(QObject* Sender)
         Disclaimer->BitBtn3Click(Sender);
     else
         TForm2::OpenHelpDocument();
-}
-
-void TForm1::TrayIconCallback(int mouseEvent)
-{
-    switch (mouseEvent) {
-    case WM_LBUTTONDOWN:
-        if (isMinimized())
-            setWindowState(windowState() & ~Qt::WindowMinimized);
-        show();
-        raise();
-        activateWindow();
-        break;
-    case WM_RBUTTONDOWN:
-        hide();
-        break;
-    default:
-        break;
-    }
-}
-
-void TForm1::InitiateTrayIconData(TTrayIconData& record, const QIcon& icon, const QString& tip)
-{
-    record.cbSize = TrayIconRecordSize;
-    record.Wnd = this;
-    record.uID = 0;
-    record.uFlags = NIF_MESSAGE | NIF_ICON | NIF_TIP;
-    record.uCallbackMessage = TrayIconCallbackMessage;
-    record.hIcon = icon;
-
-    // At most 63 bytes and the NUL; never cut a character in two.
-    const QByteArray bytes = tip.toUtf8();
-    qsizetype length = std::min<qsizetype>(bytes.size(), static_cast<qsizetype>(record.szTip.size()) - 1);
-    if (length < bytes.size()) {
-        while (length > 0 && (static_cast<unsigned char>(bytes[length]) & 0xC0) == 0x80)
-            --length;
-    }
-    record.szTip.fill('\0');
-    std::memcpy(record.szTip.data(), bytes.constData(), static_cast<std::size_t>(length));
 }
 
 void EndProgramWithMainWindow(QApplication& app, TForm1& mainWindow)

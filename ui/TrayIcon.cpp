@@ -1,29 +1,28 @@
 #include "TrayIcon.h"
 
-#include "Unit1.h"
-
 #include <QSystemTrayIcon>
+#include <QWidget>
 
 namespace {
 
 const char* const TrayIconName = "SedalynTrayIcon";
 
-// The shell's mouse messages, as the window's callback expects them.
+// The shell's mouse messages, delivered to the window's invokable
+// TrayIconCallback(int) as the record's callback.
 void Deliver(QWidget* window, QSystemTrayIcon::ActivationReason reason)
 {
-    auto* form = qobject_cast<TForm1*>(window);
-    if (!form)
-        return;
+    int mouseEvent = 0;
     switch (reason) {
     case QSystemTrayIcon::Trigger:
-        form->TrayIconCallback(WM_LBUTTONDOWN);
+        mouseEvent = WM_LBUTTONDOWN;
         break;
     case QSystemTrayIcon::Context:
-        form->TrayIconCallback(WM_RBUTTONDOWN);
+        mouseEvent = WM_RBUTTONDOWN;
         break;
     default:
-        break;
+        return;
     }
+    QMetaObject::invokeMethod(window, "TrayIconCallback", Qt::DirectConnection, Q_ARG(int, mouseEvent));
 }
 
 QString TipText(const TTrayIconData& data)

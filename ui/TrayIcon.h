@@ -13,7 +13,7 @@ class QWidget;
 
 struct TTrayIconData {
     std::uint32_t cbSize = 0;
-    QPointer<QWidget> Wnd;            // receives the callback
+    QPointer<QWidget> Wnd;            // receives the callback: its invokable TrayIconCallback(int)
     std::uint32_t uID = 0;
     std::uint32_t uFlags = 0;
     std::uint32_t uCallbackMessage = 0;

@@ -1,130 +1,48 @@
-// The main window's controls, their places and their bindings. The case
-// handlers that these bindings call live in tracking/ and ui/StartUp.cpp.
+// The main window: its controls, their places, their bindings, and the
+// handlers that pass the user's actions on to the case and show what comes
+// back.
 
 #include "Unit1.h"
 
 #include "CasePanel.h"
 #include "CaseText.h"
-#include "JournalFile.h"
 #include "MessageBoxes.h"
+#include "SaveDialog.h"
+#include "Style.h"
 #include "ThdTimer.h"
 
+#include <QApplication>
 #include <QCloseEvent>
-#include <QDateTime>
-#include <QFontMetrics>
 #include <QFrame>
 #include <QKeyEvent>
 #include <QLabel>
 #include <QLineEdit>
+#include <QMessageBox>
 #include <QPushButton>
 #include <QShowEvent>
-#include <QStyle>
 #include <QTimer>
+#include <QValidator>
 
 #include <algorithm>
-#include <chrono>
+#include <cstring>
 #include <iterator>
+
+using namespace style;
+using sedalyn::CaseSession;
+using sedalyn::RateOutcome;
+using sedalyn::RateSource;
+using sedalyn::RateTextState;
 
 namespace {
 
-// Days since 1899-12-30 on the local wall clock, the time of day as the
-// fraction. Counted from the date and the clock time rather than as elapsed
-// milliseconds, so that neither the 1899 local mean time of many time zones
-// nor a daylight-saving offset shifts the time of day.
-sedalyn::DateTimeDays DateTimeToDays(const QDateTime& local)
-{
-    static const QDate epoch(1899, 12, 30);
-    return static_cast<double>(epoch.daysTo(local.date()))
-        + local.time().msecsSinceStartOfDay() / sedalyn::MillisecondsPerDay;
-}
-
-sedalyn::DateTimeDays CurrentDateTimeDays()
-{
-    return DateTimeToDays(QDateTime::currentDateTime());
-}
-
-std::int64_t SteadyMilliseconds()
-{
-    using namespace std::chrono;
-    return duration_cast<milliseconds>(steady_clock::now().time_since_epoch()).count();
-}
-
-// The sizes are given for 96 dpi; pixel sizes keep the layout the same at
-// every resolution. A narrow sans-serif face is preferred to the wide
-// default so that the texts fit the fixed widths.
-enum FontSize { Pt8 = 11, Pt10 = 13, Pt12 = 16, Pt18 = 24 };
-
-QFont WindowFont(FontSize size, bool bold = false, bool underline = false)
-{
-    QFont font;
-    font.setFamilies({QStringLiteral("MS Sans Serif"), QStringLiteral("Liberation Sans"),
-                      QStringLiteral("Arial"), QStringLiteral("Helvetica"),
-                      QStringLiteral("DejaVu Sans")});
-    font.setStyleHint(QFont::SansSerif);
-    font.setPixelSize(size);
-    font.setBold(bold);
-    font.setUnderline(underline);
-    return font;
-}
-
-const QColor Black(0x00, 0x00, 0x00);
-const QColor Red(0xFF, 0x00, 0x00);
-const QColor Maroon(0x80, 0x00, 0x00);
-const QColor Green(0x00, 0x80, 0x00);
-const QColor White(0xFF, 0xFF, 0xFF);
-const QColor ButtonFace(0xF0, 0xF0, 0xF0);
+// Timer3's interval: one model step.
+constexpr unsigned TickInterval = static_cast<unsigned>(sedalyn::CaseTimeline::StepMs);
+constexpr int ClockInterval = 1000;
 
 // The original layout's client area.
 constexpr QSize CompactSize(613, 447);
 
-// A label of fixed size narrows its font rather than cut its text, so that a
-// number is never shown short of its last digits. The narrowing is chosen at
-// every paint, as the handlers write the texts.
-class FittedLabel : public QLabel {
-public:
-    using QLabel::QLabel;
-
-protected:
-    void paintEvent(QPaintEvent* event) override
-    {
-        FitFontToText();
-        QLabel::paintEvent(event);
-    }
-
-private:
-    static constexpr int NarrowestStretch = 50;
-
-    bool Fits(int stretch) const
-    {
-        QFont narrowed = font();
-        narrowed.setStretch(stretch);
-        return QFontMetrics(narrowed).horizontalAdvance(text()) <= contentsRect().width();
-    }
-
-    int WantedStretch() const
-    {
-        if (Fits(100))
-            return 100;
-        int fits = NarrowestStretch; // the narrowest is taken even if it does not fit
-        int tooWide = 100;
-        while (tooWide - fits > 1) {
-            const int middle = (fits + tooWide) / 2;
-            (Fits(middle) ? fits : tooWide) = middle;
-        }
-        return fits;
-    }
-
-    void FitFontToText()
-    {
-        const int current = font().stretch() == QFont::AnyStretch ? 100 : font().stretch();
-        const int wanted = WantedStretch();
-        if (wanted == current)
-            return;
-        QFont narrowed = font();
-        narrowed.setStretch(wanted);
-        setFont(narrowed);
-    }
-};
+const QString Zero = QStringLiteral("0.00");
 
 // Connects a signal to a handler with the general error report around it.
 template <class Sender, class Signal, class Handler>
@@ -133,71 +51,42 @@ void Bind(Sender* sender, Signal signal, QObject* context, Handler handler)
     QObject::connect(sender, signal, context, [handler] { RunReportingErrors(handler); });
 }
 
-enum class Sizing { Fixed, Auto };
+// Keeps an edit box on one line whatever reaches it (typing, paste, drop or
+// setText): line breaks become blanks.
+class SingleLineValidator : public QValidator {
+public:
+    using QValidator::QValidator;
 
-void SetTextColour(QWidget* widget, const QColor& colour)
-{
-    QPalette palette = widget->palette();
-    palette.setColor(QPalette::WindowText, colour);
-    palette.setColor(QPalette::Text, colour);
-    palette.setColor(QPalette::ButtonText, colour);
-    widget->setPalette(palette);
-}
+    State validate(QString& input, int& pos) const override
+    {
+        const auto lineBreak = [](QChar c) { return c == u'\r' || c == u'\n'; };
+        if (std::none_of(input.cbegin(), input.cend(), lineBreak))
+            return Acceptable;
+        // The cursor keeps its place among the characters that stay.
+        const qsizetype cursor = std::clamp<qsizetype>(pos, 0, input.size());
+        pos = static_cast<int>(sedalyn::casetext::OneLine(input.left(cursor)).size());
+        input = sedalyn::casetext::OneLine(input);
+        return Acceptable;
+    }
+};
 
-QLabel* MakeLabel(QWidget* parent, const char* name, QRect geometry, Sizing sizing,
-                  const QString& caption, const QFont& font, const QColor& colour)
+void RepaintRed(QLabel* label)
 {
-    QLabel* label = sizing == Sizing::Fixed ? new FittedLabel(parent) : new QLabel(parent);
-    label->setObjectName(QLatin1String(name));
-    label->setTextFormat(Qt::PlainText);
-    label->setAlignment(Qt::AlignLeft | Qt::AlignTop);
-    label->setFont(font);
-    SetTextColour(label, colour);
-    label->setText(caption);
-    label->setGeometry(geometry);
-    if (sizing == Sizing::Auto)
-        label->adjustSize();
-    return label;
-}
-
-QLineEdit* MakeEdit(QWidget* parent, const char* name, QRect geometry, const QString& text,
-                    const QFont& font)
-{
-    auto* edit = new QLineEdit(text, parent);
-    edit->setObjectName(QLatin1String(name));
-    edit->setFont(font);
-    edit->setGeometry(geometry);
-    return edit;
-}
-
-QPushButton* MakeButton(QWidget* parent, const char* name, QRect geometry, const QString& caption,
-                        const QFont& font)
-{
-    auto* button = new QPushButton(caption, parent);
-    button->setObjectName(QLatin1String(name));
-    button->setFont(font);
-    button->setGeometry(geometry);
-    button->setAutoDefault(false);
-    return button;
-}
-
-QPushButton* MakeGlyphButton(QWidget* parent, const char* name, QRect geometry,
-                             const QString& caption, const QFont& font, QStyle::StandardPixmap glyph)
-{
-    QPushButton* button = MakeButton(parent, name, geometry, caption, font);
-    button->setIcon(button->style()->standardIcon(glyph, nullptr, button));
-    button->setIconSize(QSize(18, 18));
-    return button;
+    QPalette palette = label->palette();
+    palette.setColor(QPalette::WindowText, Red);
+    label->setPalette(palette);
+    label->repaint();
 }
 
 } // namespace
 
 TForm1::TForm1(const sedalyn::LocaleSettings& locale, QWidget* parent)
-    : QWidget(parent)
-    , Now(&CurrentDateTimeDays)
-    , MonotonicMs(&SteadyMilliseconds)
-    , UtcMs(&QDateTime::currentMSecsSinceEpoch)
-    , m_locale(locale)
+    : TForm1(std::make_unique<CaseSession>(locale, sedalyn::CaseClocks::System()), parent)
+{
+}
+
+TForm1::TForm1(std::unique_ptr<CaseSession> session, QWidget* parent)
+    : QWidget(parent), m_case(std::move(session))
 {
     CreateControls();
     CreateSideArea();
@@ -212,8 +101,7 @@ TForm1::~TForm1()
     // while every field is still alive.
     delete Timer3;
     Timer3 = nullptr;
-    // The panel reads the case's history and models, which go before the
-    // window's children would.
+    // The panel reads the case, which goes before the window's children would.
     delete Side;
     Side = nullptr;
 }
@@ -279,7 +167,7 @@ void TForm1::CreateControls()
                                      QStringLiteral("Confirm patient"), bold10,
                                      QStyle::SP_DialogOkButton);
     InfRateEdit = MakeEdit(this, "InfRateEdit", {200, 216, 57, 24}, QStringLiteral("0"), bold10);
-    InfRateEdit->setValidator(new sedalyn::casetext::SingleLineValidator(InfRateEdit));
+    InfRateEdit->setValidator(new SingleLineValidator(InfRateEdit));
     Changebutton = MakeButton(this, "Changebutton", {264, 216, 177, 25},
                               QStringLiteral("Confirm Rate Change"), bold10);
     StartButton = MakeGlyphButton(this, "StartButton", {448, 216, 153, 25}, QStringLiteral("Start"),
@@ -356,6 +244,29 @@ void TForm1::CreateControls()
     SaveDialog1->DefaultExt = QStringLiteral("csv");
 }
 
+void TForm1::CreateSideArea()
+{
+    WarningLabel = MakeLabel(this, "WarningLabel", {16, 428, 593, 17}, Sizing::Fixed, QString(),
+                             WindowFont(Pt8, true), Maroon);
+    NoDataFileLabel = new QLabel(QStringLiteral("No data file: this case is not recorded."), this);
+    NoDataFileLabel->setObjectName(QStringLiteral("NoDataFileLabel"));
+    NoDataFileLabel->setTextFormat(Qt::PlainText);
+    NoDataFileLabel->setWordWrap(true);
+    NoDataFileLabel->setAlignment(Qt::AlignLeft | Qt::AlignTop);
+    NoDataFileLabel->setFont(WindowFont(Pt10, true));
+    SetTextColour(NoDataFileLabel, Maroon);
+    NoDataFileLabel->setGeometry(456, 152, 145, 48);
+    NoDataFileLabel->hide();
+    TrendButton = MakeButton(this, "TrendButton", {536, 40, 73, 25}, QStringLiteral("Trend"), WindowFont(Pt8));
+    TrendButton->setCheckable(true);
+    TrendButton->setToolTip(QStringLiteral("Show or hide the trend chart, the bolus entry and the "
+                                           "wake-up times beside the window"));
+    Side = new CasePanel(*m_case, this);
+    setTabOrder(BitBtn1, TrendButton);
+    setTabOrder(TrendButton, Side);
+    Side->DockBeside(this, CompactSize, TrendButton);
+}
+
 void TForm1::BindHandlers()
 {
     Bind(Genderbutton, &QPushButton::clicked, this, [this] { GenderbuttonClick(Genderbutton); });
@@ -381,12 +292,21 @@ void TForm1::BindHandlers()
 
 bool TForm1::eventFilter(QObject* watched, QEvent* event)
 {
+    // A number box that gets the focus by the keyboard or the program holds
+    // its text selected, so that typing replaces the "0" rather than adds to it.
+    if (event->type() == QEvent::FocusIn && static_cast<QFocusEvent*>(event)->reason() != Qt::MouseFocusReason) {
+        if (auto* edit = qobject_cast<QLineEdit*>(watched))
+            QTimer::singleShot(0, edit, [edit] {
+                if (edit->hasFocus())
+                    edit->selectAll();
+            });
+        return QWidget::eventFilter(watched, event);
+    }
     if (event->type() != QEvent::KeyPress)
         return QWidget::eventFilter(watched, event);
     const auto* keyEvent = static_cast<QKeyEvent*>(event);
     const bool enter = keyEvent->key() == Qt::Key_Return || keyEvent->key() == Qt::Key_Enter;
-    const bool plain = (keyEvent->modifiers()
-                        & (Qt::ControlModifier | Qt::AltModifier | Qt::MetaModifier)) == 0;
+    const bool plain = (keyEvent->modifiers() & (Qt::ControlModifier | Qt::AltModifier | Qt::MetaModifier)) == 0;
     if (!enter || !plain)
         return QWidget::eventFilter(watched, event);
 
@@ -402,7 +322,7 @@ bool TForm1::eventFilter(QObject* watched, QEvent* event)
     else
         return QWidget::eventFilter(watched, event);
 
-    char16_t key = 13;
+    char16_t key = EnterKey;
     // A key whose handler failed is not typed either.
     if (!RunReportingErrors([&] { (this->*handler)(watched, key); }))
         return true;
@@ -421,8 +341,8 @@ void TForm1::closeEvent(QCloseEvent* event)
 {
     // Every way of closing the window asks before it ends a running case.
     if (CaseRunning()
-        && NoticeBox(QStringLiteral("A case is running. Close Sedalyn and end the case?"),
-                     windowTitle(), MB_YESNO | MB_ICONQUESTION | MB_DEFBUTTON2)
+        && NoticeBox(QStringLiteral("A case is running. Close Sedalyn and end the case?"), windowTitle(),
+                     MB_YESNO | MB_ICONQUESTION | MB_DEFBUTTON2)
                != IDYES) {
         event->ignore();
         return;
@@ -433,28 +353,392 @@ void TForm1::closeEvent(QCloseEvent* event)
     emit Closed();
 }
 
-void TForm1::CreateSideArea()
-{
-    WarningLabel = MakeLabel(this, "WarningLabel", {16, 428, 593, 17}, Sizing::Fixed, QString(),
-                             WindowFont(Pt8, true), Maroon);
-    TrendButton = MakeButton(this, "TrendButton", {536, 40, 73, 25}, QStringLiteral("Trend"),
-                             WindowFont(Pt8));
-    TrendButton->setCheckable(true);
-    TrendButton->setToolTip(QStringLiteral("Show or hide the trend chart, the bolus entry and the "
-                                           "wake-up times beside the window"));
-    Side = new CasePanel({History, Engine, Patient}, m_locale, this);
-    setTabOrder(BitBtn1, TrendButton);
-    setTabOrder(TrendButton, Side);
-    connect(Side, &CasePanel::BolusGiven, this, [this](double mg) {
-        Timeline.GiveBolus(CaseClock(), mg);
-        Side->ShowLastBolus(mg, CaseClock());
-        JournalCase();
-    });
+// ------------------------------------------------------------ the lifecycle
 
-    Side->DockBeside(this, CompactSize, TrendButton);
+void TForm1::init()
+{
+    m_disclaimerShown = false;
+    Timer1->setInterval(ClockInterval);
+    Timer1->start();
+    // The date and the time from the first paint, not a second later.
+    Timer1Timer(Timer1);
+    ShowConcentrations({Zero, Zero, Zero, Zero, Zero, Zero});
+    Timer2->stop();
+    Timer3->SetEnabled(false);
+    Timer3->SetInterval(TickInterval);
+    EnablePatientEntry();
+    for (QLineEdit* edit : {InfRateEdit, HeightEdit, AgeEdit, WeightEdit})
+        edit->setText(QStringLiteral("0"));
+    QPalette panel = Panel1->palette();
+    panel.setColor(QPalette::Window, White);
+    Panel1->setPalette(panel);
+    Label18->setText(QStringLiteral("Elapsed   ")
+                     + sedalyn::casetext::Q(sedalyn::TimeText(0.0, m_case->Locale())));
+    Changebutton->setEnabled(false);
+    Infratelabel->setText(QString());
+    QCoreApplication::setApplicationName(ApplicationTitle);
+    InitiateTrayIconData(m_trayIconData, windowIcon(), QCoreApplication::applicationName());
+    DataFileOpenLabel->hide();
+    DataFileName->hide();
 }
 
-QString TForm1::GeneralText(double value, int digits) const
+void TForm1::StartButtonClick(QObject*)
 {
-    return QString::fromStdString(sedalyn::FormatGeneral(value, digits, m_locale));
+    const RateOutcome confirmed = m_case->Start();
+    Side->CaseStarted();
+    Timer3->SetEnabled(true);
+    // Disabling the focused Start would pass the focus on to Abort.
+    InfRateEdit->setFocus();
+    StartButton->setEnabled(false);
+    Timer2->start();
+    Label18->setText(m_case->ElapsedText());
+    PresentRate(confirmed, RateSource::Box);
+    Changebutton->setEnabled(false);
+}
+
+void TForm1::AbortButtonClick(QObject*)
+{
+    // Neither a stray Space nor a slip of the mouse ends a running case.
+    if (CaseRunning()
+        && NoticeBox(QStringLiteral("End the running case?"), windowTitle(),
+                     MB_YESNO | MB_ICONQUESTION | MB_DEFBUTTON2)
+               != IDYES)
+        return;
+    const sedalyn::EndOutcome ended = m_case->Abort();
+    // A reminder of the case that ended has nothing left to remind of.
+    if (m_reminder)
+        m_reminder->close();
+    ShowConcentrations({Zero, Zero, Zero, Zero, Zero, Zero});
+    Label18->setText(m_case->ElapsedText());
+    Timer2->stop();
+    Timer3->SetEnabled(false);
+    Timer3->SetInterval(TickInterval);
+    EnablePatientEntry();
+    Changebutton->setEnabled(false);
+    Side->CaseEnded();
+    WarningLabel->clear();
+    WarningLabel->setToolTip(QString());
+    ShowDataFile();
+    Side->ShowStatus(m_case->StatusLines());
+    if (!ended.Notice.isEmpty())
+        NoticeBox(ended.Notice, windowTitle(), MB_OK);
+    // A file that failed to close is reported last, as the general report does.
+    if (ended.CloseError != 0)
+        throw EInOutError(ended.CloseError);
+}
+
+void TForm1::BitBtn3Click(QObject*)
+{
+    // The button's kind closes the window; nothing else to do here.
+}
+
+void TForm1::OnClose()
+{
+    const sedalyn::EndOutcome ended = m_case->Close();
+    if (!ended.Notice.isEmpty())
+        NoticeBox(ended.Notice, windowTitle(), MB_OK);
+    if (ended.CloseError != 0)
+        NoticeBox(QStringLiteral("File close error."), windowTitle(), MB_OK);
+    RemoveTrayIcon(m_trayIconData);
+}
+
+void TForm1::Timer1Timer(QObject*)
+{
+    Label1->setText(m_case->DateLabel());
+    Label2->setText(m_case->TimeLabel());
+}
+
+void TForm1::Timer2Timer(QObject*)
+{
+    Label18->setText(m_case->ElapsedText());
+}
+
+void TForm1::EnablePatientEntry()
+{
+    for (QWidget* control : std::initializer_list<QWidget*>{HeightEdit, AgeEdit, WeightEdit, Genderbutton})
+        control->setEnabled(true);
+    StartButton->setEnabled(false);
+    ConfirmPatient->setEnabled(true);
+}
+
+// -------------------------------------------------------------- the patient
+
+void TForm1::AgeEnterClick(QObject*, char16_t& Key)
+{
+    if (Key == EnterKey) {
+        Key = 0;
+        HeightEdit->setFocus();
+    }
+}
+
+void TForm1::HeightEnterClick(QObject*, char16_t& Key)
+{
+    if (Key == EnterKey) {
+        Key = 0;
+        WeightEdit->setFocus();
+    }
+}
+
+void TForm1::weightEnterClick(QObject*, char16_t& Key)
+{
+    if (Key == EnterKey) {
+        Key = 0;
+        Genderbutton->setFocus();
+    }
+}
+
+void TForm1::GenderbuttonClick(QObject*)
+{
+    Genderbutton->setText(Genderbutton->text() == QLatin1String(sedalyn::MaleCaption)
+                              ? QString::fromLatin1(sedalyn::FemaleCaption)
+                              : QString::fromLatin1(sedalyn::MaleCaption));
+}
+
+void TForm1::ConfirmPatientClick(QObject*)
+{
+    const sedalyn::PatientOutcome outcome = m_case->ConfirmPatient(
+        {AgeEdit->text(), HeightEdit->text(), WeightEdit->text(), Genderbutton->text()});
+    if (!outcome.Refusal.isEmpty()) {
+        InputErrorBox(outcome.Refusal);
+        return;
+    }
+    ShowPatient(outcome.Shown);
+    OpenDataFile();
+}
+
+void TForm1::ShowPatient(const sedalyn::PatientTexts& shown)
+{
+    Label8->setText(shown.JamesLbm);
+    Label9->setText(shown.HumeLbm);
+    Label10->setText(shown.HanLbm);
+    BMIlabel->setText(shown.Bmi);
+    HeightEdit->setText(shown.Height);
+    HeightEdit->setEnabled(false);
+    AgeEdit->setText(shown.Age);
+    AgeEdit->setEnabled(false);
+    WeightEdit->setText(shown.Weight);
+    WeightEdit->setEnabled(false);
+    Genderbutton->setEnabled(false);
+    StartButton->setEnabled(true);
+    ConfirmPatient->setEnabled(false);
+    WarningLabel->setText(shown.Warnings.join(QStringLiteral("  ")));
+    WarningLabel->setToolTip(shown.Warnings.join(QLatin1Char('\n')));
+}
+
+void TForm1::OpenDataFile()
+{
+    // Cancelled: the case runs without a data file, and no box says so.
+    if (!SaveDialog1->Execute(this)) {
+        ShowDataFile();
+        return;
+    }
+    const QString notice = m_case->OpenDataFile(SaveDialog1->FileName);
+    ShowDataFile();
+    if (!notice.isEmpty())
+        NoticeBox(notice, windowTitle(), MB_OK);
+}
+
+void TForm1::ShowDataFile()
+{
+    const bool recording = m_case->DataFile().Recording();
+    DataFileName->setText(recording ? m_case->DataFile().Path() : DataFileName->text());
+    DataFileOpenLabel->setVisible(recording);
+    DataFileName->setVisible(recording);
+    NoDataFileLabel->setVisible(!recording && m_case->Stage() != sedalyn::CaseStage::PatientEntry);
+}
+
+// ----------------------------------------------------------------- the rate
+
+void TForm1::InfRateEditChange(QObject*)
+{
+    Changebutton->setEnabled(true);
+    m_case->RateTextChanged(InfRateEdit->text());
+    RepaintRed(Infratelabel);
+}
+
+void TForm1::InfRateEditKeyPress(QObject*, char16_t& Key)
+{
+    if (Key == EnterKey) {
+        Key = 0;
+        ChangebuttonClick(this);
+    }
+}
+
+void TForm1::ChangebuttonClick(QObject*)
+{
+    ConfirmRateFrom(RateSource::Box);
+}
+
+void TForm1::ConfirmRateFrom(RateSource source)
+{
+    PresentRate(m_case->ConfirmRate(source), source);
+}
+
+void TForm1::PresentRate(RateOutcome outcome, RateSource source)
+{
+    if (outcome.What == RateOutcome::Kind::Question) {
+        if (NoticeBox(outcome.Text, windowTitle(), MB_YESNO | MB_ICONQUESTION | MB_DEFBUTTON2) != IDYES) {
+            // The line says the rate the models go on with.
+            Infratelabel->setText(m_case->DeclineRate());
+            return;
+        }
+        outcome = m_case->ConfirmRate(source, true);
+    }
+    switch (outcome.What) {
+    case RateOutcome::Kind::Accepted:
+        Infratelabel->setText(outcome.RateLine);
+        InfRateEdit->setText(outcome.BoxText);
+        // Disabling the focused button would pass the focus on towards Abort.
+        if (focusWidget() == Changebutton)
+            InfRateEdit->setFocus();
+        Changebutton->setEnabled(false);
+        break;
+    case RateOutcome::Kind::Refused:
+        // The box keeps what was typed, to be mended.
+        InputErrorBox(outcome.Text);
+        break;
+    case RateOutcome::Kind::Question:
+    case RateOutcome::Kind::Declined:
+        break;
+    }
+}
+
+// ----------------------------------------------------------------- the tick
+
+void TForm1::Timer3Timer(QObject*)
+{
+    // Disabling the focused Abort would hand the focus on to Close, where the
+    // next Space would end the program.
+    const bool abortHadFocus = focusWidget() == AbortButton;
+    AbortButton->setEnabled(false);
+    const sedalyn::TickOutcome outcome = m_case->Tick();
+    ShowConcentrations(outcome.Concentrations);
+    AbortButton->setEnabled(true);
+    if (abortHadFocus)
+        AbortButton->setFocus();
+    Side->StepsTaken();
+    Side->ShowStatus(m_case->StatusLines());
+
+    // The tick's boxes do not wait for their answers: the next ticks go on
+    // behind them, and an answer acts when it comes.
+    if (!outcome.FileNotice.isEmpty()) {
+        ShowDataFile();
+        SayLater(m_fileBox, outcome.FileNotice);
+    }
+    if (!outcome.JournalNotice.isEmpty())
+        SayLater(m_journalBox, outcome.JournalNotice);
+    if (outcome.Remind)
+        Remind(outcome.Reminder);
+}
+
+void TForm1::Remind(const QString& text)
+{
+    if (m_reminder) {
+        m_reminder->setText(text);
+        return;
+    }
+    m_reminder = NoticeBoxLater(this, text, windowTitle(), MB_OKCANCEL, [this](int answer) {
+        if (answer != IDOK || !CaseRunning())
+            return;
+        // The rate applies from the moment of the answer.
+        ConfirmRateFrom(RateSource::Reminder);
+        m_case->ReminderConfirmed();
+    });
+}
+
+void TForm1::SayLater(QPointer<QMessageBox>& box, const QString& text)
+{
+    if (box)
+        box->setText(text);
+    else
+        box = NoticeBoxLater(this, text, windowTitle(), MB_OK, nullptr);
+}
+
+void TForm1::ShowConcentrations(const std::array<QString, sedalyn::ConcentrationCount>& texts)
+{
+    QLabel* const labels[] = {Jameslabel, James1label, Humelabel, Hume1label, Hanlabel, Han1label};
+    for (std::size_t i = 0; i < texts.size(); ++i)
+        labels[i]->setText(texts[i]);
+}
+
+// ------------------------------------------------------------- the journal
+
+void TForm1::OfferResume()
+{
+    const sedalyn::ResumeOffer offer = m_case->OfferResume();
+    switch (offer.What) {
+    case sedalyn::ResumeOffer::Kind::Nothing:
+        return;
+    case sedalyn::ResumeOffer::Kind::Notice:
+        NoticeBox(offer.Text, windowTitle(), MB_OK | MB_ICONINFORMATION);
+        return;
+    case sedalyn::ResumeOffer::Kind::Question:
+        break;
+    }
+    if (NoticeBox(offer.Text, windowTitle(), MB_YESNO | MB_ICONQUESTION) != IDYES) {
+        m_case->DeclineResume();
+        return;
+    }
+    const sedalyn::ResumeOutcome resumed = m_case->Resume();
+    Genderbutton->setText(resumed.Gender);
+    ShowPatient(resumed.Patient);
+    InfRateEdit->setText(resumed.BoxText);
+    Infratelabel->setText(resumed.RateLine);
+    Changebutton->setEnabled(m_case->PendingRate() != RateTextState::Confirmed);
+    ShowDataFile();
+    if (m_case->DataFile().Recording())
+        SaveDialog1->FileName = m_case->DataFile().Path();
+    if (!resumed.FileNotice.isEmpty())
+        NoticeBox(resumed.FileNotice, windowTitle(), MB_OK);
+
+    Timer3->SetInterval(TickInterval);
+    Timer3->SetEnabled(true);
+    InfRateEdit->setFocus();
+    StartButton->setEnabled(false);
+    Timer2->start();
+    Timer2Timer(Timer2);
+    Side->CaseStarted();
+    Side->ShowNotice(resumed.Notice);
+    // The pump ran on: the steps missed are made up now, not in 5 seconds.
+    Timer3Timer(Timer3);
+}
+
+// ----------------------------------------------------- help and tray icon
+
+void TForm1::TrayIconCallback(int mouseEvent)
+{
+    switch (mouseEvent) {
+    case WM_LBUTTONDOWN:
+        if (isMinimized())
+            setWindowState(windowState() & ~Qt::WindowMinimized);
+        show();
+        raise();
+        activateWindow();
+        break;
+    case WM_RBUTTONDOWN:
+        hide();
+        break;
+    default:
+        break;
+    }
+}
+
+void TForm1::InitiateTrayIconData(TTrayIconData& record, const QIcon& icon, const QString& tip)
+{
+    record.cbSize = TrayIconRecordSize;
+    record.Wnd = this;
+    record.uID = 0;
+    record.uFlags = NIF_MESSAGE | NIF_ICON | NIF_TIP;
+    record.uCallbackMessage = TrayIconCallbackMessage;
+    record.hIcon = icon;
+
+    // At most 63 bytes and the NUL; never cut a character in two.
+    const QByteArray bytes = tip.toUtf8();
+    qsizetype length = std::min<qsizetype>(bytes.size(), static_cast<qsizetype>(record.szTip.size()) - 1);
+    if (length < bytes.size()) {
+        while (length > 0 && (static_cast<unsigned char>(bytes[length]) & 0xC0) == 0x80)
+            --length;
+    }
+    record.szTip.fill('\0');
+    std::memcpy(record.szTip.data(), bytes.constData(), static_cast<std::size_t>(length));
 }

@@ -1,155 +1,112 @@
 #pragma once
-// The main window: patient entry, the three models' concentrations, the
-// infusion rate, the case buttons, the clocks and the data-file indicator.
-// The layout lives in Unit1.cpp; the case handlers live in tracking/.
+// The main window: it shows the running case (sedalyn::CaseSession) and
+// passes the user's actions on to it. The case decides what is true; the
+// window decides how to show it and asks the user what the case asks.
 
-#include "CaseHistory.h"
-#include "CaseTimeline.h"
-#include "DataFile.h"
-#include "PharmacokineticEngine.h"
-#include "SaveDialog.h"
-#include "TextFormats.h"
+#include "CaseSession.h"
 #include "TrayIcon.h"
 
+#include <QPointer>
 #include <QWidget>
 
-#include <cstdint>
-#include <functional>
 #include <memory>
-#include <string>
-#include <vector>
 
 class CasePanel;
-class JournalKeeper;
-namespace sedalyn {
-struct CaseJournal;
-}
 class QFrame;
+class QMessageBox;
 class QLabel;
 class QLineEdit;
 class QPushButton;
 class QTimer;
-class TThreadedTimer;
 class TForm2;
+class TSaveDialog;
+class TThreadedTimer;
+
+// The key code of Enter as the key handlers receive it.
+inline constexpr char16_t EnterKey = 13;
 
 class TForm1 : public QWidget {
     Q_OBJECT
 
 public:
-    // `locale` is the system's, read once at start; tests pass others.
+    // A case on the system's clocks in `locale`, the system's, read once at start.
     explicit TForm1(const sedalyn::LocaleSettings& locale, QWidget* parent = nullptr);
+    // A case of the caller's (tests give one on fake clocks).
+    explicit TForm1(std::unique_ptr<sedalyn::CaseSession> session, QWidget* parent = nullptr);
     ~TForm1() override;
 
-    // Labels on the window.
-    QLabel* Label3 = nullptr;
-    QLabel* Label20 = nullptr;
-    QLabel* Label4 = nullptr;
-    QLabel* Label11 = nullptr;
-    QLabel* Label6 = nullptr;
-    QLabel* Label7 = nullptr;
-    QLabel* Label8 = nullptr;
-    QLabel* Label10 = nullptr;
-    QLabel* DataFileOpenLabel = nullptr;
-    QLabel* Label9 = nullptr;
-    QLabel* BMIlabel = nullptr;
-    QLabel* Label5 = nullptr;
-    QLabel* Infratelabel = nullptr;
-    QLabel* Label18 = nullptr;
-    QLabel* Label1 = nullptr;
-    QLabel* Label2 = nullptr;
+    QLabel* Label3 = nullptr;            // title
+    QLabel* Label20 = nullptr;           // "Predictions only: watch the patient."
+    QLabel* Label4 = nullptr;            // model line
+    QLabel* Label11 = nullptr;           // "Age (y)"
+    QLabel* Label6 = nullptr;            // "Height (m)"
+    QLabel* Label7 = nullptr;            // "Weight( kg)"
+    QLabel* Label8 = nullptr;            // James lean body mass
+    QLabel* Label10 = nullptr;           // Janmahasatian lean body mass
+    QLabel* DataFileOpenLabel = nullptr; // "Data file open:"
+    QLabel* Label9 = nullptr;            // Hume lean body mass
+    QLabel* BMIlabel = nullptr;          // body-mass index
+    QLabel* Label5 = nullptr;            // "Set rate ( mg/kg/hr )"
+    QLabel* Infratelabel = nullptr;      // the rate in use
+    QLabel* Label18 = nullptr;           // elapsed time
+    QLabel* Label1 = nullptr;            // date
+    QLabel* Label2 = nullptr;            // time of day
 
     // Focusable controls, in tab order.
     QLineEdit* AgeEdit = nullptr;
     QLineEdit* HeightEdit = nullptr;
     QLineEdit* WeightEdit = nullptr;
-    QPushButton* Genderbutton = nullptr;
-    QPushButton* ConfirmPatient = nullptr;
-    QLineEdit* InfRateEdit = nullptr;
-    QPushButton* Changebutton = nullptr;
-    QPushButton* StartButton = nullptr;
-    QPushButton* AbortButton = nullptr;
-    QPushButton* BitBtn3 = nullptr;
-    QFrame* Panel1 = nullptr;
-    QLineEdit* DataFileName = nullptr;
-    QPushButton* BitBtn1 = nullptr;
+    QPushButton* Genderbutton = nullptr;   // "Male" / "Female"
+    QPushButton* ConfirmPatient = nullptr; // "Confirm patient"
+    QLineEdit* InfRateEdit = nullptr;      // the rate being typed
+    QPushButton* Changebutton = nullptr;   // "Confirm Rate Change"
+    QPushButton* StartButton = nullptr;    // "Start"
+    QPushButton* AbortButton = nullptr;    // "Abort"
+    QPushButton* BitBtn3 = nullptr;        // Close
+    QFrame* Panel1 = nullptr;              // the concentration panel
+    QLineEdit* DataFileName = nullptr;     // the data file's path
+    QPushButton* BitBtn1 = nullptr;        // Help
 
-    // The concentration panel.
-    QLabel* Label17 = nullptr;
-    QLabel* Label15 = nullptr;
-    QLabel* Label16 = nullptr;
-    QLabel* Label19 = nullptr;
-    QLabel* Label12 = nullptr;
-    QLabel* Label13 = nullptr;
-    QLabel* Label14 = nullptr;
-    QLabel* Jameslabel = nullptr;
-    QLabel* James1label = nullptr;
-    QLabel* Humelabel = nullptr;
-    QLabel* Hume1label = nullptr;
-    QLabel* Hanlabel = nullptr;
-    QLabel* Han1label = nullptr;
+    // On the concentration panel.
+    QLabel* Label17 = nullptr;     // "Predicted concentrations"
+    QLabel* Label15 = nullptr;     // "Plasma"
+    QLabel* Label16 = nullptr;     // "Effect"
+    QLabel* Label19 = nullptr;     // "( mcg / ml )"
+    QLabel* Label12 = nullptr;     // "James"
+    QLabel* Label13 = nullptr;     // "Hume"
+    QLabel* Label14 = nullptr;     // "Janmahasation"
+    QLabel* Jameslabel = nullptr;  // James plasma
+    QLabel* James1label = nullptr; // James effect site
+    QLabel* Humelabel = nullptr;   // Hume plasma
+    QLabel* Hume1label = nullptr;  // Hume effect site
+    QLabel* Hanlabel = nullptr;    // Janmahasatian plasma
+    QLabel* Han1label = nullptr;   // Janmahasatian effect site
 
-    // Beside the original layout: a line of warnings about the confirmed
-    // patient, and the case panel with the trend chart, which the checkable
-    // TrendButton shows, widening the window, or hides, returning it to its
-    // original compact size.
-    QLabel* WarningLabel = nullptr;
-    QPushButton* TrendButton = nullptr;
-    CasePanel* Side = nullptr;
-    // Stays while the patient is confirmed; none after Abort.
-    void ShowPatientWarnings(const std::vector<std::string>& warnings);
+    // Beside the original layout.
+    QLabel* WarningLabel = nullptr;  // reasons to read the patient's numbers with care
+    QLabel* NoDataFileLabel = nullptr; // where the data file's name would stand: none is kept
+    QPushButton* TrendButton = nullptr; // shows or hides the panel, widening the window
+    CasePanel* Side = nullptr;       // bolus, wake-up times, dose, trend chart
 
-    // Components without a place on screen.
-    QTimer* Timer1 = nullptr;
-    QTimer* Timer2 = nullptr;
-    TThreadedTimer* Timer3 = nullptr;
-    TSaveDialog* SaveDialog1 = nullptr;
+    QTimer* Timer1 = nullptr;          // the clock, every second
+    QTimer* Timer2 = nullptr;          // the elapsed time, every second of a case
+    TThreadedTimer* Timer3 = nullptr;  // the model step, every 5 seconds of a case
+    TSaveDialog* SaveDialog1 = nullptr; // the data file's name
+    TForm2* Disclaimer = nullptr;       // shown at the first show (start-up sets it)
 
-    // Timer3's interval: one model step.
-    static constexpr unsigned TickInterval = 5000;
+    sedalyn::CaseSession& Session() { return *m_case; }
+    const sedalyn::CaseSession& Session() const { return *m_case; }
+    bool CaseRunning() const { return m_case->Running(); }
 
-    // The case (one per program run).
-    sedalyn::Patient Patient;              // PatientAge, PatientHeight, PatientWeight
-    double InfusionRate = 0.0;             // confirmed rate, mg/kg/hr
-    int PendingRateChange = 0;             // 0 none, 1 text changed, 2 reminder due
-    bool RateDeclined = false;             // the last confirmation's unusually high rate was declined
-    sedalyn::PharmacokineticEngine Engine; // JamesModel, HumeModel, HanModel
-    TDataFile DataFile;
-    bool DataFileOpen = false;
-    std::uint8_t LogTickCount = 0;
-    sedalyn::DateTimeDays CaseStartTime = 0.0;
-    bool DisclaimerShown = false;
-    TTrayIconData TrayIconData;
+    // The tray icon's record, filled at creation.
+    const TTrayIconData& TrayIconData() const { return m_trayIconData; }
+    // Set once the first show has put up the disclaimer.
+    bool DisclaimerShown() const { return m_disclaimerShown; }
+    void SetDisclaimerShown(bool shown) { m_disclaimerShown = shown; }
 
-    // The running case's steps and inputs by time, and its history.
-    sedalyn::CaseTimeline Timeline;
-    sedalyn::CaseHistory History;
-
-    const sedalyn::LocaleSettings& Locale() const { return m_locale; }
-
-    // The local date and time in days; tests replace it.
-    std::function<sedalyn::DateTimeDays()> Now;
-    // A monotonic clock in milliseconds, from which the case's clock counts;
-    // tests replace it.
-    std::function<std::int64_t()> MonotonicMs;
-    // Milliseconds since Start on the monotonic clock.
-    sedalyn::CaseClockMs CaseClock() const { return MonotonicMs() - m_caseClockOrigin; }
-    // From Start until Abort.
-    bool CaseRunning() const;
-    // The wall clock in milliseconds since 1970 UTC; tests replace it.
-    std::function<std::int64_t()> UtcMs;
-
-    // The journal of the running case in `folder`, from which the case
-    // carries on after a crash. None until this is called: the program calls
-    // it at start; tests may.
-    void UseJournal(const QString& folder, const std::string& whyNone = {});
     // Once the disclaimer is accepted: offers to resume a case that was
     // running when the program stopped, or says why a journal was set aside.
     void OfferResume();
-    // Waits until the journal holds the case's last state.
-    void FlushJournal();
-
-    // The disclaimer window shown at the first show (start-up sets it).
-    TForm2* Disclaimer = nullptr;
 
     // Handlers. Key handlers take the typed character and may replace it
     // with 0 to consume it.
@@ -171,18 +128,8 @@ public:
     void Timer1Timer(QObject* Sender);
     void Timer2Timer(QObject* Sender);
     void Timer3Timer(QObject* Sender);
-    void TrayIconCallback(int mouseEvent);
-
-    // The case data file.
+    Q_INVOKABLE void TrayIconCallback(int mouseEvent);
     void OpenDataFile();
-    // The eight fields of a row standing for `time`: the rate box's text and
-    // the models' concentrations as they are now.
-    QStringList DataRowFields(sedalyn::DateTimeDays time, const QString& second) const;
-    // Rows of eight fields, written whole in one go or not at all.
-    void WriteDataRows(const std::vector<QStringList>& rows);
-    void CloseDataFileOnAbort();
-    void CloseDataFileOnClose();
-
     void InitiateTrayIconData(TTrayIconData& data, const QIcon& icon, const QString& tip);
 
 signals:
@@ -196,25 +143,23 @@ protected:
     void closeEvent(QCloseEvent* event) override;
 
 private:
-    void NoteRateInUse();
-    // The running case's state to the journal, or the journal gone once the
-    // case has ended normally.
-    void JournalCase();
-    void EndJournal();
-    void ResumeCase(const sedalyn::CaseJournal& journal);
-    QString ClockText(std::int64_t utcMs) const;
-    // The patient values shown as understood, locked, and the first
-    // parameters built: a confirmation after its checks.
-    void FreezePatient();
-    QString RateLine(double rate) const;
     void CreateControls();
     void CreateSideArea();
     void BindHandlers();
-    QString GeneralText(double value, int digits) const;
+    void ConfirmRateFrom(sedalyn::RateSource source);
+    void PresentRate(sedalyn::RateOutcome outcome, sedalyn::RateSource source);
+    void Remind(const QString& text);
+    void SayLater(QPointer<QMessageBox>& box, const QString& text);
+    void ShowPatient(const sedalyn::PatientTexts& shown);
+    void ShowConcentrations(const std::array<QString, sedalyn::ConcentrationCount>& texts);
+    void ShowDataFile();
+    void EnablePatientEntry();
 
-    sedalyn::LocaleSettings m_locale;
-    std::int64_t m_caseClockOrigin = 0;
-    std::int64_t m_caseStartUtcMs = 0;
-    QString m_journalNotice; // said once the disclaimer is accepted
-    std::unique_ptr<JournalKeeper> m_journal;
+    std::unique_ptr<sedalyn::CaseSession> m_case;
+    // The boxes a tick raises, one of each kind: they never hold the tick.
+    QPointer<QMessageBox> m_reminder;
+    QPointer<QMessageBox> m_fileBox;
+    QPointer<QMessageBox> m_journalBox;
+    TTrayIconData m_trayIconData;
+    bool m_disclaimerShown = false;
 };

@@ -177,6 +177,11 @@ TForm2::TForm2(QWidget* mainWindow)
     : QDialog(mainWindow, Qt::Dialog | Qt::CustomizeWindowHint | Qt::WindowTitleHint)
 {
     setWindowTitle(QStringLiteral("Sedalyn -  IMPORTANT- READ CAREFULLY AND ACCEPT"));
+    // Modal from its first show on: turning a shown window modal takes
+    // hiding it and showing it again, and a window manager that sees the
+    // window withdrawn after it was mapped again leaves it unmapped, with
+    // the main window locked behind it.
+    setWindowModality(Qt::ApplicationModal);
     setFont(WindowFont());
     // The outer frame of 601 x 475 at (207, 132) holds a client area of
     // 593 x 448: four-pixel borders and the title bar.
@@ -302,7 +307,10 @@ void TForm2::OpenHelpDocument()
             continue;
         if (OpenDocument(QUrl::fromLocalFile(file.absoluteFilePath())))
             return;
-        break;
+        // The document is there; what is missing is a program to show it.
+        ShowMessage(QStringLiteral("No program to show PDF files is installed. The help document is %1.")
+                        .arg(QDir::toNativeSeparators(file.absoluteFilePath())));
+        return;
     }
     ShowMessage(QStringLiteral("Help file not found."));
 }

@@ -116,7 +116,7 @@ int main(int argc, char** argv)
     TForm1 form1(locale);
     EndProgramWithMainWindow(app, form1);
     std::string noJournal;
-    form1.UseJournal(JournalFolder(&noJournal), noJournal);
+    form1.Session().UseJournal(JournalFolder(&noJournal), noJournal);
     auto* form2 = new TForm2(&form1); // owned by the main window
     form2->show();
     form1.Disclaimer = form2;

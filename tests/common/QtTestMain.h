@@ -3,7 +3,7 @@
 // and main runs them all, or only the class named by "-class NAME" (CTest
 // registers one test per class that way).
 
-#include <QApplication>
+#include <QCoreApplication>
 #include <QTest>
 
 #include <functional>
@@ -53,6 +53,14 @@ inline int RunRegisteredTests(int argc, char** argv)
 
 #define SEDALYN_TEST_CLASS(Class) \
     static const sedalyn_test::Registrar<Class> registrar_##Class(#Class);
+
+// For test classes that need no widgets: no display, no window system.
+#define SEDALYN_QTEST_CORE_MAIN                             \
+    int main(int argc, char** argv)                         \
+    {                                                       \
+        QCoreApplication app(argc, argv);                   \
+        return sedalyn_test::RunRegisteredTests(argc, argv);\
+    }
 
 #define SEDALYN_QTEST_MAIN                                  \
     int main(int argc, char** argv)                         \

@@ -15,23 +15,38 @@ namespace {
 
 using test::MakePatient;
 
-// Owes nothing to the engine's decomposition: the matrix is read off
-// ModelDerivative column by column, Ce is followed on a 0.3-second grid of
-// Padé exponentials to 1.5 days, then bisected in the last step above the level.
+// The matrix of a derivative, read off column by column; its input drops out.
+template <class Derivative>
+Eigen::Matrix4d MatrixOf(const Derivative& derivative)
+{
+    Eigen::Matrix4d a;
+    ModelState input{};
+    derivative(input, ModelState{});
+    for (std::size_t j = 1; j <= 4; ++j) {
+        ModelState unit{};
+        ModelState slopes{};
+        unit[j] = 1.0;
+        derivative(slopes, unit);
+        for (std::size_t i = 1; i <= 4; ++i)
+            a(static_cast<Eigen::Index>(i - 1), static_cast<Eigen::Index>(j - 1)) =
+                slopes[i] - input[i];
+    }
+    return a;
+}
+
+// Owes nothing to the engine's decomposition: the matrix is read off the
+// model's derivative, Ce is followed on a 0.3-second grid of Padé
+// exponentials to 1.5 days, then bisected in the last step above the level.
 class DenseReference {
 public:
-    DenseReference(ModelParameters parameters, const ModelState& state)
+    DenseReference(const Eigen::Matrix4d& a, const ModelState& state) : m_a(a)
     {
-        parameters.InfusionInput = 0.0;
-        for (std::size_t j = 1; j <= 4; ++j) {
-            ModelState unit{};
-            ModelState slopes{};
-            unit[j] = 1.0;
-            ModelDerivative{parameters}(slopes, unit);
-            for (std::size_t i = 1; i <= 4; ++i)
-                m_a(static_cast<Eigen::Index>(i - 1), static_cast<Eigen::Index>(j - 1)) = slopes[i];
-        }
         m_start << state[1], state[2], state[3], state[4];
+    }
+
+    DenseReference(const ModelParameters& parameters, const ModelState& state)
+        : DenseReference(MatrixOf(ModelDerivative{parameters}), state)
+    {
     }
 
     double EffectSite(double minutes) const { return ((m_a * minutes).exp() * m_start)(3); }
@@ -72,6 +87,8 @@ struct AgreementCase {
     double minutes, rate, bolusMg; // the infusion before the stop; the bolus at its start
     double level;
     Answer answer;
+    // The Eleveld model in place of the Schnider one of `algorithm`.
+    enum { Schnider, Eleveld, EleveldWithOpioid } model = Schnider;
 };
 
 class WakeUpAgreement : public ::testing::TestWithParam<AgreementCase> {};
@@ -81,19 +98,29 @@ TEST_P(WakeUpAgreement, MatchesDenseSteppingToAMillionthOfAMinute)
     const AgreementCase c = GetParam();
     const Patient patient = MakePatient(c.male, c.age, c.height, c.weight);
     PharmacokineticEngine engine;
-    for (int tick = 0; tick < std::lround(c.minutes * TicksPerMinute); ++tick)
+    EleveldModel eleveld;
+    eleveld.Reset(c.model == AgreementCase::EleveldWithOpioid);
+    for (int tick = 0; tick < std::lround(c.minutes * TicksPerMinute); ++tick) {
         engine.AdvanceTick(patient, c.rate, tick == 0 ? c.bolusMg : 0.0);
+        eleveld.AdvanceTick(patient, c.rate, tick == 0 ? c.bolusMg : 0.0);
+    }
     const ModelState state = engine.Slot(c.algorithm).State;
     // The rate in the record must make no difference.
     const ModelParameters parameters = ModelParametersFor(patient, c.algorithm, 10.0);
+    const bool schnider = c.model == AgreementCase::Schnider;
+    const EleveldParameters fourth = BuildEleveldParameters(patient, eleveld.Opioid());
 
-    const double expected = DenseReference(parameters, state).LastCrossing(c.level);
+    const double expected =
+        (schnider ? DenseReference(parameters, state)
+                  : DenseReference(MatrixOf(EleveldDerivative(fourth, 5.0)), eleveld.Slot.State))
+            .LastCrossing(c.level);
     ASSERT_EQ(expected == 0.0 ? Answer::Now
               : expected <= WakeUpHorizonMinutes ? Answer::Later
                                                  : Answer::BeyondHorizon,
               c.answer)
         << "reference " << expected;
-    const std::optional<double> got = WakeUpMinutes(parameters, state, c.level);
+    const std::optional<double> got = schnider ? WakeUpMinutes(parameters, state, c.level)
+                                               : WakeUpMinutes(eleveld, patient, c.level);
     if (c.answer == Answer::BeyondHorizon) {
         EXPECT_FALSE(got.has_value()) << *got;
         return;
@@ -120,7 +147,13 @@ INSTANTIATE_TEST_SUITE_P(
         AgreementCase{"low_level_after_half_a_day", true, 40, 1.80, 90, LbmAlgorithm::James, 720, 12,
                       0, 0.3, Answer::Later},
         AgreementCase{"beyond_the_horizon", true, 40, 1.80, 90, LbmAlgorithm::James, 720, 12, 0,
-                      0.05, Answer::BeyondHorizon}),
+                      0.05, Answer::BeyondHorizon},
+        AgreementCase{"eleveld_bolus_peak_still_to_come", true, 53, 1.77, 77, LbmAlgorithm::James,
+                      TickMinutes, 0, 154, 2.0, Answer::Later, AgreementCase::Eleveld},
+        AgreementCase{"eleveld_elderly_woman_with_opioid", false, 78, 1.58, 56, LbmAlgorithm::James,
+                      60, 6, 60, 1.0, Answer::Later, AgreementCase::EleveldWithOpioid},
+        AgreementCase{"eleveld_child_after_two_hours", true, 4, 1.03, 16.5, LbmAlgorithm::James,
+                      120, 15, 0, 1.5, Answer::Later, AgreementCase::Eleveld}),
     [](const auto& p) { return std::string(p.param.name); });
 
 TEST(WakeUpMinutes, FindsTheLastCrossingWhenCeFallsRisesAndFallsAgain)

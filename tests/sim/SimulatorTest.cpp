@@ -1,5 +1,6 @@
 #include "Simulator.h"
 
+#include "Eleveld.h"
 #include "PharmacokineticEngine.h"
 #include "WakeUp.h"
 
@@ -31,11 +32,14 @@ std::vector<std::vector<double>> Rows(const Options& options)
     std::istringstream in(out.str());
     std::string line;
     std::getline(in, line);
-    const std::size_t columns = options.WakeLevel ? 11 : 8;
+    const std::size_t columns =
+        8 + (options.Eleveld ? 2 : 0) + (options.WakeLevel ? (options.Eleveld ? 4 : 3) : 0);
     EXPECT_EQ(line,
               std::string("minutes,rate,james_plasma,james_effect,hume_plasma,hume_effect,han_plasma,"
                           "han_effect")
-                  + (options.WakeLevel ? ",james_wake,hume_wake,han_wake" : ""));
+                  + (options.Eleveld ? ",eleveld_plasma,eleveld_effect" : "")
+                  + (options.WakeLevel ? ",james_wake,hume_wake,han_wake" : "")
+                  + (options.WakeLevel && options.Eleveld ? ",eleveld_wake" : ""));
     std::vector<std::vector<double>> rows;
     while (std::getline(in, line)) {
         std::vector<double> row;
@@ -107,6 +111,8 @@ INSTANTIATE_TEST_SUITE_P(
         BadCase{"method_unknown", Args({"--method", "Exact"}), "rk4 or exact"},
         BadCase{"method_twice", Args({"--method", "rk4", "--method", "exact"}), "--method"},
         BadCase{"wake_twice", Args({"--wake", "1", "--wake", "2"}), "--wake"},
+        BadCase{"opioid_without_eleveld", Args({"--opioid"}), "needs --eleveld"},
+        BadCase{"eleveld_twice", Args({"--eleveld", "--opioid", "--eleveld"}), "--eleveld"},
         BadCase{"line_feed_and_escape_shown_escaped", Args({"--every", "2\n\x1b[2J"}), "'2\\n\\x1b[2J'"},
         BadCase{"carriage_return_in_a_name", Args({"--sp\reed", "3"}), "--sp\\reed"}),
     [](const auto& p) { return std::string(p.param.name); });
@@ -230,6 +236,32 @@ INSTANTIATE_TEST_SUITE_P(
                                                        "--rate", "2000=9.5", "--minutes", "4320",
                                                        "--every", "60"})}),
     [](const auto& p) { return std::string(p.param.name); });
+
+TEST(RunSimulation, EleveldColumnsAreItsModelTickForTickAndLeaveTheOthersAsTheyWere)
+{
+    const std::initializer_list<const char*> schedule{"--bolus", "100", "--rate", "8",
+                                                      "--rate", "2=4", "--bolus", "3=40",
+                                                      "--minutes", "5", "--wake", "1"};
+    std::vector<std::string> withEleveld = Args(schedule);
+    withEleveld.insert(withEleveld.end(), {"--opioid", "--eleveld"});
+    const auto rows = Rows(Parsed(withEleveld));
+    const auto plain = Rows(Parsed(Args(schedule)));
+    ASSERT_EQ(rows.size(), 61u);
+
+    const Patient patient = test::MakePatient(true, 53, 1.77, 77);
+    EleveldModel model;
+    model.Reset(true);
+    for (std::size_t tick = 0; tick < rows.size(); ++tick) {
+        if (tick > 0)
+            model.AdvanceTick(patient, tick <= 24 ? 8 : 4, tick == 1 ? 100 : tick == 37 ? 40 : 0);
+        // The plain run's row, bit for bit, with the Eleveld columns in their places.
+        std::vector<double> expected = plain[tick];
+        expected.insert(expected.begin() + 8, {model.Plasma(), model.EffectSite()});
+        expected.push_back(WakeUpMinutes(model, patient, 1.0).value_or(-1));
+        EXPECT_EQ(rows[tick], expected) << "tick " << tick;
+    }
+    EXPECT_GT(rows[60][13], 0.0);
+}
 
 TEST(ParseArguments, HelpWinsThenVersion)
 {

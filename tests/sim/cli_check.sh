@@ -30,6 +30,10 @@ expect 2 --gender Male --age 110 --height 1.6 --weight 60
 expect 2 --gender Male --age 53 --height 177 --weight 77
 expect 2 --gender Male --age 40 --height 1.6 --weight 60 --rate e5
 expect 2 --bogus
+expect 2 --gender Male --age 40 --height 1.6 --weight 60 --opioid
+expect 0 --gender Male --age 40 --height 1.6 --weight 60 --eleveld --opioid --minutes 0 --wake 1
+head -n 1 "$out" | grep -q ',han_effect,eleveld_plasma,eleveld_effect,james_wake,hume_wake,han_wake,eleveld_wake$' ||
+    { echo "FAIL: --eleveld did not add its columns in their place"; fail=1; }
 expect 0 --version
 grep -Eqx 'sedalyn-sim [0-9]+\.[0-9]+\.[0-9]+' "$out" && [ "$(wc -l <"$out")" -eq 1 ] ||
     { echo "FAIL: --version printed '$(cat "$out")'"; fail=1; }

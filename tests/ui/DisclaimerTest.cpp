@@ -304,7 +304,10 @@ private slots:
         if (notFoundMessage) {
             QCOMPARE(driver.SeenBoxes().size(), std::size_t{1});
             const ModalDriver::Seen& box = driver.SeenBoxes().front();
-            QCOMPARE(box.text, QStringLiteral("Help file not found."));
+            QCOMPARE(box.text, openedFrom < 0 ? QStringLiteral("Help file not found.")
+                                              : QStringLiteral("No program to show PDF files is installed. The help "
+                                                               "document is %1.")
+                                                    .arg(QDir(folders[openedFrom]).filePath(TForm2::HelpFileName)));
             QCOMPARE(box.caption, QStringLiteral("Sedalyn"));
             QCOMPARE(box.buttons, QMessageBox::StandardButtons(QMessageBox::Ok));
         }

@@ -24,7 +24,7 @@ namespace {
 std::unique_ptr<TForm1> ShownForm()
 {
     auto form = std::make_unique<TForm1>(sedalyn::LocaleSettings{});
-    form->DisclaimerShown = true; // the disclaimer has its own tests
+    form->SetDisclaimerShown(true); // the disclaimer has its own tests
     form->show();
     if (!QTest::qWaitForWindowActive(form.get()))
         qWarning("the main window did not become active");
@@ -97,8 +97,8 @@ private slots:
         row("Label5", window, {16, 216, 0, 0}, true, QStringLiteral("Set rate ( mg/kg/hr )"), 13, true, false, black);
         row("Infratelabel", window, {16, 256, 353, 25}, false, handlers, 13, true, false, style);
         row("Label18", window, {456, 376, 145, 17}, false, handlers, 13, true, false, black);
-        row("Label1", window, {456, 408, 73, 16}, false, QStringLiteral("Label1"), 13, true, false, black);
-        row("Label2", window, {536, 408, 65, 16}, false, QStringLiteral("Label2"), 13, true, false, black);
+        row("Label1", window, {456, 408, 73, 16}, false, handlers, 13, true, false, black);
+        row("Label2", window, {536, 408, 65, 16}, false, handlers, 13, true, false, black);
 
         row("AgeEdit", window, {72, 80, 49, 24}, false, handlers, 13, true, false, style);
         row("HeightEdit", window, {216, 80, 57, 24}, false, handlers, 13, true, false, style);
@@ -169,20 +169,6 @@ private slots:
             if (!text.isNull())
                 QCOMPARE(edit->text(), text);
         }
-    }
-
-    void nowIsTheLocalWallClockInDays()
-    {
-        TForm1 form(sedalyn::LocaleSettings{});
-        const QDateTime before = QDateTime::currentDateTime();
-        const double now = form.Now();
-        const QDateTime after = QDateTime::currentDateTime();
-        const QDate epoch(1899, 12, 30);
-        auto days = [&](const QDateTime& t) {
-            return epoch.daysTo(t.date()) + t.time().msecsSinceStartOfDay() / 86400000.0;
-        };
-        QVERIFY(now >= days(before) - 1e-9);
-        QVERIFY(now <= days(after) + 1e-9);
     }
 
     // At first display Tab skips the disabled StartButton and the hidden
@@ -364,16 +350,18 @@ private slots:
     // goes on, and the next call of the same handler works.
     void failingHandlerIsReported()
     {
-        TForm1 form(sedalyn::LocaleSettings{});
-        form.Timer1->stop();
-        ModalDriver driver;
-        driver.AnswerBox(QMessageBox::Ok);
-        bool fail = true;
-        form.Now = [&fail]() -> sedalyn::DateTimeDays {
+        bool fail = false; // the window reads the clock once as it is made
+        sedalyn::CaseClocks clocks = sedalyn::CaseClocks::System();
+        clocks.LocalNow = [&fail]() -> sedalyn::DateTimeDays {
             if (std::exchange(fail, false))
                 throw std::runtime_error("Clock failed");
             return 46000.5;
         };
+        TForm1 form(std::make_unique<sedalyn::CaseSession>(sedalyn::LocaleSettings{}, clocks));
+        form.Timer1->stop();
+        fail = true;
+        ModalDriver driver;
+        driver.AnswerBox(QMessageBox::Ok);
         QVERIFY(QMetaObject::invokeMethod(form.Timer1, "timeout"));
         QCOMPARE(driver.SeenBoxes().size(), 1u);
         QCOMPARE(driver.SeenBoxes().front().text, QStringLiteral("Clock failed."));

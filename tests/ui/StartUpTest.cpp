@@ -101,23 +101,23 @@ private slots:
         QVERIFY(!TrayIconOf(&form));
 
         // The creation handler filled the record with the application title.
-        AddTrayIcon(form.TrayIconData);
+        AddTrayIcon(form.TrayIconData());
         QSystemTrayIcon* icon = TrayIconOf(&form);
         QVERIFY(icon);
         QCOMPARE(icon->toolTip(), QStringLiteral("Sedalyn"));
         QVERIFY(icon->isVisible());
 
         // Adding again describes the same icon.
-        AddTrayIcon(form.TrayIconData);
+        AddTrayIcon(form.TrayIconData());
         QCOMPARE(form.findChildren<QSystemTrayIcon*>().size(), 1);
 
-        QVERIFY(RemoveTrayIcon(form.TrayIconData));
+        QVERIFY(RemoveTrayIcon(form.TrayIconData()));
         QVERIFY(!TrayIconOf(&form));
-        QVERIFY(!RemoveTrayIcon(form.TrayIconData));
+        QVERIFY(!RemoveTrayIcon(form.TrayIconData()));
 
         // Closing the main window, by any path, removes it.
-        AddTrayIcon(form.TrayIconData);
-        form.DisclaimerShown = true;
+        AddTrayIcon(form.TrayIconData());
+        form.SetDisclaimerShown(true);
         form.show();
         form.close();
         QVERIFY(!TrayIconOf(&form));
@@ -144,9 +144,9 @@ private slots:
         QFETCH(bool, visibleAfter);
 
         TForm1 form(sedalyn::LocaleSettings{});
-        form.DisclaimerShown = true;
+        form.SetDisclaimerShown(true);
         form.setVisible(visibleBefore);
-        AddTrayIcon(form.TrayIconData);
+        AddTrayIcon(form.TrayIconData());
         QSystemTrayIcon* icon = TrayIconOf(&form);
         QVERIFY(icon);
         ShowCounter shows(&form);
@@ -183,12 +183,12 @@ private slots:
             trayIconThere = TrayIconOf(&program.Main) != nullptr;
             applicationModal = modal == program.Disclaimer
                                && program.Disclaimer->windowModality() == Qt::ApplicationModal;
-            shownBefore = program.Main.DisclaimerShown;
+            shownBefore = program.Main.DisclaimerShown();
             program.Disclaimer->BitBtn1->click();
         });
 
         program.Main.show();
-        QTRY_VERIFY(program.Main.DisclaimerShown);
+        QTRY_VERIFY(program.Main.DisclaimerShown());
 
         QVERIFY(mainVisible);
         QVERIFY(trayIconThere);
@@ -220,7 +220,7 @@ private slots:
             });
         });
         program.Main.show();
-        QTRY_VERIFY(program.Main.DisclaimerShown);
+        QTRY_VERIFY(program.Main.DisclaimerShown());
         QTest::qWait(50);
 
         QVERIFY(disclaimerStayedUp);
@@ -252,7 +252,7 @@ private slots:
             }
         });
         program.Main.show();
-        QTRY_VERIFY(program.Main.DisclaimerShown);
+        QTRY_VERIFY(program.Main.DisclaimerShown());
 
         // The main window never opened for use: it is closed, its close path
         // removed the tray icon, and no window is left to keep the program up.
@@ -287,7 +287,7 @@ private slots:
         QVERIFY(!QApplication::activeModalWidget());
         QVERIFY(!program.Disclaimer->isVisible());
         QCOMPARE(program.Main.isVisible(), accept);
-        QCOMPARE(program.Main.DisclaimerShown, accept);
+        QCOMPARE(program.Main.DisclaimerShown(), accept);
         QCOMPARE(TrayIconOf(&program.Main) != nullptr, accept);
     }
 
@@ -310,7 +310,7 @@ private slots:
         ModalDriver driver;
         driver.AnswerWith([&](QWidget*) { program.Disclaimer->BitBtn1->click(); });
         program.Main.show();
-        QTRY_VERIFY(program.Main.DisclaimerShown);
+        QTRY_VERIFY(program.Main.DisclaimerShown());
 
         program.Main.AgeEdit->setEnabled(ageEnabled);
         program.Main.InfRateEdit->setFocus();
@@ -354,7 +354,7 @@ private slots:
         Program program;
         if (!withDisclaimer)
             program.Main.Disclaimer = nullptr;
-        program.Main.DisclaimerShown = true;
+        program.Main.SetDisclaimerShown(true);
         program.Main.show();
 
         QList<QPushButton*> buttons{program.Main.BitBtn1};

@@ -1,3 +1,5 @@
+#include <QApplication>
+
 #include "QtTestMain.h"
 
 SEDALYN_QTEST_MAIN

@@ -1,5 +1,6 @@
 #include "Simulator.h"
 
+#include "Eleveld.h"
 #include "ExactSolution.h"
 #include "PharmacokineticEngine.h"
 #include "TextFormats.h"
@@ -23,7 +24,8 @@ namespace sedalyn::sim {
 const char* const Usage =
     "usage: sedalyn-sim --gender Male|Female --age YEARS --height METRES --weight KG\n"
     "                   [--rate RATE] [--rate MINUTE=RATE]... [--bolus [MINUTE=]MG]...\n"
-    "                   [--minutes N] [--every K] [--wake LEVEL] [--method rk4|exact]\n"
+    "                   [--minutes N] [--every K] [--wake LEVEL]\n"
+    "                   [--eleveld [--opioid]] [--method rk4|exact]\n"
     "       sedalyn-sim --help | --version\n"
     "\n"
     "Predicts propofol plasma and effect-site concentrations (mcg/ml) with the Schnider\n"
@@ -41,6 +43,12 @@ const char* const Usage =
     "  --wake LEVEL         add the columns james_wake,hume_wake,han_wake: minutes until the\n"
     "                       effect site falls to LEVEL mcg/ml for good were the infusion\n"
     "                       stopped at that row; 0 means now, inf beyond 24 hours\n"
+    "  --eleveld            add the columns eleveld_plasma,eleveld_effect (and eleveld_wake\n"
+    "                       with --wake): the Eleveld 2018 model, arterial, with its effect\n"
+    "                       site by ke0; built from 27 weeks post-menstrual age to 88 years\n"
+    "                       and 0.68 to 160 kg, extrapolated outside\n"
+    "  --opioid             with --eleveld: opioids are given with the propofol (the\n"
+    "                       model's covariate; the default is none)\n"
     "  --method rk4|exact   rk4 (default): each tick in five Runge-Kutta steps, as Sedalyn\n"
     "                       does; exact: each tick by the exact solution of the linear\n"
     "                       model, many times faster over long runs, agreeing with rk4 to\n"
@@ -50,6 +58,7 @@ const char* const Usage =
     "\n"
     "Output: CSV on stdout, a row for minute 0 and one after every K-th tick:\n"
     "minutes,rate,james_plasma,james_effect,hume_plasma,hume_effect,han_plasma,han_effect\n"
+    "then eleveld_plasma,eleveld_effect with --eleveld, then the wake-up columns.\n"
     "Sedalyn predicts; it controls nothing and is not a medical device.\n";
 
 const char* const VersionLine = "sedalyn-sim " SEDALYN_VERSION;
@@ -134,6 +143,69 @@ std::optional<Scheduled> SplitMinute(const std::string& value)
     return Scheduled{*minute, value.substr(equals + 1)};
 }
 
+// Each model carried over a tick by its exact transition. The bolus enters as
+// in the program's tick; the time element is set by the caller.
+class ExactTicks {
+public:
+    ExactTicks(const Patient& patient, bool eleveld, bool opioid) : m_patient(patient)
+    {
+        for (std::size_t m = 0; m < std::size(AllAlgorithms); ++m) {
+            const ModelParameters parameters = ModelParametersFor(patient, AllAlgorithms[m], 0.0);
+            Add(CompartmentModes(parameters), parameters.V1);
+        }
+        if (eleveld) {
+            const EleveldParameters parameters = BuildEleveldParameters(patient, opioid);
+            Add(CompartmentModes(CompartmentMatrix(parameters), InputVector(parameters, 0.0)),
+                parameters.V1);
+        }
+    }
+
+    // False when some model is not one the modes can follow (see CompartmentModes).
+    bool Valid() const { return m_valid; }
+
+    void Advance(PharmacokineticEngine& engine, EleveldModel* eleveld, double rate, double bolusMg,
+                 double minutes)
+    {
+        if (!m_rate || *m_rate != rate) {
+            for (std::size_t m = 0; m < m_models.size(); ++m)
+                m_models[m].InputSlope =
+                    m < std::size(AllAlgorithms)
+                        ? ModelDerivative::InputSlope(ModelParametersFor(m_patient, AllAlgorithms[m], rate))
+                        : rate * m_patient.PatientWeight / 60.0 / m_models[m].V1;
+            m_rate = rate;
+        }
+        for (std::size_t m = 0; m < m_models.size(); ++m) {
+            const Model& model = m_models[m];
+            ModelState& state =
+                m < std::size(AllAlgorithms) ? engine.Slot(AllAlgorithms[m]).State : eleveld->Slot.State;
+            if (bolusMg != 0.0)
+                state[StatePlasma] = static_cast<double>(
+                    state[StatePlasma] + static_cast<long double>(bolusMg) / model.V1);
+            const Concentrations next =
+                model.Step.Decay * StateConcentrations(state) + model.Step.PerInput * model.InputSlope;
+            state = {minutes, next(0), next(1), next(2), next(3)};
+        }
+    }
+
+private:
+    struct Model {
+        CompartmentModes::Transition Step{};
+        double V1 = 0.0;
+        double InputSlope = 0.0;
+    };
+
+    void Add(const CompartmentModes& modes, double v1)
+    {
+        m_valid = m_valid && modes.Valid();
+        m_models.push_back({modes.Valid() ? modes.Over(TickMinutes) : CompartmentModes::Transition{}, v1, 0.0});
+    }
+
+    Patient m_patient;
+    std::vector<Model> m_models; // the Schnider models in order, then Eleveld's
+    std::optional<double> m_rate;
+    bool m_valid = true;
+};
+
 } // namespace
 
 std::string OneLine(const std::string& text)
@@ -184,6 +256,12 @@ ParseResult ParseArguments(const std::vector<std::string>& arguments)
 
     for (std::size_t i = 0; i < arguments.size(); ++i) {
         const std::string& name = arguments[i];
+        if (name == "--eleveld" || name == "--opioid") {
+            if (!seen.insert(name).second)
+                return Error(name, "given more than once");
+            (name == "--eleveld" ? options.Eleveld : options.Opioid) = true;
+            continue;
+        }
         if (name != "--gender" && name != "--age" && name != "--height" && name != "--weight"
             && name != "--rate" && name != "--bolus" && name != "--minutes" && name != "--every"
             && name != "--wake" && name != "--method")
@@ -264,11 +342,15 @@ ParseResult ParseArguments(const std::vector<std::string>& arguments)
     for (const char* required : {"--gender", "--age", "--height", "--weight"})
         if (!seen.contains(required))
             return Error(required, "is required (see --help)");
+    if (options.Opioid && !options.Eleveld)
+        return Error("--opioid", "is a setting of the Eleveld model and needs --eleveld");
 
     Patient patient{options.Age, options.Height, options.Weight,
                     [g = options.Gender] { return g; }};
     if (const std::string refusal = PatientRefusal(patient); !refusal.empty())
         return Error("patient", refusal);
+    if (options.Method == Stepping::Exact && !ExactTicks(patient, options.Eleveld, options.Opioid).Valid())
+        return Error("--method exact", "the exact solution does not hold for this patient; use rk4");
     return options;
 }
 
@@ -281,8 +363,15 @@ void WriteNumber(std::ostream& out, double value)
     out.write(buffer, result.ptr - buffer);
 }
 
+void WriteWake(std::ostream& out, std::optional<double> minutesToWake)
+{
+    out << ',';
+    WriteNumber(out, minutesToWake.value_or(std::numeric_limits<double>::infinity()));
+}
+
+// `eleveld` is null when its columns are not asked for.
 void WriteRow(std::ostream& out, double minutes, double rate, const PharmacokineticEngine& engine,
-              const Patient& patient, std::optional<double> wakeLevel)
+              const EleveldModel* eleveld, const Patient& patient, std::optional<double> wakeLevel)
 {
     WriteNumber(out, minutes);
     out << ',';
@@ -291,11 +380,17 @@ void WriteRow(std::ostream& out, double minutes, double rate, const Pharmacokine
         out << ',';
         WriteNumber(out, value);
     }
-    if (wakeLevel)
-        for (const std::optional<double> minutesToWake : WakeUpMinutes(engine, patient, *wakeLevel)) {
+    if (eleveld)
+        for (const double value : {eleveld->Plasma(), eleveld->EffectSite()}) {
             out << ',';
-            WriteNumber(out, minutesToWake.value_or(std::numeric_limits<double>::infinity()));
+            WriteNumber(out, value);
         }
+    if (wakeLevel) {
+        for (const std::optional<double> minutesToWake : WakeUpMinutes(engine, patient, *wakeLevel))
+            WriteWake(out, minutesToWake);
+        if (eleveld)
+            WriteWake(out, WakeUpMinutes(*eleveld, patient, *wakeLevel));
+    }
     out << '\n';
 }
 
@@ -304,59 +399,6 @@ bool TickBeginsBy(long long ticksDone, double minute)
 {
     return static_cast<long double>(ticksDone) >= TicksPerMinute * static_cast<long double>(minute);
 }
-
-// Each model carried over a tick by its exact transition. The bolus enters as
-// in the program's tick; the time element is set by the caller.
-class ExactTicks {
-public:
-    explicit ExactTicks(const Patient& patient) : m_patient(patient)
-    {
-        for (std::size_t m = 0; m < m_models.size(); ++m) {
-            const ModelParameters parameters = ModelParametersFor(patient, AllAlgorithms[m], 0.0);
-            const CompartmentModes modes(parameters);
-            m_valid = m_valid && modes.Valid();
-            if (modes.Valid())
-                m_models[m].Step = modes.Over(TickMinutes);
-            m_models[m].V1 = parameters.V1;
-        }
-    }
-
-    // False when some model is not one (see CompartmentModes).
-    bool Valid() const { return m_valid; }
-
-    void Advance(PharmacokineticEngine& engine, double rate, double bolusMg, double minutes)
-    {
-        if (!m_rate || *m_rate != rate) {
-            for (std::size_t m = 0; m < m_models.size(); ++m)
-                m_models[m].InputSlope =
-                    ModelDerivative::InputSlope(ModelParametersFor(m_patient, AllAlgorithms[m], rate));
-            m_rate = rate;
-        }
-        for (std::size_t m = 0; m < m_models.size(); ++m) {
-            const Model& model = m_models[m];
-            ModelState& state = engine.Slot(AllAlgorithms[m]).State;
-            if (bolusMg != 0.0)
-                state[StatePlasma] = static_cast<double>(
-                    state[StatePlasma] + static_cast<long double>(bolusMg) / model.V1);
-            const Concentrations next =
-                model.Step.Decay * StateConcentrations(state) + model.Step.PerInput * model.InputSlope;
-            state = {minutes, next(0), next(1), next(2), next(3)};
-        }
-    }
-
-private:
-    struct Model {
-        CompartmentModes::Transition Step{};
-        double V1 = 0.0;
-        double InputSlope = 0.0;
-    };
-
-    Patient m_patient;
-    std::array<Model, std::size(AllAlgorithms)> m_models{};
-    std::optional<double> m_rate;
-    bool m_valid = true;
-};
-
 } // namespace
 
 void RunSimulation(const Options& options, std::ostream& out)
@@ -365,19 +407,24 @@ void RunSimulation(const Options& options, std::ostream& out)
                           [g = options.Gender] { return g; }};
     PharmacokineticEngine engine;
     engine.ResetModels();
+    EleveldModel eleveldModel;
+    eleveldModel.Reset(options.Opioid);
+    const EleveldModel* eleveld = options.Eleveld ? &eleveldModel : nullptr;
     std::optional<ExactTicks> exact;
     if (options.Method == Stepping::Exact) {
-        exact.emplace(patient);
-        // The patient check of ParseArguments leaves only physical models.
+        exact.emplace(patient, options.Eleveld, options.Opioid);
+        // ParseArguments refuses the patients it cannot follow.
         if (!exact->Valid())
-            throw std::invalid_argument("the model of this patient has no exact solution");
+            throw std::invalid_argument("the exact solution does not hold for this patient");
     }
 
     out << "minutes,rate,james_plasma,james_effect,hume_plasma,hume_effect,han_plasma,han_effect";
+    if (eleveld)
+        out << ",eleveld_plasma,eleveld_effect";
     if (options.WakeLevel)
-        out << ",james_wake,hume_wake,han_wake";
+        out << ",james_wake,hume_wake,han_wake" << (eleveld ? ",eleveld_wake" : "");
     out << '\n';
-    WriteRow(out, 0.0, 0.0, engine, patient, options.WakeLevel);
+    WriteRow(out, 0.0, 0.0, engine, eleveld, patient, options.WakeLevel);
 
     // Both schedules are walked along with the ticks, never searched again.
     auto nextRate = options.Rates.begin();
@@ -393,12 +440,17 @@ void RunSimulation(const Options& options, std::ostream& out)
         for (; nextBolus != options.Boluses.end() && TickBeginsBy(done, nextBolus->first);
              ++nextBolus)
             bolusMg += nextBolus->second;
-        if (exact)
-            exact->Advance(engine, rate, bolusMg, static_cast<double>(done + 1) / TicksPerMinute);
-        else
+        if (exact) {
+            exact->Advance(engine, &eleveldModel, rate, bolusMg,
+                           static_cast<double>(done + 1) / TicksPerMinute);
+        } else {
             engine.AdvanceTick(patient, rate, bolusMg);
+            if (eleveld)
+                eleveldModel.AdvanceTick(patient, rate, bolusMg);
+        }
         if ((done + 1) % options.Every == 0)
-            WriteRow(out, engine.JamesModel.State[StateTime], rate, engine, patient, options.WakeLevel);
+            WriteRow(out, engine.JamesModel.State[StateTime], rate, engine, eleveld, patient,
+                     options.WakeLevel);
     }
 }
 

@@ -28,6 +28,9 @@ struct Options {
     long long Every = 1;
     // Effect-site level (mcg/ml) for the wake-up columns; none without them.
     std::optional<double> WakeLevel;
+    // The Eleveld model's columns after the Schnider ones, and its opioid setting.
+    bool Eleveld = false;
+    bool Opioid = false;
     Stepping Method = Stepping::RungeKutta4;
 };
 
@@ -50,8 +53,8 @@ extern const char* const VersionLine; // "sedalyn-sim X.Y.Z", without the newlin
 std::string OneLine(const std::string& text);
 
 // Writes the header, the zero row and a row after every `Every`-th tick; with
-// a wake level, each row ends in the three wake-up times. The cost of a tick
-// does not grow with the length of the run or of the schedule.
+// a wake level, each row ends in the three wake-up times (four with Eleveld).
+// The cost of a tick does not grow with the length of the run or of the schedule.
 void RunSimulation(const Options& options, std::ostream& out);
 
 } // namespace sedalyn::sim

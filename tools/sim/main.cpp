@@ -1,7 +1,6 @@
 #include "Simulator.h"
 
 #include <cstdio>
-#include <exception>
 #include <iostream>
 
 int main(int argc, char** argv)
@@ -23,13 +22,7 @@ int main(int argc, char** argv)
         return 2;
     }
 
-    try {
-        RunSimulation(std::get<Options>(parsed), std::cout);
-    } catch (const std::exception& e) {
-        std::cout.flush();
-        std::cerr << "sedalyn-sim: " << e.what() << '\n';
-        return 1;
-    }
+    RunSimulation(std::get<Options>(parsed), std::cout);
     if (!std::cout.flush()) {
         std::cerr << "sedalyn-sim: could not write the output\n";
         return 1;

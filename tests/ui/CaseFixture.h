@@ -2,12 +2,14 @@
 // A main window on a controlled clock, driven through its controls, with a
 // driver for its modal boxes.
 
+#include "CaseSupport.h"
 #include "ModalDriver.h"
 #include "ThdTimer.h"
 #include "Unit1.h"
 
 #include <QAbstractButton>
-#include <QFile>
+#include <QApplication>
+#include <QElapsedTimer>
 #include <QFileDialog>
 #include <QLabel>
 #include <QLineEdit>
@@ -15,47 +17,12 @@
 #include <QPushButton>
 #include <QTemporaryDir>
 #include <QTest>
-#include <QTimer>
-
-#include <algorithm>
-#include <cerrno>
-#include <cmath>
 
 namespace casefixture {
 
-using sedalyn::LocaleSettings;
-
-// No locale settings at all: 12-hour clock, "am"/"pm", no leading zero.
-inline LocaleSettings NoLocale()
-{
-    return {};
-}
-
-inline LocaleSettings TwentyFourHour()
-{
-    LocaleSettings locale;
-    locale.TwelveHourClock = false;
-    locale.HourLeadingZero = true;
-    locale.ShortDateFormat = "dd/mm/yyyy";
-    return locale;
-}
-
-inline LocaleSettings DecimalComma()
-{
-    LocaleSettings locale = TwentyFourHour();
-    locale.DecimalSeparator = ",";
-    locale.DateSeparator = ".";
-    return locale;
-}
-
-// 2025-12-09 12:00:00 in days since 1899-12-30, and in ms since 1970 UTC.
-inline constexpr double Noon = 46000.5;
-inline constexpr std::int64_t UtcNoon = 1765281600000;
+using namespace casesupport;
 
 inline const QString InputErrorCaption = QStringLiteral("Sedalyn Input Error");
-inline const QString InvalidRate =
-    QStringLiteral("Infusion rate - data not valid. All infusion rates must be >=0 and numeric.");
-inline const QString Reminder = QStringLiteral("Confirm the rate change!");
 
 // Every control's kind, name, text, enabled and visible state, for checking
 // that an action changed nothing.
@@ -78,63 +45,24 @@ inline QStringList Snapshot(const QWidget& form)
     return lines;
 }
 
-inline QByteArray ReadFile(const QString& path)
+inline bool IndicatorsShown(const TForm1& form)
 {
-    QFile file(path);
-    if (!file.open(QIODevice::ReadOnly))
-        return "<cannot read " + path.toLocal8Bit() + ">";
-    return file.readAll();
+    return !form.DataFileOpenLabel->isHidden() && !form.DataFileName->isHidden();
 }
 
-// Lines of a file without their CR LF, for picking out rows.
-inline QList<QByteArray> FileLines(const QString& path)
+inline bool IndicatorsHidden(const TForm1& form)
 {
-    QList<QByteArray> lines = ReadFile(path).split('\n');
-    if (!lines.isEmpty() && lines.constLast().isEmpty())
-        lines.removeLast();
-    for (QByteArray& line : lines)
-        line.chop(line.endsWith('\r') ? 1 : 0);
-    return lines;
+    return form.DataFileOpenLabel->isHidden() && form.DataFileName->isHidden();
 }
-
-// A disk that notes its calls ("write", "sync"), has `room` bytes left (-1:
-// no limit) and fails its syncs with `syncError` (0: none). What it takes
-// reaches the file.
-struct FakeDisk {
-    qint64 room = -1;
-    int syncError = 0;
-    QStringList made;
-
-    TDataFile::DiskCalls Calls()
-    {
-        const TDataFile::DiskCalls system = TDataFile::SystemDisk();
-        return {[this, system](int fd, const void* data, std::size_t size, off_t offset) -> ssize_t {
-                    made << QStringLiteral("write");
-                    if (room == 0) {
-                        errno = ENOSPC;
-                        return -1;
-                    }
-                    const std::size_t taken = room < 0 ? size : std::min(size, std::size_t(room));
-                    const ssize_t written = system.Write(fd, data, taken, offset);
-                    room -= room > 0 ? written : 0;
-                    return written;
-                },
-                [this, system](int fd) {
-                    made << QStringLiteral("sync");
-                    errno = syncError;
-                    return syncError == 0 ? system.Sync(fd) : -1;
-                }};
-    }
-};
 
 class Case {
 public:
-    explicit Case(const LocaleSettings& locale = TwentyFourHour()) : form(locale)
+    explicit Case(const LocaleSettings& locale = TwentyFourHour())
+        : form(std::make_unique<sedalyn::CaseSession>(locale, clock.Clocks()))
     {
-        form.Now = [this] { return base + seconds / 86400.0; };
-        form.MonotonicMs = [this] { return static_cast<std::int64_t>(std::llround(seconds * 1000.0)); };
-        form.UtcMs = [this] { return UtcNoon + form.MonotonicMs(); };
     }
+
+    sedalyn::CaseSession& session() { return form.Session(); }
 
     // Clears the box and types `text` into it key by key.
     static void Type(QLineEdit* edit, const QString& text)
@@ -194,13 +122,26 @@ public:
         form.AbortButton->click();
     }
 
-    // Ticks 5 seconds apart on the clock.
+    // Ticks 5 seconds apart on the clock. A box a tick shows does not hold
+    // it: each tick waits until the driver has answered what it was told to.
     void Tick(int count = 1)
     {
         for (int i = 0; i < count; ++i) {
-            seconds += 5.0;
+            clock.seconds += 5.0;
             form.Timer3Timer(form.Timer3);
+            Settle();
         }
+    }
+
+    // Lets the driver answer the boxes it has answers for, and their
+    // answers run.
+    void Settle()
+    {
+        QElapsedTimer waited;
+        waited.start();
+        while (QApplication::activeModalWidget() && driver.Pending() > 0 && waited.elapsed() < 3000)
+            QTest::qWait(5);
+        QTest::qWait(0);
     }
 
     // The patient as the window shows it: age, height and weight boxes, then
@@ -219,8 +160,8 @@ public:
     QStringList Concentrations() const
     {
         QStringList texts;
-        for (const QLabel* label : {form.Jameslabel, form.James1label, form.Humelabel,
-                                    form.Hume1label, form.Hanlabel, form.Han1label})
+        for (const QLabel* label :
+             {form.Jameslabel, form.James1label, form.Humelabel, form.Hume1label, form.Hanlabel, form.Han1label})
             texts << label->text();
         return texts;
     }
@@ -229,8 +170,7 @@ public:
     QString CsvPath() const { return folder.filePath(QStringLiteral("case.csv")); }
 
     QTemporaryDir folder;
-    double base = Noon;
-    double seconds = 0.0;
+    FakeClock clock;
     TForm1 form;
     ModalDriver driver;
 };

@@ -1,17 +1,6 @@
 #include "CaseText.h"
 
-#include <algorithm>
-
 namespace sedalyn::casetext {
-
-namespace {
-
-bool IsLineBreak(QChar c)
-{
-    return c == u'\r' || c == u'\n';
-}
-
-} // namespace
 
 LocaleSettings WithDecimalPoint(const LocaleSettings& locale)
 {
@@ -25,12 +14,32 @@ QString EditText(double value)
     return Q(FormatGeneral(value, 15, LocaleSettings{}));
 }
 
+std::optional<double> BoxNumber(const QString& text, const LocaleSettings& locale)
+{
+    QString number = text.trimmed();
+    const QString mark = Q(locale.DecimalSeparator);
+    if (!mark.isEmpty() && mark != QLatin1String("."))
+        number.replace(mark, QLatin1String("."));
+    return ParseNumber(number.toStdString());
+}
+
+QString DecimalMarks(const LocaleSettings& locale)
+{
+    const QString mark = Q(locale.DecimalSeparator);
+    if (mark.isEmpty() || mark == QLatin1String("."))
+        return QStringLiteral("\".\"");
+    return QStringLiteral("\".\" or \"%1\"").arg(mark);
+}
+
 QString OneLine(const QString& text)
 {
     QString line = text;
     line.replace(QLatin1String("\r\n"), QLatin1String(" "));
-    line.replace(u'\r', u' ');
-    line.replace(u'\n', u' ');
+    for (QChar& c : line) {
+        const char16_t code = c.unicode();
+        if (code < 0x20 || (code >= 0x7F && code <= 0x9F) || code == 0x2028 || code == 0x2029)
+            c = u' ';
+    }
     return line;
 }
 
@@ -56,15 +65,9 @@ QString CsvRow(const QStringList& fields)
     return row;
 }
 
-QValidator::State SingleLineValidator::validate(QString& input, int& pos) const
+QString GeneralText(double value, const LocaleSettings& locale)
 {
-    if (std::none_of(input.cbegin(), input.cend(), IsLineBreak))
-        return Acceptable;
-    // The cursor keeps its place among the characters that stay.
-    const qsizetype cursor = std::clamp<qsizetype>(pos, 0, input.size());
-    pos = static_cast<int>(OneLine(input.left(cursor)).size());
-    input = OneLine(input);
-    return Acceptable;
+    return Q(FormatGeneral(value, 15, locale));
 }
 
 } // namespace sedalyn::casetext

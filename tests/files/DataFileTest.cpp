@@ -1,7 +1,7 @@
 // TDataFile: the bytes it writes, what it refuses to open, and its classic
 // error state.
 
-#include "CaseFixture.h"
+#include "CaseSupport.h"
 #include "DataFile.h"
 #include "QtTestMain.h"
 
@@ -11,8 +11,8 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
-using casefixture::FakeDisk;
-using casefixture::ReadFile;
+using casesupport::FakeDisk;
+using casesupport::ReadFile;
 
 class DataFileTest : public QObject {
     Q_OBJECT

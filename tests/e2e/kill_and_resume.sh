@@ -15,6 +15,10 @@ t0=$(date +%s%3N)
 run_and_kill() {
     "$driver" "$1" "$folder" "$csv" "$t0" >>"$work/log" 2>&1 &
     local pid=$!
+    # A loaded machine may take long to start the case: the kills count only
+    # once its journal is there.
+    local waited=0
+    while [[ ! -f $folder/case.journal ]] && ((waited++ < 300)); do sleep 0.1; done
     sleep "$(awk -v s="$RANDOM" 'BEGIN { print 0.2 + (s % 1000) / 1000 }')"
     kill -KILL "$pid" 2>/dev/null
     wait "$pid" 2>/dev/null

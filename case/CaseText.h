@@ -7,7 +7,8 @@
 
 #include <QString>
 #include <QStringList>
-#include <QValidator>
+
+#include <optional>
 
 namespace sedalyn::casetext {
 
@@ -18,7 +19,15 @@ LocaleSettings WithDecimalPoint(const LocaleSettings& locale);
 // "." as decimal point, so confirming the same text again gives the same value.
 QString EditText(double value);
 
-// `text` with each line break (CR LF, CR or LF) turned into a blank.
+// A number as typed into a box: blanks around it are ignored, and where the
+// locale's decimal mark is not "." it is taken as well as ".".
+std::optional<double> BoxNumber(const QString& text, const LocaleSettings& locale);
+// The decimal marks BoxNumber takes, for error texts: "." or "." or ",".
+QString DecimalMarks(const LocaleSettings& locale);
+
+// `text` on one line: each line break (CR LF, CR or LF) and every other
+// control character (C0, DEL, C1, the line and paragraph separators) turned
+// into a blank.
 QString OneLine(const QString& text);
 
 // A data-file field on one line (see OneLine), quoted as RFC 4180 quotes it
@@ -30,13 +39,8 @@ QString CsvField(const QString& text);
 // initial blanks and those that do not both see it quoted.
 QString CsvRow(const QStringList& fields);
 
-// Keeps an edit box on one line whatever reaches it (typing, paste, drop or
-// setText): line breaks become blanks.
-class SingleLineValidator : public QValidator {
-public:
-    using QValidator::QValidator;
-    State validate(QString& input, int& pos) const override;
-};
+// FormatGeneral with 15 digits: a confirmed value as a label shows it.
+QString GeneralText(double value, const LocaleSettings& locale);
 
 inline QString Q(const std::string& text)
 {

@@ -1,3 +1,3 @@
 #include "QtTestMain.h"
 
-SEDALYN_QTEST_MAIN
+SEDALYN_QTEST_CORE_MAIN

@@ -1,0 +1,203 @@
+// A case carried on after the program died: the journal written as the case
+// runs, the offer at the next start, and what a resumed case computes and
+// writes; journals that must not be resumed are set aside.
+
+#include "JournalFile.h"
+#include "QtTestMain.h"
+#include "SessionFixture.h"
+
+#include <QDir>
+#include <QTest>
+
+using namespace casesupport;
+using sedalyn::ResumeOffer;
+
+namespace {
+
+bool Exists(const QTemporaryDir& folder, const char* name)
+{
+    return QFile::exists(folder.filePath(QLatin1String(name)));
+}
+
+} // namespace
+
+class CaseResumeTest : public QObject {
+    Q_OBJECT
+
+private slots:
+    // Nine steps at 10 with a bolus in the ninth, 20 confirmed, then the
+    // program dies; started again a minute later, the case goes on from the
+    // journal as if nothing had happened.
+    void resumedCaseGoesOnAsIfUninterrupted()
+    {
+        QTemporaryDir journal;
+        QTemporaryDir files;
+        const QString csv = files.filePath(QStringLiteral("case.csv"));
+        double died = 0;
+        {
+            Session c;
+            c.s.UseJournal(journal.path());
+            c.StartExample(QStringLiteral("10"), csv);
+            c.Tick(8);
+            c.s.GiveBolus(QStringLiteral("140"));
+            c.Tick();
+            c.Rate(QStringLiteral("20"));
+            c.s.FlushJournal();
+            died = c.clock.seconds;
+            // A row that reached the file after the journal's last state did:
+            // the resumed case writes it again, so it must not stay.
+            QFile stray(csv);
+            QVERIFY(stray.open(QIODevice::Append));
+            stray.write("12:00:50, 20, stray\r\n");
+        } // gone without its close path, as a killed program goes
+        QVERIFY(Exists(journal, JournalFileName));
+
+        Session c;
+        c.clock.seconds = died + 62;
+        c.s.UseJournal(journal.path());
+        const ResumeOffer offer = c.s.OfferResume();
+        QCOMPARE(offer.What, ResumeOffer::Kind::Question);
+        QCOMPARE(offer.Text, QStringLiteral("A case was running when Sedalyn stopped (Male, 53 y, 1.77 m, 77 kg; "
+                                            "started 12:00, last saved 12:00). Its data file is %1. Resume it?")
+                                 .arg(csv));
+        const sedalyn::ResumeOutcome resumed = c.s.Resume();
+        c.last = c.s.Tick(); // the window makes up the steps missed at once
+
+        // 107 s after Start: 21 steps, 20 from the tenth on.
+        std::vector<Step> steps(8, {10});
+        steps.push_back({10, 140});
+        steps.insert(steps.end(), 12, {20});
+        QVERIFY(c.s.Running());
+        QCOMPARE(c.s.Timeline().StepsTaken(), 21);
+        QCOMPARE(c.PanelWithPoint(), Reference(steps));
+        QCOMPARE(resumed.Gender, QStringLiteral("Male"));
+        QCOMPARE((QStringList{resumed.Patient.Age, resumed.Patient.Height, resumed.Patient.Weight}),
+                 (QStringList{"53", "1.77", "77"}));
+        QCOMPARE(resumed.BoxText, QStringLiteral("20"));
+        QCOMPARE(resumed.RateLine, RateLine(QStringLiteral("20")));
+        QCOMPARE(resumed.FileNotice, QString());
+        QVERIFY2(resumed.Notice.endsWith(QStringLiteral(
+                     "after a gap of 1 min 2 s; the rate in use during the gap is assumed to be 20 mg/kg/hr.")),
+                 qPrintable(resumed.Notice));
+        QCOMPARE(c.s.DoseLine(), QStringLiteral("Given: 175 mg (2.3 mg/kg) in 00:01:45"));
+
+        // One header; every row once, the stray one gone: the start, the rows
+        // of steps 6, 12 and 18, the bolus, the rate confirmed before the
+        // program died, and the resume.
+        const QList<QByteArray> lines = FileLines(csv);
+        QCOMPARE(lines.count("Gender,Male"), 1);
+        QVERIFY(!lines.contains("12:00:50, 20, stray"));
+        QStringList fields;
+        for (const QByteArray& line : lines.mid(11))
+            fields << QString::fromUtf8(line.split(',').value(1)).trimmed();
+        QCOMPARE(fields, (QStringList{"start 2025-12-09 12:00:00 rate 10 mg/kg/hr", "10", "bolus 140 mg",
+                                      "rate 20 mg/kg/hr", "20", "20", "resumed after 00:01:02 gap; rate 20 mg/kg/hr assumed"}));
+        for (const int row : {1, 4, 5}) {
+            const std::vector<Step> upTo(steps.begin(), steps.begin() + (row == 1 ? 6 : row == 4 ? 12 : 18));
+            const QByteArray line = lines[11 + row];
+            QVERIFY2(line.endsWith(Reference(upTo).join(QStringLiteral(", ")).toLatin1()), line.constData());
+        }
+
+        QCOMPARE(c.s.Abort().CloseError, 0);
+        QVERIFY(!Exists(journal, JournalFileName));
+        c.s.UseJournal(QString(), "gone"); // the program ends and lets go of the journal
+        QCOMPARE(c.s.OfferResume().What, ResumeOffer::Kind::Notice);
+        Session next;
+        next.s.UseJournal(journal.path());
+        QCOMPARE(next.s.OfferResume().What, ResumeOffer::Kind::Nothing);
+    }
+
+    // A journal that cannot be written is said once, and a line stays while
+    // it lasts; the case goes on.
+    void journalThatCannotBeWrittenIsSaid()
+    {
+        QTemporaryDir journal;
+        Session c;
+        c.s.UseJournal(journal.path());
+        QVERIFY(QDir(journal.path()).mkdir(QLatin1String(JournalTempFileName))); // in the way of every write
+        c.StartExample(QStringLiteral("10"));
+        c.s.FlushJournal();
+        const QString notice = c.Tick().JournalNotice;
+        QVERIFY2(notice.startsWith(QStringLiteral("Crash recovery off: ")), qPrintable(notice));
+        QVERIFY(c.s.StatusLines().startsWith(QStringLiteral("Crash recovery off: ")));
+        c.s.FlushJournal();
+        QCOMPARE(c.Tick().JournalNotice, QString()); // once
+        QVERIFY(QDir(journal.path()).rmdir(QLatin1String(JournalTempFileName)));
+        c.Tick();
+        c.s.FlushJournal();
+        c.Tick();
+        QCOMPARE(c.s.StatusLines(), QString());
+        QVERIFY(c.s.Running());
+    }
+
+    // Journals that must not be resumed are never offered: each is set aside
+    // for inspection with one notice saying why.
+    void journalsThatAreNotOffered_data()
+    {
+        QTest::addColumn<QByteArray>("text");
+        QTest::addColumn<QString>("reason");
+        QTest::newRow("empty") << QByteArray() << "the journal is empty";
+        QTest::newRow("not a journal") << QByteArray("hello\n") << "it is not a Sedalyn case journal";
+        QTest::newRow("13 h old") << QByteArray("13h") << "it is older than 12 hours";
+    }
+    void journalsThatAreNotOffered()
+    {
+        QFETCH(QByteArray, text);
+        QFETCH(QString, reason);
+        QTemporaryDir journal;
+        if (text == "13h") {
+            Session old;
+            old.s.UseJournal(journal.path());
+            old.StartExample(QStringLiteral("10"));
+            old.Tick();
+            old.s.FlushJournal();
+        } else {
+            QFile file(journal.filePath(QLatin1String(JournalFileName)));
+            QVERIFY(file.open(QIODevice::WriteOnly));
+            file.write(text);
+        }
+        Session c;
+        c.clock.seconds = 13 * 3600;
+        c.s.UseJournal(journal.path());
+        const ResumeOffer offer = c.s.OfferResume();
+        QCOMPARE(offer.What, ResumeOffer::Kind::Notice);
+        QVERIFY2(offer.Text.startsWith(
+                     QStringLiteral("A saved case was not offered for resuming: %1. It is kept as ").arg(reason)),
+                 qPrintable(offer.Text));
+        QVERIFY(!Exists(journal, JournalFileName));
+        QVERIFY(Exists(journal, JournalSetAsideName));
+        QVERIFY(!c.s.Running());
+    }
+
+    // A second Sedalyn keeps no journal of its own and leaves the first
+    // one's alone. No to the offer: the journal goes.
+    void secondProgramThenNo()
+    {
+        QTemporaryDir journal;
+        {
+            Session first;
+            first.s.UseJournal(journal.path());
+            first.StartExample(QStringLiteral("10"));
+            first.Tick();
+            first.s.FlushJournal();
+
+            Session second;
+            second.s.UseJournal(journal.path());
+            const ResumeOffer offer = second.s.OfferResume();
+            QCOMPARE(offer.What, ResumeOffer::Kind::Notice);
+            QCOMPARE(offer.Text, QStringLiteral("Another Sedalyn is running on this computer: this one keeps "
+                                                "no journal, so its case cannot be resumed after a crash."));
+            QVERIFY(Exists(journal, JournalFileName));
+        }
+        Session declined;
+        declined.clock.seconds = 60;
+        declined.s.UseJournal(journal.path());
+        QCOMPARE(declined.s.OfferResume().What, ResumeOffer::Kind::Question);
+        declined.s.DeclineResume();
+        QVERIFY(!declined.s.Running());
+        QVERIFY(!Exists(journal, JournalFileName));
+    }
+};
+
+SEDALYN_TEST_CLASS(CaseResumeTest)
+#include "CaseResumeTest.moc"

@@ -1,0 +1,3 @@
+#include "QtTestMain.h"
+
+SEDALYN_QTEST_CORE_MAIN

@@ -1,0 +1,50 @@
+#pragma once
+// The program's look in one place: the fonts and colours of the windows and
+// the panel beside them, and the controls made in that style.
+
+#include <QColor>
+#include <QFont>
+#include <QRect>
+#include <QStyle>
+
+class QLabel;
+class QLineEdit;
+class QPushButton;
+class QWidget;
+
+namespace style {
+
+// The sizes are given for 96 dpi; pixel sizes keep the layout the same at
+// every resolution.
+enum FontSize { Pt8 = 11, Pt10 = 13, Pt12 = 16, Pt18 = 24 };
+
+// The main window's face: a narrow sans-serif preferred to the wide default
+// so that the texts fit the fixed widths.
+QFont WindowFont(FontSize size, bool bold = false, bool underline = false);
+// The panel beside the window and its chart.
+QFont PanelFont(bool bold = false);
+
+inline const QColor Black(0x00, 0x00, 0x00);
+inline const QColor Red(0xFF, 0x00, 0x00);
+inline const QColor Maroon(0x80, 0x00, 0x00);
+inline const QColor Green(0x00, 0x80, 0x00);
+inline const QColor White(0xFF, 0xFF, 0xFF);
+inline const QColor ButtonFace(0xF0, 0xF0, 0xF0);
+
+// Text colour for labels, edit boxes and buttons alike.
+void SetTextColour(QWidget* widget, const QColor& colour);
+
+// A fixed label keeps its geometry and narrows its font rather than cut its
+// text; an automatic one takes the size of its text.
+enum class Sizing { Fixed, Auto };
+
+QLabel* MakeLabel(QWidget* parent, const char* name, QRect geometry, Sizing sizing, const QString& caption,
+                  const QFont& font, const QColor& colour);
+QLineEdit* MakeEdit(QWidget* parent, const char* name, QRect geometry, const QString& text, const QFont& font);
+QPushButton* MakeButton(QWidget* parent, const char* name, QRect geometry, const QString& caption,
+                        const QFont& font);
+// A button with one of the style's standard icons (check mark, cross, door, help).
+QPushButton* MakeGlyphButton(QWidget* parent, const char* name, QRect geometry, const QString& caption,
+                             const QFont& font, QStyle::StandardPixmap glyph);
+
+} // namespace style
