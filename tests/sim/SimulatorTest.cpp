@@ -234,7 +234,10 @@ INSTANTIATE_TEST_SUITE_P(
                       "--rate", "90=0", "--bolus", "150=10", "--minutes", "240"}},
         ScheduleCase{"three_days_from_nothing", Args({"--rate", "20=6", "--rate", "1500=0",
                                                        "--rate", "2000=9.5", "--minutes", "4320",
-                                                       "--every", "60"})}),
+                                                       "--every", "60"})},
+        ScheduleCase{"eleveld_with_opioid", Args({"--bolus", "120", "--rate", "9", "--rate", "30=3",
+                                                  "--bolus", "50=40", "--minutes", "180", "--every",
+                                                  "3", "--eleveld", "--opioid"})}),
     [](const auto& p) { return std::string(p.param.name); });
 
 TEST(RunSimulation, EleveldColumnsAreItsModelTickForTickAndLeaveTheOthersAsTheyWere)
