@@ -40,7 +40,7 @@ public:
         std::size_t Dropped = 0; // rows beyond the bound, lost
     };
 
-    explicit CaseRecordFile(std::string codeset);
+    explicit CaseRecordFile(std::string codeset, FileSystem& files = FileSystem::System());
 
     // Creates or empties `path` and writes `header` in one write. Empty when
     // done, else the notice to show; a file that failed is left.

@@ -98,9 +98,9 @@ CaseClocks CaseClocks::System()
     return {&CurrentDateTimeDays, &SteadyMilliseconds, &QDateTime::currentMSecsSinceEpoch};
 }
 
-CaseSession::CaseSession(const LocaleSettings& locale, CaseClocks clocks)
-    : m_locale(locale), m_clocks(std::move(clocks)), m_patient(PatientOf(0, 0, 0, m_gender)),
-      m_file(locale.Codeset)
+CaseSession::CaseSession(const LocaleSettings& locale, CaseClocks clocks, FileSystem& files)
+    : m_locale(locale), m_clocks(std::move(clocks)), m_patient(PatientOf(0, 0, 0, m_gender)), m_files(files),
+      m_file(locale.Codeset, files)
 {
 }
 
@@ -382,8 +382,13 @@ void CaseSession::WriteRows(const std::vector<QStringList>& rows)
     case CaseRecordFile::Written::Held:
         return;
     case CaseRecordFile::Written::Refused:
-    case CaseRecordFile::Written::Left:
         m_fileNotice = QStringLiteral("File write error");
+        if (const std::string problem = m_file.File().Problem(); !problem.empty())
+            m_fileNotice += QLatin1Char('\n') + Q(problem);
+        return;
+    case CaseRecordFile::Written::Left:
+        m_fileNotice = QStringLiteral("File write error\nThe data file %1 was deleted: the case goes on without one.")
+                           .arg(QDir::toNativeSeparators(m_file.Path()));
         return;
     case CaseRecordFile::Written::Recovered:
         break;
@@ -545,7 +550,7 @@ void CaseSession::UseJournal(const QString& folder, const std::string& whyNone)
 {
     m_journal.reset();
     m_journalNotice.clear();
-    auto keeper = std::make_unique<JournalKeeper>(folder);
+    auto keeper = std::make_unique<JournalKeeper>(folder, m_files);
     switch (keeper->Why()) {
     case JournalKeeper::Absence::None:
         m_journal = std::move(keeper);
@@ -577,12 +582,14 @@ ResumeOffer CaseSession::OfferResume()
     if (!reading.Journal) {
         // Kept for inspection, never offered: a damaged or stale journal
         // would put wrong numbers on the screen.
-        SetAside(m_journal->Folder());
+        const std::string notSetAside = SetAside(m_journal->Folder());
+        const QString kept =
+            notSetAside.empty()
+                ? QStringLiteral("It is kept as %1.")
+                      .arg(QDir::toNativeSeparators(QDir(m_journal->Folder()).filePath(QLatin1String(JournalSetAsideName))))
+                : QStringLiteral("It could not be set aside: %1.").arg(Q(notSetAside));
         return {ResumeOffer::Kind::Notice,
-                QStringLiteral("A saved case was not offered for resuming: %1. It is kept as %2.")
-                    .arg(Q(reading.Problem),
-                         QDir::toNativeSeparators(
-                             QDir(m_journal->Folder()).filePath(QLatin1String(JournalSetAsideName))))};
+                QStringLiteral("A saved case was not offered for resuming: %1. %2").arg(Q(reading.Problem), kept)};
     }
     m_offered = reading.Journal;
     const CaseJournal& j = *m_offered;

@@ -118,7 +118,8 @@ struct ResumeOutcome {
 
 class CaseSession {
 public:
-    CaseSession(const LocaleSettings& locale, CaseClocks clocks);
+    // The data file and the journal reach the disk through `files`.
+    CaseSession(const LocaleSettings& locale, CaseClocks clocks, FileSystem& files = FileSystem::System());
     ~CaseSession();
     CaseSession(const CaseSession&) = delete;
     CaseSession& operator=(const CaseSession&) = delete;
@@ -232,6 +233,7 @@ private:
     std::int64_t m_startUtcMs = 0;
     DateTimeDays m_startTime = 0.0; // CaseStartTime
 
+    FileSystem& m_files;
     CaseRecordFile m_file;
     QString m_fileNotice; // said at the next tick
 

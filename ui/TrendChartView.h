@@ -45,9 +45,12 @@ private:
         std::vector<Placed> placed;
         int rows = 0;
     };
-    LegendLayout PlaceLegend(qreal width) const;
+    const LegendLayout& PlaceLegend(qreal width) const;
     void ReserveLegendSpace();
 
     std::vector<TrendLegendEntry> m_legend;
     QFont m_font;
+    // Placing the legend measures its text: done again only for a new width.
+    mutable LegendLayout m_placed;
+    mutable qreal m_placedWidth = -1.0;
 };

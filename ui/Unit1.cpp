@@ -6,6 +6,7 @@
 
 #include "CasePanel.h"
 #include "CaseText.h"
+#include "FileError.h"
 #include "MessageBoxes.h"
 #include "SaveDialog.h"
 #include "Style.h"

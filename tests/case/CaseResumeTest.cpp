@@ -131,20 +131,25 @@ private slots:
     }
 
     // Journals that must not be resumed are never offered: each is set aside
-    // for inspection with one notice saying why.
+    // for inspection with one notice saying why, or why it could not be.
     void journalsThatAreNotOffered_data()
     {
         QTest::addColumn<QByteArray>("text");
         QTest::addColumn<QString>("reason");
-        QTest::newRow("empty") << QByteArray() << "the journal is empty";
-        QTest::newRow("not a journal") << QByteArray("hello\n") << "it is not a Sedalyn case journal";
-        QTest::newRow("13 h old") << QByteArray("13h") << "it is older than 12 hours";
+        QTest::addColumn<bool>("blocked"); // a folder stands where it would be set aside
+        QTest::newRow("empty") << QByteArray() << "the journal is empty" << false;
+        QTest::newRow("not a journal") << QByteArray("hello\n") << "it is not a Sedalyn case journal" << false;
+        QTest::newRow("13 h old") << QByteArray("13h") << "it is older than 12 hours" << false;
+        QTest::newRow("cannot be set aside") << QByteArray("hello\n") << "it is not a Sedalyn case journal" << true;
     }
     void journalsThatAreNotOffered()
     {
         QFETCH(QByteArray, text);
         QFETCH(QString, reason);
+        QFETCH(bool, blocked);
         QTemporaryDir journal;
+        if (blocked)
+            QVERIFY(QDir(journal.path()).mkpath(QStringLiteral("%1/kept").arg(QLatin1String(JournalSetAsideName))));
         if (text == "13h") {
             Session old;
             old.s.UseJournal(journal.path());
@@ -161,10 +166,12 @@ private slots:
         c.s.UseJournal(journal.path());
         const ResumeOffer offer = c.s.OfferResume();
         QCOMPARE(offer.What, ResumeOffer::Kind::Notice);
+        const QString outcome = blocked ? QStringLiteral("It could not be set aside: cannot rename ")
+                                        : QStringLiteral("It is kept as ");
         QVERIFY2(offer.Text.startsWith(
-                     QStringLiteral("A saved case was not offered for resuming: %1. It is kept as ").arg(reason)),
+                     QStringLiteral("A saved case was not offered for resuming: %1. %2").arg(reason, outcome)),
                  qPrintable(offer.Text));
-        QVERIFY(!Exists(journal, JournalFileName));
+        QCOMPARE(Exists(journal, JournalFileName), blocked);
         QVERIFY(Exists(journal, JournalSetAsideName));
         QVERIFY(!c.s.Running());
     }

@@ -10,7 +10,10 @@ namespace casesupport {
 
 class Session {
 public:
-    explicit Session(const LocaleSettings& locale = TwentyFourHour()) : s(locale, clock.Clocks()) {}
+    explicit Session(const LocaleSettings& locale = TwentyFourHour(), FileSystem& files = FileSystem::System())
+        : s(locale, clock.Clocks(), files)
+    {
+    }
 
     sedalyn::PatientOutcome Confirm(const QString& age, const QString& height, const QString& weight,
                                     const QString& gender = QStringLiteral("Male"))

@@ -68,13 +68,24 @@ inline constexpr std::size_t JournalMaxBytes = 1 << 20;
 // backslash escaped, so the text is plain ASCII whatever the strings hold.
 std::string FormatJournal(const CaseJournal& journal);
 
-// The record a journal text holds, or why it cannot be resumed: a clause in
-// words for a one-line notice ("the clock was set back", "it is older than
-// 12 hours"); exactly one of the two is set. `nowUtcMs` is the wall clock.
 struct JournalReading {
     std::optional<CaseJournal> Journal;
-    std::string Problem;
+    std::string Problem; // a clause in words: "it is damaged: line 5 holds an unreadable Weight"
 };
+
+// The record a journal text holds, or why the text gives none: it is
+// damaged or incomplete, from another version, or holds values no running
+// case can hold. Exactly one of the two is set.
+JournalReading ParseJournalText(std::string_view text);
+
+// Why a record read whole may not be resumed now (`nowUtcMs`, the wall
+// clock): it is older than 12 hours, it was saved in the future, or the
+// model refuses its patient. A clause in words for a one-line notice ("the
+// clock was set back"); empty when the case may be carried on.
+std::string ResumeRefusal(const CaseJournal& journal, std::int64_t nowUtcMs);
+
+// Both, as the program uses them at start: the record when it may be
+// resumed, else why not.
 JournalReading ParseJournal(std::string_view text, std::int64_t nowUtcMs);
 
 } // namespace sedalyn
