@@ -1,5 +1,7 @@
 #include "TrendChartView.h"
 
+#include "Style.h"
+
 #include <QChart>
 #include <QMouseEvent>
 #include <QPainter>
@@ -17,18 +19,8 @@ constexpr int RowHeight = 17;
 
 } // namespace
 
-QFont TrendChartView::TextFont()
-{
-    QFont font;
-    font.setFamilies({QStringLiteral("Liberation Sans"), QStringLiteral("Arial"),
-                      QStringLiteral("Helvetica"), QStringLiteral("DejaVu Sans")});
-    font.setStyleHint(QFont::SansSerif);
-    font.setPixelSize(11);
-    return font;
-}
-
 TrendChartView::TrendChartView(QChart* chart, QWidget* parent)
-    : QChartView(chart, parent), m_font(TextFont())
+    : QChartView(chart, parent), m_font(style::ChartFont())
 {
     setMouseTracking(true);
     viewport()->setMouseTracking(true);

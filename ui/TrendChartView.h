@@ -20,10 +20,6 @@ class TrendChartView : public QChartView {
 public:
     TrendChartView(QChart* chart, QWidget* parent);
 
-    // The window's 11-pixel text, so the chart reads like the panel beside
-    // it at every resolution.
-    static QFont TextFont();
-
     void SetLegend(std::vector<TrendLegendEntry> entries);
     const std::vector<TrendLegendEntry>& Legend() const { return m_legend; }
 

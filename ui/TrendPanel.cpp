@@ -4,6 +4,7 @@
 #include "MessageBoxes.h"
 #include "PharmacokineticEngine.h"
 #include "SaveDialog.h"
+#include "Style.h"
 #include "SystemLocale.h"
 #include "TrendExport.h"
 
@@ -27,29 +28,27 @@ using namespace sedalyn;
 
 namespace {
 
-// Hues that colour-blind readers tell apart, at lightnesses far enough apart
-// (about 17, 42 and 64 % grey) to stay apart on a grey-scale print.
 struct ModelStyle {
     LbmAlgorithm model;
     QString objectPrefix;
-    QColor colour;
     ConcentrationIndex plasma;
     ConcentrationIndex effect;
 
     QString Name() const { return QString::fromLatin1(AlgorithmName(model)); }
+    QColor Colour() const { return style::ModelColour(model); }
 };
 
 const ModelStyle Models[] = {
-    {LbmAlgorithm::James, QStringLiteral("James"), QColor(0x08, 0x30, 0x6B), JamesPlasma, JamesEffect},
-    {LbmAlgorithm::Hume, QStringLiteral("Hume"), QColor(0x00, 0x9E, 0x73), HumePlasma, HumeEffect},
-    {LbmAlgorithm::Janmahasatian, QStringLiteral("Han"), QColor(0xE6, 0x9F, 0x00), HanPlasma, HanEffect},
+    {LbmAlgorithm::James, QStringLiteral("James"), JamesPlasma, JamesEffect},
+    {LbmAlgorithm::Hume, QStringLiteral("Hume"), HumePlasma, HumeEffect},
+    {LbmAlgorithm::Janmahasatian, QStringLiteral("Han"), HanPlasma, HanEffect},
 };
 
-const QColor RateColour(0x20, 0x20, 0x20);
-const QColor WakeUpColour(0x50, 0x50, 0x50);
-const QColor RateChangeColour(0xB4, 0xB4, 0xB4);
-const QColor BolusColour(0x7B, 0x32, 0x94);
-const QColor GridColour(0xDC, 0xDC, 0xDC);
+using style::BolusColour;
+using style::GridColour;
+using style::RateChangeColour;
+using style::RateColour;
+using style::WakeUpColour;
 
 constexpr double LineWidth = 2.0;
 // Beyond the widest pen and its antialiasing, pixels.
@@ -72,12 +71,12 @@ QLocale AxisLocale(const LocaleSettings& settings)
     return locale;
 }
 
-QString CaseTimeText(double minutes)
+// As the case's other times are written: hours, minutes and seconds.
+QString CaseTimeOf(double minutes)
 {
     if (!(minutes >= 0.0 && minutes < 1e9))
-        return QStringLiteral("--:--");
-    const long long seconds = std::llround(minutes * 60.0);
-    return QStringLiteral("%1:%2").arg(seconds / 60).arg(seconds % 60, 2, 10, QLatin1Char('0'));
+        return QStringLiteral("--:--:--");
+    return QString::fromStdString(CaseTimeText(std::llround(minutes * 60'000.0)));
 }
 
 QValueAxis* MakeAxis(const char* name, const QString& title)
@@ -85,8 +84,8 @@ QValueAxis* MakeAxis(const char* name, const QString& title)
     auto* axis = new QValueAxis;
     axis->setObjectName(QLatin1String(name));
     axis->setTitleText(title);
-    axis->setTitleFont(TrendChartView::TextFont());
-    axis->setLabelsFont(TrendChartView::TextFont());
+    axis->setTitleFont(style::ChartFont());
+    axis->setLabelsFont(style::ChartFont());
     axis->setLabelsColor(Qt::black);
     axis->setTitleBrush(Qt::black);
     axis->setGridLineColor(GridColour);
@@ -126,7 +125,7 @@ QString TrendToolTipText(const CaseRecord& record, const LocaleSettings& locale)
     QString rate = QStringLiteral("Rate %1 mg/kg/hr").arg(general(record.Rate));
     if (record.BolusMg > 0.0)
         rate += QStringLiteral(", bolus %1 mg").arg(general(record.BolusMg));
-    QStringList lines{QStringLiteral("Case time %1").arg(CaseTimeText(record.Minutes)), rate,
+    QStringList lines{QStringLiteral("Case time %1").arg(CaseTimeOf(record.Minutes)), rate,
                       QStringLiteral("Plasma / effect site (mcg/ml)")};
     for (const ModelStyle& model : Models) {
         lines << QStringLiteral("%1  %2 / %3")
@@ -255,10 +254,10 @@ void TrendPanel::CreateChart()
     for (const ModelStyle& model : Models) {
         m_series[model.effect] = add(MakeSeries(model.objectPrefix + QStringLiteral("EffectSeries"),
                                                 model.Name() + QStringLiteral(" effect site"),
-                                                Pen(model.colour, LineWidth, Qt::DashLine)),
+                                                Pen(model.Colour(), LineWidth, Qt::DashLine)),
                                      m_timeAxis, m_concentrationAxis);
         m_series[model.plasma] = add(MakeSeries(model.objectPrefix + QStringLiteral("PlasmaSeries"),
-                                                model.Name() + QStringLiteral(" plasma"), Pen(model.colour, LineWidth)),
+                                                model.Name() + QStringLiteral(" plasma"), Pen(model.Colour(), LineWidth)),
                                      m_timeAxis, m_concentrationAxis);
     }
 }

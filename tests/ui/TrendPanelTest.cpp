@@ -358,14 +358,14 @@ private slots:
         drifted.Minutes = 0.9999999;
         const QString body = QStringLiteral(
             "Plasma / effect site (mcg/ml)\nJames  3.21 / 2.99\nHume  3.10 / 2.90\nJanmahasatian  3.46 / 3.15");
-        QTest::newRow("plain") << plain << "." << QStringLiteral("Case time 12:30\nRate 6 mg/kg/hr\n") + body;
+        QTest::newRow("plain") << plain << "." << QStringLiteral("Case time 00:12:30\nRate 6 mg/kg/hr\n") + body;
         QTest::newRow("bolus, past two hours")
-            << bolus << "." << QStringLiteral("Case time 125:05\nRate 6.5 mg/kg/hr, bolus 40 mg\n") + body;
+            << bolus << "." << QStringLiteral("Case time 02:05:05\nRate 6.5 mg/kg/hr, bolus 40 mg\n") + body;
         QTest::newRow("rounded to the second")
-            << drifted << "." << QStringLiteral("Case time 1:00\nRate 6 mg/kg/hr\n") + body;
+            << drifted << "." << QStringLiteral("Case time 00:01:00\nRate 6 mg/kg/hr\n") + body;
         QTest::newRow("decimal comma")
             << bolus << ","
-            << QStringLiteral("Case time 125:05\nRate 6,5 mg/kg/hr, bolus 40 mg\nPlasma / effect site (mcg/ml)\n"
+            << QStringLiteral("Case time 02:05:05\nRate 6,5 mg/kg/hr, bolus 40 mg\nPlasma / effect site (mcg/ml)\n"
                               "James  3,21 / 2,99\nHume  3,10 / 2,90\nJanmahasatian  3,46 / 3,15");
     }
 
@@ -397,9 +397,9 @@ private slots:
 
         RunTicks(history, panel, QStringLiteral("6 6 6 6 6 6 6 6 6 6 6 6 6 6 6 6 6 6 6 6 6 6 6 6"));
         // Between two records, the nearer one; past the last, the last.
-        QVERIFY(panel.ToolTipAt(at(1.0 + 1.0 / 48.0, 1.0)).startsWith(QStringLiteral("Case time 1:00\n")));
-        QVERIFY(panel.ToolTipAt(at(1.0 - 1.0 / 48.0, 1.0)).startsWith(QStringLiteral("Case time 1:00\n")));
-        QVERIFY(panel.ToolTipAt(at(5.0, 1.0)).startsWith(QStringLiteral("Case time 2:00\n")));
+        QVERIFY(panel.ToolTipAt(at(1.0 + 1.0 / 48.0, 1.0)).startsWith(QStringLiteral("Case time 00:01:00\n")));
+        QVERIFY(panel.ToolTipAt(at(1.0 - 1.0 / 48.0, 1.0)).startsWith(QStringLiteral("Case time 00:01:00\n")));
+        QVERIFY(panel.ToolTipAt(at(5.0, 1.0)).startsWith(QStringLiteral("Case time 00:02:00\n")));
         QVERIFY(panel.ToolTipAt(at(1.0, -1.0)).isEmpty()); // below the plot
         QVERIFY(panel.ToolTipAt(QPoint(1, 1)).isEmpty());
     }
