@@ -212,17 +212,13 @@ TEST_P(ExactMethod, AgreesWithTheRungeKuttaTickOnEveryRow)
     args.insert(args.end(), {"--method", "exact"});
     const auto exact = Rows(Parsed(args));
     ASSERT_EQ(exact.size(), rk4.size());
-    for (std::size_t row = 0; row < rk4.size(); ++row) {
-        EXPECT_EQ(exact[row][1], rk4[row][1]) << "row " << row;
+    for (std::size_t row = 0; row < rk4.size(); ++row)
         for (std::size_t column = 0; column < rk4[row].size(); ++column) {
-            if (column == 1)
-                continue;
             const double a = exact[row][column];
             const double b = rk4[row][column];
             ASSERT_LE(std::abs(a - b), 1e-8 * std::max(std::abs(a), std::abs(b)))
                 << "row " << row << " column " << column << ": " << a << " against " << b;
         }
-    }
 }
 
 INSTANTIATE_TEST_SUITE_P(
