@@ -301,6 +301,7 @@ RateOutcome CaseSession::Start()
     m_pending = RateTextState::Confirmed;
     const RateOutcome outcome = ConfirmRate();
     m_timeline.Start(m_rate);
+    m_taken.clear();
     m_stage = CaseStage::Running;
     WriteEvent(QStringLiteral("start %1 rate %2 mg/kg/hr").arg(IsoDateTime(m_startTime), EditText(m_rate)));
     JournalCase();
@@ -319,6 +320,11 @@ std::int64_t CaseSession::TakeDueSteps()
     const std::int64_t steps = m_timeline.StepsDue(clock);
     for (std::int64_t step = 1; step <= steps; ++step) {
         const StepInput input = m_timeline.TakeStep(step == steps);
+        const std::int64_t number = m_timeline.StepsTaken();
+        if (m_history.Empty() || m_history.Last().Rate != input.Rate)
+            m_taken.push_back({number, 0, PendingInput::Kind::Rate, input.Rate});
+        if (input.BolusMg > 0.0)
+            m_taken.push_back({number, input.BolusGivenAt, PendingInput::Kind::Bolus, input.BolusMg});
         m_engine.AdvanceTick(m_patient, input.Rate, input.BolusMg);
         m_history.Append(RecordOf(m_engine, input));
         if (!m_file.Recording())
@@ -440,9 +446,13 @@ BolusOutcome CaseSession::GiveBolus(const QString& typed, bool largeBolusAccepte
     const CaseClockMs at = CaseClock();
     m_timeline.GiveBolus(at, *mg);
     JournalCase();
-    return {BolusOutcome::Kind::Given, {},
-            QStringLiteral("Last bolus: %1 mg (%2 mg/kg) at %3")
-                .arg(GeneralText(*mg, m_locale), FixedText(perKg, 1, m_locale), Q(CaseTimeText(at)))};
+    return {BolusOutcome::Kind::Given, {}, LastBolusLine(*mg, at)};
+}
+
+QString CaseSession::LastBolusLine(double mg, CaseClockMs at) const
+{
+    return QStringLiteral("Last bolus: %1 mg (%2 mg/kg) at %3")
+        .arg(GeneralText(mg, m_locale), FixedText(mg / m_patient.PatientWeight, 1, m_locale), Q(CaseTimeText(at)));
 }
 
 EndOutcome CaseSession::End()
@@ -637,12 +647,23 @@ ResumeOutcome CaseSession::Resume()
 
     // The models where the journal left them; the steps since then are taken
     // by the next tick, at the rate that was in use.
-    m_engine.JamesModel.State = j.Models[0];
-    m_engine.HumeModel.State = j.Models[1];
-    m_engine.HanModel.State = j.Models[2];
     m_timeline.Restore(j.StepsTaken, j.RateInUse, j.Pending);
-    m_history.Clear();
-    m_history.CarryDose(j.GivenRateMgPerKg, j.GivenBolusMg);
+    // The inputs each step took rebuild the history from Start, so the
+    // chart and the dose are as if the case had never stopped. A journal
+    // without them, or one they do not reproduce, carries its models alone.
+    if (!Replay(j)) {
+        m_engine.JamesModel.State = j.Models[0];
+        m_engine.HumeModel.State = j.Models[1];
+        m_engine.HanModel.State = j.Models[2];
+        m_history.Clear();
+        m_history.CarryDose(j.GivenRateMgPerKg, j.GivenBolusMg);
+        m_taken.clear();
+    }
+    for (auto taken = m_taken.rbegin(); taken != m_taken.rend(); ++taken)
+        if (taken->What == PendingInput::Kind::Bolus) {
+            outcome.LastBolusLine = LastBolusLine(taken->Value, taken->At);
+            break;
+        }
 
     // The case's clocks count from the original Start.
     const std::int64_t now = m_clocks.UtcMs();
@@ -665,6 +686,36 @@ ResumeOutcome CaseSession::Resume()
                          .arg(WallClockText(now), Q(SpokenDurationText(now - j.SavedUtcMs)),
                               GeneralText(j.ConfirmedRate, m_locale));
     return outcome;
+}
+
+bool CaseSession::Replay(const CaseJournal& j)
+{
+    if (j.Taken.empty() || j.Taken.front().Step != 1)
+        return false;
+    PharmacokineticEngine engine;
+    CaseHistory history;
+    auto next = j.Taken.begin();
+    double rate = 0.0;
+    for (std::int64_t step = 1; step <= j.StepsTaken; ++step) {
+        StepInput input;
+        for (; next != j.Taken.end() && next->Step == step; ++next) {
+            if (next->What == PendingInput::Kind::Rate)
+                rate = next->Value;
+            else
+                input.BolusMg += next->Value;
+        }
+        input.Rate = rate;
+        engine.AdvanceTick(m_patient, input.Rate, input.BolusMg);
+        history.Append(RecordOf(engine, input));
+    }
+    const std::array<ModelState, 3> replayed{engine.JamesModel.State, engine.HumeModel.State,
+                                             engine.HanModel.State};
+    if (next != j.Taken.end() || replayed != j.Models)
+        return false;
+    m_engine = engine;
+    m_history = std::move(history);
+    m_taken = j.Taken;
+    return true;
 }
 
 void CaseSession::JournalCase()
@@ -691,6 +742,7 @@ void CaseSession::JournalCase()
     }
     j.GivenRateMgPerKg = m_history.RateMgPerKg();
     j.GivenBolusMg = m_history.BolusMg();
+    j.Taken = m_taken;
     m_journal->Writer().Submit(FormatJournal(j));
 }
 

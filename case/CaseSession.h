@@ -112,6 +112,7 @@ struct ResumeOutcome {
     PatientTexts Patient;
     QString RateLine;
     QString BoxText;
+    QString LastBolusLine; // the case's last bolus, as when it was given
     QString FileNotice; // the data file could not be reopened
     QString Notice;     // the line saying the case was resumed and how
 };
@@ -212,6 +213,8 @@ private:
     void JournalCase();
     void EndJournal();
     QString WallClockText(std::int64_t utcMs) const;
+    QString LastBolusLine(double mg, CaseClockMs at) const;
+    bool Replay(const CaseJournal& journal);
 
     LocaleSettings m_locale;
     CaseClocks m_clocks;
@@ -229,6 +232,7 @@ private:
     PharmacokineticEngine m_engine;
     CaseTimeline m_timeline;
     CaseHistory m_history;
+    std::vector<TakenInput> m_taken; // every rate and bolus a step took: the history replays from it
     std::int64_t m_clockOrigin = 0;
     std::int64_t m_startUtcMs = 0;
     DateTimeDays m_startTime = 0.0; // CaseStartTime

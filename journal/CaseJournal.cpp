@@ -28,6 +28,9 @@ constexpr const char* StateNames[] = {"Minutes", "Plasma", "Compartment2", "Comp
 static_assert(std::size(StateNames) == std::tuple_size_v<ModelState>);
 constexpr std::string_view PendingRateKey = "Pending.Rate";
 constexpr std::string_view PendingBolusKey = "Pending.Bolus";
+constexpr std::string_view TakenRateKey = "Taken.Rate";
+constexpr std::string_view TakenBolusKey = "Taken.Bolus";
+constexpr std::int64_t FirstReadableVersion = 1;
 
 // A case clock beyond this is taken for damage; it also keeps the step
 // arithmetic (steps times 5000 ms) far from overflowing.
@@ -187,6 +190,21 @@ public:
         Integer(key, static_cast<std::int64_t>(inputs.size()));
         for (const PendingInput& input : inputs) {
             Key(input.What == PendingInput::Kind::Bolus ? PendingBolusKey : PendingRateKey);
+            AppendInteger(m_out, input.At);
+            m_out += ' ';
+            AppendNumber(m_out, input.Value);
+            m_out += '\n';
+        }
+    }
+
+    // Their count, then one line each: "Taken.Rate STEP AT VALUE".
+    void Taken(FieldKey key, const std::vector<TakenInput>& inputs)
+    {
+        Integer(key, static_cast<std::int64_t>(inputs.size()));
+        for (const TakenInput& input : inputs) {
+            Key(input.What == PendingInput::Kind::Bolus ? TakenBolusKey : TakenRateKey);
+            AppendInteger(m_out, input.Step);
+            m_out += ' ';
             AppendInteger(m_out, input.At);
             m_out += ' ';
             AppendNumber(m_out, input.Value);
@@ -360,6 +378,14 @@ public:
             Input(inputs.emplace_back());
     }
 
+    void Taken(FieldKey key, std::vector<TakenInput>& inputs)
+    {
+        std::int64_t count = 0;
+        Integer(key, count, 0);
+        for (std::int64_t i = 0; i < count && !Failed(); ++i)
+            TakenLine(inputs.emplace_back());
+    }
+
     // Only the checksum line, which is not part of the body, may follow.
     void End()
     {
@@ -390,6 +416,31 @@ private:
         const std::size_t space = value.find(' ');
         if (space == std::string_view::npos || !ParseInteger(value.substr(0, space), input.At)
             || !ParseDouble(value.substr(space + 1), input.Value))
+            Unreadable(key);
+    }
+
+    // "Taken.Rate STEP AT VALUE" or "Taken.Bolus STEP AT VALUE".
+    void TakenLine(TakenInput& input)
+    {
+        if (Failed())
+            return;
+        const std::string_view line = NextLine();
+        FieldKey key = TakenRateKey;
+        if (HasKey(line, TakenRateKey)) {
+            input.What = PendingInput::Kind::Rate;
+        } else if (HasKey(line, TakenBolusKey)) {
+            key = TakenBolusKey;
+            input.What = PendingInput::Kind::Bolus;
+        } else {
+            Expected("Taken.Rate or Taken.Bolus");
+            return;
+        }
+        const std::string_view value = line.substr(key.Name.size() + 1);
+        const std::size_t first = value.find(' ');
+        const std::size_t second = first == std::string_view::npos ? first : value.find(' ', first + 1);
+        if (second == std::string_view::npos || !ParseInteger(value.substr(0, first), input.Step)
+            || !ParseInteger(value.substr(first + 1, second - first - 1), input.At)
+            || !ParseDouble(value.substr(second + 1), input.Value))
             Unreadable(key);
     }
 
@@ -449,7 +500,7 @@ bool FiniteAtLeast(double value, double low)
 // The one list of the fields, in the order of their lines: both the writer
 // and the reader go through it, so no field is written and not read.
 template <class Visitor, class Record>
-void Fields(Visitor& v, Record& j)
+void Fields(Visitor& v, Record& j, std::int64_t version = CaseJournal::FormatVersion)
 {
     v.String("Gender", j.Gender);
     v.Number("Age", j.Age);
@@ -470,6 +521,8 @@ void Fields(Visitor& v, Record& j)
     v.Integer("LogTickCount", j.LogTickCount);
     v.Number("GivenRateMgPerKg", j.GivenRateMgPerKg);
     v.Number("GivenBolusMg", j.GivenBolusMg);
+    if (version >= 2)
+        v.Taken("Taken", j.Taken);
 }
 
 // Values no running case can hold; empty when there are none.
@@ -519,6 +572,19 @@ std::string ValueProblem(const CaseJournal& j)
         return ImpossibleValue("GivenRateMgPerKg", j.GivenRateMgPerKg);
     if (!FiniteAtLeast(j.GivenBolusMg, 0.0))
         return ImpossibleValue("GivenBolusMg", j.GivenBolusMg);
+    std::int64_t step = 1;
+    for (const TakenInput& input : j.Taken) {
+        const bool rate = input.What == PendingInput::Kind::Rate;
+        const std::string_view key = rate ? TakenRateKey : TakenBolusKey;
+        // In the order the steps took them, none beyond the steps taken.
+        if (input.Step < step || input.Step > j.StepsTaken)
+            return ImpossibleInteger(key, input.Step);
+        if (input.At < 0 || input.At > MaxCaseMs)
+            return ImpossibleInteger(key, input.At);
+        if (!InRange(input.Value, 0.0, rate ? MaxInfusionRate : MaxBolusMg))
+            return ImpossibleValue(key, input.Value);
+        step = input.Step;
+    }
     return {};
 }
 
@@ -532,7 +598,7 @@ JournalReading Refused(std::string problem)
 std::string FormatJournal(const CaseJournal& journal)
 {
     std::string out;
-    out.reserve(1024 + 4 * (journal.RateText.size() + journal.DataFilePath.size()));
+    out.reserve(1024 + 4 * (journal.RateText.size() + journal.DataFilePath.size()) + 40 * journal.Taken.size());
     out += Magic;
     AppendInteger(out, CaseJournal::FormatVersion);
     out += '\n';
@@ -566,7 +632,7 @@ JournalReading ParseJournalText(std::string_view text)
         return Refused((Magic.starts_with(header) || versionRead) ? Incomplete : NotAJournal);
     if (!versionRead)
         return Refused(NotAJournal);
-    if (version != CaseJournal::FormatVersion)
+    if (version < FirstReadableVersion || version > CaseJournal::FormatVersion)
         return Refused("it is from another version of Sedalyn");
 
     // The last line is the checksum of everything before it.
@@ -586,7 +652,7 @@ JournalReading ParseJournalText(std::string_view text)
 
     CaseJournal j;
     FieldReader reader(text.substr(headerEnd + 1, checksumStart - headerEnd - 1));
-    Fields(reader, j);
+    Fields(reader, j, version);
     reader.End();
     if (reader.Failed())
         return Refused(reader.Problem());

@@ -700,6 +700,7 @@ void TForm1::OfferResume()
     Timer2Timer(Timer2);
     Side->CaseStarted();
     Side->ShowNotice(resumed.Notice);
+    Side->ShowLastBolus(resumed.LastBolusLine);
     // The pump ran on: the steps missed are made up now, not in 5 seconds.
     Timer3Timer(Timer3);
 }

@@ -80,6 +80,10 @@ private slots:
                      "after a gap of 1 min 2 s; the rate in use during the gap is assumed to be 20 mg/kg/hr.")),
                  qPrintable(resumed.Notice));
         QCOMPARE(c.s.DoseLine(), QStringLiteral("Given: 175 mg (2.3 mg/kg) in 00:01:45"));
+        // The history from Start, as if the case had never stopped.
+        QCOMPARE(c.s.History().Size(), 21u);
+        QCOMPARE(c.s.History()[8].BolusMg, 140.0);
+        QCOMPARE(resumed.LastBolusLine, QStringLiteral("Last bolus: 140 mg (1.8 mg/kg) at 00:00:40"));
 
         // One header; every row once, the stray one gone: the start, the rows
         // of steps 6, 12 and 18, the bolus, the rate confirmed before the

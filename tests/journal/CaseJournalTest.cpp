@@ -49,6 +49,8 @@ CaseJournal FullRecord()
     j.LogTickCount = 5;
     j.GivenRateMgPerKg = 1.0 / 3.0;
     j.GivenBolusMg = 20.0;
+    j.Taken = {{1, 0, PendingInput::Kind::Rate, 30.0}, {13, 0, PendingInput::Kind::Rate, 6.0},
+               {240, 1'195'000, PendingInput::Kind::Bolus, 20.0}};
     return j;
 }
 
@@ -130,11 +132,12 @@ INSTANTIATE_TEST_SUITE_P(
 TEST(CaseJournal, ShowsTheFieldsToAReader)
 {
     const std::string text = FormatJournal(FullRecord());
-    EXPECT_EQ(text.substr(0, text.find('\n')), "Sedalyn case journal 1");
+    EXPECT_EQ(text.substr(0, text.find('\n')), "Sedalyn case journal 2");
     for (const char* line : {"\nGender \"Female\"\n", "\nConfirmedRate 0.30000000000000004\n",
                              "\nRateText \"7,5 \\\"mg\\\"\\\\\\r\\n\\t\\x01\\x7F\\xFF\\xC3\\xA9\\x00end\"\n",
                              "\nPending 3\nPending.Bolus 3600100 20\nPending.Rate 3601000 7.5\n",
-                             "\nJanmahasatian.EffectSite "})
+                             "\nJanmahasatian.EffectSite ",
+                             "\nTaken 3\nTaken.Rate 1 0 30\nTaken.Rate 13 0 6\nTaken.Bolus 240 1195000 20\n"})
         EXPECT_NE(text.find(line), std::string::npos) << line;
 }
 
@@ -210,7 +213,19 @@ INSTANTIATE_TEST_SUITE_P(
     ::testing::Values(
         DamageCase{"Empty", Text(""), "the journal is empty"},
         DamageCase{"OtherFile", Text("time,rate\r\n"), "it is not a Sedalyn case journal"},
-        DamageCase{"LaterVersion", Edit("journal 1\n", "journal 2\n"), "it is from another version of Sedalyn"},
+        DamageCase{"LaterVersion", Edit("journal 2\n", "journal 3\n"), "it is from another version of Sedalyn"},
+        // The first version had no inputs taken: it still reads, without them.
+        DamageCase{"FirstVersion",
+                   [](std::string& text) {
+                       Replace(text, "journal 2\n", "journal 1\n");
+                       text.erase(text.find("Taken 3\n"), text.find("Checksum") - text.find("Taken 3\n"));
+                       text = Resealed(text);
+                   },
+                   ""},
+        DamageCase{"TakenBeyondTheSteps", Value([](CaseJournal& j) { j.Taken.back().Step = j.StepsTaken + 1; }),
+                   "it holds an impossible value: Taken.Bolus 721"},
+        DamageCase{"TakenOutOfOrder", Sealed("Taken.Rate 13 ", "Taken.Rate 300 "),
+                   "it holds an impossible value: Taken.Bolus 240"},
         DamageCase{"TooLarge", Edit("Checksum", std::string(JournalMaxBytes, 'x')),
                    "the journal is too large to be a case journal"},
         DamageCase{"ValueChanged", Edit("Age 47.5", "Age 57.5"), kDamaged},
@@ -220,7 +235,7 @@ INSTANTIATE_TEST_SUITE_P(
         DamageCase{"UnknownField", Sealed("\nAge ", "\nColour 3\nAge "), "it is damaged: line 3 should hold Age"},
         DamageCase{"DuplicateField", Sealed("\nAge ", "\nGender \"Male\"\nAge "), "it is damaged: line 3 should hold Age"},
         DamageCase{"MissingField", Sealed("\nLogTickCount 5", ""), "it is damaged: line 33 should hold LogTickCount"},
-        DamageCase{"FieldAfterTheLast", Sealed("\nChecksum", "\nAge 3\nChecksum"), "it is damaged: line 36 should hold Checksum"},
+        DamageCase{"FieldAfterTheLast", Sealed("\nChecksum", "\nAge 3\nChecksum"), "it is damaged: line 40 should hold Checksum"},
         DamageCase{"PendingCountTooHigh", Sealed("\nPending 3", "\nPending 999999999999"),
                    "it is damaged: line 31 should hold Pending.Rate or Pending.Bolus"},
         DamageCase{"NegativeCount", Sealed("\nPending 3", "\nPending -1"), "it is damaged: line 27 holds an unreadable Pending"},
