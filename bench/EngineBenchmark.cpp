@@ -61,17 +61,48 @@ void BM_EngineTick(benchmark::State& state)
 }
 BENCHMARK(BM_EngineTick);
 
+constexpr int TicksPerDay = 24 * 60 * TicksPerMinute;
+
 // A 24-hour case: 17280 ticks.
 void BM_EngineDay(benchmark::State& state)
 {
     for (auto _ : state) {
         PharmacokineticEngine engine;
-        for (int tick = 0; tick < 24 * 60 * TicksPerMinute; ++tick)
+        for (int tick = 0; tick < TicksPerDay; ++tick)
             engine.AdvanceTick(ExamplePatient, 6.0);
         benchmark::DoNotOptimize(engine.JamesModel.State);
     }
 }
 BENCHMARK(BM_EngineDay)->Unit(benchmark::kMillisecond);
+
+// The same day as the tick once ran it, for comparison: every model's
+// parameters built afresh and RungeKuttaSystem with its checks, row plan
+// and table, the state carried over from row 5.
+void BM_EngineDayThroughResultTable(benchmark::State& state)
+{
+    for (auto _ : state) {
+        std::array<ModelState, 3> states{};
+        std::array<ResultTable, 3> tables{};
+        for (int tick = 0; tick < TicksPerDay; ++tick) {
+            std::size_t m = 0;
+            for (const LbmAlgorithm algorithm : AllAlgorithms) {
+                SchniderParameters schnider;
+                BuildSchniderParameters(ExamplePatient, algorithm, schnider);
+                ModelParameters model;
+                LoadModelInputs(schnider, 6.0, ExamplePatient.PatientWeight, model);
+                IntegratorErrorCode code = 0;
+                RungeKuttaSystem(4, states[m], ModelDerivative(model), 0.0, TickMinutes, 5, 5,
+                                 tables[m], code);
+                ReportIntegratorError(code);
+                ++m;
+            }
+            for (m = 0; m < states.size(); ++m)
+                states[m] = tables[m][5];
+        }
+        benchmark::DoNotOptimize(states);
+    }
+}
+BENCHMARK(BM_EngineDayThroughResultTable)->Unit(benchmark::kMillisecond);
 
 // What the window adds to a tick: the wake-up time of the three models, with
 // their parameters built afresh. Situations: 0 an hour at 10 mg/kg/hr, level
@@ -125,27 +156,75 @@ void BM_WakeUpEleveld(benchmark::State& state)
 }
 BENCHMARK(BM_WakeUpEleveld)->DenseRange(0, 2)->Unit(benchmark::kMicrosecond);
 
-// A day of a case's history, one record per 5-second step, as the tick
-// keeps it: the cost of appending and the memory it holds.
+// A day of records as the tick makes them: the engine's times and
+// concentrations, 6 mg/kg/hr changed to 4 after 8 hours, a bolus an hour.
+const std::vector<CaseRecord>& DayOfRecords()
+{
+    static const std::vector<CaseRecord> records = [] {
+        std::vector<CaseRecord> day;
+        PharmacokineticEngine engine;
+        for (int tick = 0; tick < TicksPerDay; ++tick) {
+            const double rate = tick < 8 * 60 * TicksPerMinute ? 6.0 : 4.0;
+            const double bolusMg = tick % (60 * TicksPerMinute) == 0 ? 40.0 : 0.0;
+            engine.AdvanceTick(ExamplePatient, rate, bolusMg);
+            day.push_back({engine.JamesModel.State[StateTime], rate, bolusMg, engine.Concentrations()});
+        }
+        return day;
+    }();
+    return records;
+}
+
+// A day of a case's history appended record by record: the cost of
+// appending and the memory it holds.
 void BM_CaseHistoryDay(benchmark::State& state)
 {
-    constexpr int StepsPerDay = 24 * 60 * TicksPerMinute;
-    CaseRecord record;
-    record.Rate = 10.0;
+    const std::vector<CaseRecord>& day = DayOfRecords();
     std::size_t bytes = 0;
     for (auto _ : state) {
         CaseHistory history;
-        for (int step = 0; step < StepsPerDay; ++step) {
-            record.Minutes = step * TickMinutes;
+        for (const CaseRecord& record : day)
             history.Append(record);
-        }
-        bytes = history.Records().capacity() * sizeof(CaseRecord);
+        bytes = history.HeldBytes();
         benchmark::DoNotOptimize(history.GivenMg(77.0));
     }
     state.counters["bytes"] = static_cast<double>(bytes);
-    state.counters["records"] = StepsPerDay;
+    state.counters["records"] = static_cast<double>(day.size());
 }
 BENCHMARK(BM_CaseHistoryDay)->Unit(benchmark::kMillisecond);
+
+// The same day as the history once held it, for comparison: a vector of
+// whole records that grows by doubling from an hour's worth.
+void BM_CaseHistoryDayAsVector(benchmark::State& state)
+{
+    const std::vector<CaseRecord>& day = DayOfRecords();
+    std::size_t bytes = 0;
+    for (auto _ : state) {
+        std::vector<CaseRecord> history;
+        history.reserve(720);
+        for (const CaseRecord& record : day)
+            history.push_back(record);
+        bytes = history.capacity() * sizeof(CaseRecord);
+        benchmark::DoNotOptimize(history.back());
+    }
+    state.counters["bytes"] = static_cast<double>(bytes);
+    state.counters["records"] = static_cast<double>(day.size());
+}
+BENCHMARK(BM_CaseHistoryDayAsVector)->Unit(benchmark::kMillisecond);
+
+// Reading a day's history back in order, as a chart drawn afresh does.
+void BM_CaseHistoryReadDay(benchmark::State& state)
+{
+    CaseHistory history;
+    for (const CaseRecord& record : DayOfRecords())
+        history.Append(record);
+    for (auto _ : state) {
+        double sum = 0.0;
+        for (std::size_t i = 0; i < history.Size(); ++i)
+            sum += history[i].Concentrations[JamesEffect];
+        benchmark::DoNotOptimize(sum);
+    }
+}
+BENCHMARK(BM_CaseHistoryReadDay)->Unit(benchmark::kMillisecond);
 
 void BM_FormatFixed(benchmark::State& state)
 {

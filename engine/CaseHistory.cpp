@@ -1,32 +1,167 @@
 #include "CaseHistory.h"
 
 #include "PharmacokineticEngine.h"
+#include "TextFormats.h"
 
 #include <algorithm>
-#include <iterator>
+#include <bit>
+#include <cmath>
+#include <limits>
 
 namespace sedalyn {
 
 namespace {
-// An hour of steps: the first growth covers most cases.
-constexpr std::size_t FirstCapacity = 720;
+
 constexpr double StepHours = TickMinutes / 60.0;
+constexpr std::int16_t ExactTime = std::numeric_limits<std::int16_t>::min();
+constexpr double Tolerance = 1e-6;
+
+bool SameBits(double a, double b)
+{
+    return std::bit_cast<std::uint64_t>(a) == std::bit_cast<std::uint64_t>(b);
+}
+
+// Whether the two values show the same two decimals, as the window, the
+// tooltips and the data file format them.
+bool SameTwoDecimals(double value, double stored)
+{
+    // Quick when neither lies near a rounding boundary: the scaled values
+    // carry errors of about 1e-10 at most, far inside the margin.
+    const double a = std::abs(value) * 100.0;
+    const double b = std::abs(stored) * 100.0;
+    const auto clear = [](double x) { return std::abs(x - std::floor(x) - 0.5) > 1e-6; };
+    if (a < 1e6 && b < 1e6 && (value < 0.0) == (stored < 0.0) && clear(a) && clear(b))
+        return std::floor(a + 0.5) == std::floor(b + 0.5);
+    const LocaleSettings plain;
+    return FormatFixed(value, 6, 2, plain) == FormatFixed(stored, 6, 2, plain);
+}
+
+// The float that stands for a concentration, when there is one.
+bool Pack(double value, float& packed)
+{
+    float f = static_cast<float>(value);
+    if (!SameTwoDecimals(value, f)) {
+        // The nearest float fell across a rounding boundary from the value;
+        // its neighbour on the value's side does not.
+        const float towards = static_cast<double>(f) < value ? std::numeric_limits<float>::infinity()
+                                                             : -std::numeric_limits<float>::infinity();
+        f = std::nextafter(f, towards);
+        if (!SameTwoDecimals(value, f))
+            return false;
+    }
+    packed = f;
+    const double back = f;
+    return back == value || std::abs(back - value) <= Tolerance * std::abs(value);
+}
+
+template <class Value>
+const Value* Find(const std::vector<std::pair<std::size_t, Value>>& entries, std::size_t index)
+{
+    const auto found = std::lower_bound(entries.begin(), entries.end(), index,
+                                        [](const auto& entry, std::size_t i) { return entry.first < i; });
+    return found != entries.end() && found->first == index ? &found->second : nullptr;
+}
+
+template <class Entries>
+std::size_t CapacityBytes(const Entries& entries)
+{
+    return entries.capacity() * sizeof(typename Entries::value_type);
+}
+
+// One function for the writer and the reader, so both predict alike.
+double Predicted(double start, double step, std::size_t k)
+{
+    return k == 0 ? start : start + static_cast<double>(k) * step;
+}
+
 } // namespace
 
 void CaseHistory::Clear()
 {
-    m_records.clear();
+    m_size = 0;
+    m_rates.clear();
+    m_boluses.clear();
+    m_exactMinutes.clear();
+    m_exactConcentrations.clear();
     m_rateMgPerKg = 0.0;
     m_bolusMg = 0.0;
 }
 
 void CaseHistory::Append(const CaseRecord& record)
 {
-    if (m_records.capacity() == 0)
-        m_records.reserve(FirstCapacity);
-    m_records.push_back(record);
+    const std::size_t index = m_size;
+    const std::size_t c = index / ChunkRecords;
+    const std::size_t j = index % ChunkRecords;
+    if (c == m_chunks.size())
+        m_chunks.push_back(std::make_unique<Chunk>());
+    Chunk& chunk = *m_chunks[c];
+
+    Group& group = chunk.Groups[j / GroupRecords];
+    const std::size_t k = j % GroupRecords;
+    if (k == 0)
+        group = {record.Minutes, 0.0};
+    else if (k == 1)
+        group.Step = record.Minutes - group.Start;
+    // The distance in representable doubles, exact for any two values.
+    const auto offset = static_cast<std::int64_t>(std::bit_cast<std::uint64_t>(record.Minutes)
+                                                  - std::bit_cast<std::uint64_t>(Predicted(group.Start, group.Step, k)));
+    if (offset > ExactTime && offset <= std::numeric_limits<std::int16_t>::max()) {
+        chunk.TimeOffsets[j] = static_cast<std::int16_t>(offset);
+    } else {
+        chunk.TimeOffsets[j] = ExactTime;
+        m_exactMinutes.emplace_back(index, record.Minutes);
+    }
+
+    std::array<float, ConcentrationCount>& packed = chunk.Concentrations[j];
+    bool packable = true;
+    for (std::size_t i = 0; i < ConcentrationCount; ++i)
+        packable = Pack(record.Concentrations[i], packed[i]) && packable;
+    if (!packable) {
+        // A NaN in front sends the reader to the exact values.
+        packed[0] = std::numeric_limits<float>::quiet_NaN();
+        m_exactConcentrations.emplace_back(index, record.Concentrations);
+    }
+
+    if (m_rates.empty() || !SameBits(m_rates.back().second, record.Rate))
+        m_rates.emplace_back(index, record.Rate);
+    if (!SameBits(record.BolusMg, 0.0))
+        m_boluses.emplace_back(index, record.BolusMg);
+
+    ++m_size;
     m_rateMgPerKg += record.Rate * StepHours;
     m_bolusMg += record.BolusMg;
+}
+
+double CaseHistory::MinutesAt(std::size_t index) const
+{
+    const Chunk& chunk = *m_chunks[index / ChunkRecords];
+    const std::size_t j = index % ChunkRecords;
+    const std::int16_t offset = chunk.TimeOffsets[j];
+    if (offset == ExactTime)
+        return *Find(m_exactMinutes, index);
+    const Group& group = chunk.Groups[j / GroupRecords];
+    const double predicted = Predicted(group.Start, group.Step, j % GroupRecords);
+    return std::bit_cast<double>(std::bit_cast<std::uint64_t>(predicted)
+                                 + static_cast<std::uint64_t>(static_cast<std::int64_t>(offset)));
+}
+
+CaseRecord CaseHistory::operator[](std::size_t index) const
+{
+    CaseRecord record;
+    record.Minutes = MinutesAt(index);
+    const auto rate = std::upper_bound(m_rates.begin(), m_rates.end(), index,
+                                       [](std::size_t i, const auto& entry) { return i < entry.first; });
+    record.Rate = std::prev(rate)->second;
+    if (const double* bolus = Find(m_boluses, index))
+        record.BolusMg = *bolus;
+    const auto& packed = m_chunks[index / ChunkRecords]->Concentrations[index % ChunkRecords];
+    if (std::isnan(packed[0])) {
+        record.Concentrations = *Find(m_exactConcentrations, index);
+    } else {
+        for (std::size_t i = 0; i < ConcentrationCount; ++i)
+            record.Concentrations[i] = packed[i];
+    }
+    return record;
 }
 
 void CaseHistory::CarryDose(double mgPerKgFromRates, double bolusMg)
@@ -42,18 +177,31 @@ double CaseHistory::GivenMg(double weightKg) const
 
 std::size_t CaseHistory::NearestRecord(double minutes) const
 {
-    if (m_records.empty())
+    if (m_size == 0)
         return 0;
-    const auto later = std::lower_bound(
-        m_records.begin(), m_records.end(), minutes,
-        [](const CaseRecord& record, double t) { return record.Minutes < t; });
-    if (later == m_records.begin())
+    // The first record not before `minutes`.
+    std::size_t low = 0;
+    std::size_t high = m_size;
+    while (low < high) {
+        const std::size_t middle = low + (high - low) / 2;
+        if (MinutesAt(middle) < minutes)
+            low = middle + 1;
+        else
+            high = middle;
+    }
+    if (low == 0)
         return 0;
-    if (later == m_records.end())
-        return m_records.size() - 1;
-    const auto earlier = std::prev(later);
-    const bool laterIsNearer = later->Minutes - minutes < minutes - earlier->Minutes;
-    return static_cast<std::size_t>(std::distance(m_records.begin(), laterIsNearer ? later : earlier));
+    if (low == m_size)
+        return m_size - 1;
+    const bool laterIsNearer = MinutesAt(low) - minutes < minutes - MinutesAt(low - 1);
+    return laterIsNearer ? low : low - 1;
+}
+
+std::size_t CaseHistory::HeldBytes() const
+{
+    return sizeof(*this) + m_chunks.size() * sizeof(Chunk) + CapacityBytes(m_chunks)
+           + CapacityBytes(m_rates) + CapacityBytes(m_boluses) + CapacityBytes(m_exactMinutes)
+           + CapacityBytes(m_exactConcentrations);
 }
 
 } // namespace sedalyn

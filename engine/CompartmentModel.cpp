@@ -2,18 +2,17 @@
 
 namespace sedalyn {
 
-void ModelDerivative::operator()(ModelState& slopes, const ModelState& state) const
+void ModelDerivative::Slopes(const ModelParameters& p, double inputSlope, ModelState& slopes,
+                             const ModelState& state)
 {
     using Wide = long double;
-    const ModelParameters& p = m_parameters;
     const Wide c1 = state[StatePlasma];
     const Wide c2 = state[StateCompartment2];
     const Wide c3 = state[StateCompartment3];
     const Wide c4 = state[StateEffectSite];
 
-    // The input quotient is rounded to double before the other terms are
-    // applied, left to right.
-    Wide d1 = static_cast<double>(Wide{p.InfusionInput} / p.V1);
+    // The other terms are applied to the rounded input quotient left to right.
+    Wide d1 = inputSlope;
     d1 = d1 - p.k10 * c1;
     d1 = d1 - p.k12 * c1;
     d1 = d1 - p.k13 * c1;

@@ -28,7 +28,21 @@ class ModelDerivative {
 public:
     explicit ModelDerivative(const ModelParameters& parameters) : m_parameters(parameters) {}
 
-    void operator()(ModelState& slopes, const ModelState& state) const;
+    void operator()(ModelState& slopes, const ModelState& state) const
+    {
+        Slopes(m_parameters, InputSlope(m_parameters), slopes, state);
+    }
+
+    // The infusion's share of dC1/dt, rounded to double: constant while the
+    // record is, so a caller that keeps the record may work it out once.
+    static double InputSlope(const ModelParameters& parameters)
+    {
+        return static_cast<double>(static_cast<long double>(parameters.InfusionInput) / parameters.V1);
+    }
+
+    // The slopes with that share given.
+    static void Slopes(const ModelParameters& parameters, double inputSlope, ModelState& slopes,
+                       const ModelState& state);
 
 private:
     const ModelParameters& m_parameters;

@@ -177,10 +177,11 @@ void EleveldModel::AdvanceTick(const Patient& patient, double infusionRate, doub
         Slot.State[StatePlasma] =
             static_cast<double>(Slot.State[StatePlasma] + Wide{bolusMg} / p.V1);
     IntegratorErrorCode code = 0;
-    RungeKuttaSystem(4, Slot.State, EleveldDerivative(p, input), 0.0, TickMinutes,
-                     ModelSlot::TickResults, TickSteps, Slot.Results, code);
+    ResultTable results;
+    RungeKuttaSystem(4, Slot.State, EleveldDerivative(p, input), 0.0, TickMinutes, TickSteps,
+                     TickSteps, results, code);
     ReportIntegratorError(code);
-    Slot.State = Slot.EndState();
+    Slot.State = results[TickSteps];
 }
 
 std::string EleveldPopulationWarning(const Patient& patient)

@@ -179,6 +179,19 @@ Concentrations CompartmentModes::Advance(const Concentrations& start, double min
     return m_modes * modal;
 }
 
+CompartmentModes::Transition CompartmentModes::Over(double minutes) const
+{
+    Eigen::Vector4d decay;
+    Eigen::Vector4d gathered;
+    for (Eigen::Index i = 0; i < 4; ++i) {
+        const double x = m_rates(i) * minutes;
+        decay(i) = std::exp(x);
+        gathered(i) = m_rates(i) == 0.0 ? minutes : std::expm1(x) / m_rates(i);
+    }
+    return {m_modes * decay.asDiagonal() * m_inverse,
+            m_modes * gathered.asDiagonal() * m_inverse.col(0)};
+}
+
 Eigen::Vector4d CompartmentModes::EffectSiteWeights(const Concentrations& start) const
 {
     return m_modes.row(StateEffectSite - 1).transpose().cwiseProduct(m_inverse * start);

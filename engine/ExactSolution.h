@@ -53,6 +53,16 @@ public:
     // The concentrations `minutes` after `start` under the constant input.
     Concentrations Advance(const Concentrations& start, double minutes) const;
 
+    // The step of `minutes` under a constant input, as a matrix and a
+    // column: the state then is Decay·start + PerInput·u, u being the
+    // input's share of dC1/dt (per minute). Worked out once, it makes each
+    // further step one matrix-vector product.
+    struct Transition {
+        Eigen::Matrix4d Decay;
+        Concentrations PerInput;
+    };
+    Transition Over(double minutes) const;
+
     // Weights w such that with no input Ce(t) = Σ w_i·exp(Rates_i·t) from `start`.
     Eigen::Vector4d EffectSiteWeights(const Concentrations& start) const;
 

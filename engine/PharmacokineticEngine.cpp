@@ -3,7 +3,9 @@
 #include "TextFormats.h"
 
 #include <algorithm>
+#include <bit>
 #include <cmath>
+#include <cstdint>
 
 namespace sedalyn {
 
@@ -12,6 +14,11 @@ namespace {
 bool Positive(double value)
 {
     return std::isfinite(value) && value > 0.0;
+}
+
+bool SameBits(double a, double b)
+{
+    return std::bit_cast<std::uint64_t>(a) == std::bit_cast<std::uint64_t>(b);
 }
 
 } // namespace
@@ -51,27 +58,49 @@ void PharmacokineticEngine::ResetModels()
         Slot(algorithm).State = ModelState{};
 }
 
+bool PharmacokineticEngine::BuiltFor::Same(const BuiltFor& other) const
+{
+    return SameBits(Age, other.Age) && SameBits(Height, other.Height)
+           && SameBits(Weight, other.Weight) && SameBits(Rate, other.Rate) && Male == other.Male
+           && Built == other.Built;
+}
+
 void PharmacokineticEngine::AdvanceTick(const Patient& patient, double infusionRate,
                                         double bolusMg)
 {
-    for (const LbmAlgorithm algorithm : AllAlgorithms) {
-        ModelSlot& slot = Slot(algorithm);
-        BuildSchniderParameters(patient, algorithm, Schnider);
-        LoadModelInputs(Schnider, infusionRate, patient.PatientWeight, Model);
-        // mg into litres gives mcg/ml. Skipped when there is none, so that a
-        // tick without a bolus is bit for bit what it always was.
-        if (bolusMg != 0.0)
-            slot.State[StatePlasma] =
-                static_cast<double>(slot.State[StatePlasma] + static_cast<long double>(bolusMg) / Model.V1);
-        IntegratorErrorCode code = 0;
-        RungeKuttaSystem(4, slot.State, ModelDerivative(Model), 0.0, TickMinutes,
-                         ModelSlot::TickResults, TickSteps, slot.Results, code);
-        ReportIntegratorError(code);
+    const BuiltFor now{patient.PatientAge, patient.PatientHeight, patient.PatientWeight,
+                       infusionRate, patient.IsMale(), true};
+    if (!now.Same(m_builtFor)) {
+        std::size_t m = 0;
+        for (const LbmAlgorithm algorithm : AllAlgorithms) {
+            m_parameters[m] = ModelParametersFor(patient, algorithm, infusionRate);
+            m_inputSlopes[m] = ModelDerivative::InputSlope(m_parameters[m]);
+            ++m;
+        }
+        m_builtFor = now;
     }
-    for (const LbmAlgorithm algorithm : AllAlgorithms) {
-        ModelSlot& slot = Slot(algorithm);
-        slot.State = slot.EndState();
+
+    // The tick's integration, as RungeKuttaSystem(4, state, derivative, 0,
+    // TickMinutes, 5, 5) does it; its checks cannot fail with these
+    // arguments, and its table would only hand back the last state.
+    constexpr double h = detail::StepWidth(0.0, TickMinutes, TickSteps);
+    const std::array states{&Slot(AllAlgorithms[0]).State, &Slot(AllAlgorithms[1]).State,
+                            &Slot(AllAlgorithms[2]).State};
+    // mg into litres gives mcg/ml. Skipped when there is none, so that a
+    // tick without a bolus is bit for bit what it always was.
+    if (bolusMg != 0.0) {
+        for (std::size_t m = 0; m < states.size(); ++m) {
+            double& plasma = (*states[m])[StatePlasma];
+            plasma = static_cast<double>(plasma + static_cast<long double>(bolusMg) / m_parameters[m].V1);
+        }
     }
+    std::array<TickDerivative, states.size()> derivative;
+    for (std::size_t m = 0; m < states.size(); ++m)
+        derivative[m] = {&m_parameters[m], m_inputSlopes[m]};
+    const std::array derivatives{&derivative[0], &derivative[1], &derivative[2]};
+    std::array<detail::RungeKuttaWork, states.size()> work;
+    for (std::int32_t step = 0; step < TickSteps; ++step)
+        detail::RungeKuttaStep(states, work, derivatives, 4, h);
 }
 
 double FastestModelRate(const ModelParameters& p)

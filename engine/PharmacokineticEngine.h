@@ -13,12 +13,6 @@ namespace sedalyn {
 
 struct ModelSlot {
     ModelState State{};
-    ResultTable Results{};
-
-    // The end state of the last integration.
-    const ModelState& EndState() const { return Results[TickResults]; }
-
-    static constexpr std::int32_t TickResults = 5;
 };
 
 // One tick advances each model by 1/12 minute in five one-second steps.
@@ -53,11 +47,6 @@ public:
     ModelSlot HumeModel;
     ModelSlot HanModel;
 
-    // Rebuilt for each model just before it is integrated; between ticks they
-    // hold the set built last.
-    SchniderParameters Schnider;
-    ModelParameters Model;
-
     ModelSlot& Slot(LbmAlgorithm algorithm);
     const ModelSlot& Slot(LbmAlgorithm algorithm) const;
 
@@ -67,10 +56,42 @@ public:
     // Zeroes the state of all three models: time and concentrations.
     void ResetModels();
 
-    // Builds, loads and integrates the three models in turn, reporting any
-    // integrator error; then carries each end state over. A bolus (mg) enters
-    // the central compartment of every model at once, before the integration.
+    // Integrates each model over one tick from its state, in five classical
+    // Runge-Kutta steps of one second, and carries the end state over. A bolus
+    // (mg) enters the central compartment of every model at once, before the
+    // integration. The result is bit for bit that of RungeKuttaSystem with the
+    // tick's arguments and parameters built afresh for the patient and rate;
+    // the parameters are only built again when one of those changes.
     void AdvanceTick(const Patient& patient, double infusionRate, double bolusMg = 0.0);
+
+private:
+    struct BuiltFor {
+        double Age = 0.0;
+        double Height = 0.0;
+        double Weight = 0.0;
+        double Rate = 0.0;
+        bool Male = false;
+        bool Built = false;
+
+        // Equal bit for bit: a rate of -0 or a NaN builds what it builds.
+        bool Same(const BuiltFor& other) const;
+    };
+
+    // ModelDerivative with its input quotient worked out once per build.
+    // Made afresh for each tick, so that a copied engine reads its own record.
+    struct TickDerivative {
+        const ModelParameters* Parameters = nullptr;
+        double InputSlope = 0.0;
+
+        void operator()(ModelState& slopes, const ModelState& state) const
+        {
+            ModelDerivative::Slopes(*Parameters, InputSlope, slopes, state);
+        }
+    };
+
+    BuiltFor m_builtFor;
+    std::array<ModelParameters, std::size(AllAlgorithms)> m_parameters{};
+    std::array<double, std::size(AllAlgorithms)> m_inputSlopes{};
 };
 
 // Empty when the patient is plausible and the model is physical and can be

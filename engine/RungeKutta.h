@@ -43,6 +43,76 @@ inline void PlanResultRows(std::int32_t numResults, std::int32_t numIntervals, R
     }
 }
 
+using Wide = long double;
+
+// The step width: the range divided by the number of steps, rounded once.
+constexpr double StepWidth(double lowerLimit, double upperLimit, std::int32_t numIntervals)
+{
+    return static_cast<double>((Wide{upperLimit} - lowerLimit) / numIntervals);
+}
+
+// The working vectors of one integration. They start at zero and carry over
+// from step to step: the entries beyond the equations are read as they are.
+struct RungeKuttaWork {
+    ModelState t{};
+    ModelState k1{};
+    ModelState k2{};
+    ModelState k3{};
+    ModelState k4{};
+};
+
+// One classical step of width h, in place, for equations 1..n of each of N
+// independent systems. They go through every stage side by side, so that
+// their arithmetic overlaps; each one's is exactly that of a step on its own.
+template <std::size_t N, DerivativeFunction Derivative>
+inline void RungeKuttaStep(const std::array<ModelState*, N>& xs, std::array<RungeKuttaWork, N>& ws,
+                           const std::array<Derivative*, N>& derivatives, std::size_t n, double h)
+{
+    constexpr Wide OneSixth = 0.16666666666666666667L;
+    const double half = h * 0.5;
+    const auto increments = [&](std::size_t m, ModelState& k, const ModelState& v) {
+        (*derivatives[m])(k, v);
+        for (std::size_t i = 1; i <= n; ++i)
+            k[i] = static_cast<double>(Wide{k[i]} * h);
+    };
+    for (std::size_t m = 0; m < N; ++m)
+        increments(m, ws[m].k1, *xs[m]);
+    for (std::size_t m = 0; m < N; ++m) {
+        const ModelState& x = *xs[m];
+        RungeKuttaWork& w = ws[m];
+        w.t[0] = static_cast<double>(Wide{x[0]} + half);
+        for (std::size_t i = 1; i <= n; ++i)
+            w.t[i] = static_cast<double>(x[i] + 0.5L * w.k1[i]);
+    }
+    for (std::size_t m = 0; m < N; ++m)
+        increments(m, ws[m].k2, ws[m].t);
+    for (std::size_t m = 0; m < N; ++m) {
+        const ModelState& x = *xs[m];
+        RungeKuttaWork& w = ws[m];
+        for (std::size_t i = 1; i <= n; ++i)
+            w.t[i] = static_cast<double>(x[i] + 0.5L * w.k2[i]);
+    }
+    for (std::size_t m = 0; m < N; ++m)
+        increments(m, ws[m].k3, ws[m].t);
+    for (std::size_t m = 0; m < N; ++m) {
+        const ModelState& x = *xs[m];
+        RungeKuttaWork& w = ws[m];
+        w.t[0] = static_cast<double>(Wide{x[0]} + h);
+        for (std::size_t i = 1; i <= n; ++i)
+            w.t[i] = static_cast<double>(Wide{x[i]} + w.k3[i]);
+    }
+    for (std::size_t m = 0; m < N; ++m)
+        increments(m, ws[m].k4, ws[m].t);
+    for (std::size_t m = 0; m < N; ++m) {
+        ModelState& x = *xs[m];
+        const RungeKuttaWork& w = ws[m];
+        x[0] = static_cast<double>(Wide{x[0]} + h);
+        for (std::size_t i = 1; i <= n; ++i)
+            x[i] = static_cast<double>(
+                x[i] + (((2.0L * w.k2[i] + w.k1[i]) + 2.0L * w.k3[i]) + w.k4[i]) * OneSixth);
+    }
+}
+
 } // namespace detail
 
 // Integrates from InitialValues (its index 0 is the starting time; the limits
@@ -54,9 +124,6 @@ void RungeKuttaSystem(std::int32_t NumEquations, ModelState InitialValues, Deriv
                       std::int32_t NumIntervals, ResultTable& Results,
                       IntegratorErrorCode& ErrorCode)
 {
-    using Wide = long double;
-    constexpr Wide OneSixth = 0.16666666666666666667L;
-
     // The last failing check decides. A results count beyond the table is
     // refused with the results code rather than written past its end.
     ErrorCode = 0;
@@ -74,22 +141,11 @@ void RungeKuttaSystem(std::int32_t NumEquations, ModelState InitialValues, Deriv
     detail::RowStates rowState{};
     detail::PlanResultRows(NumResults, NumIntervals, rowState);
 
-    const double h = static_cast<double>((Wide{UpperLimit} - LowerLimit) / NumIntervals);
-    const double half = h * 0.5;
+    const double h = detail::StepWidth(LowerLimit, UpperLimit, NumIntervals);
     const auto n = static_cast<std::size_t>(NumEquations);
-
     ModelState x = InitialValues;
-    ModelState t{};
-    ModelState k1{};
-    ModelState k2{};
-    ModelState k3{};
-    ModelState k4{};
-
-    const auto increments = [&](ModelState& k, const ModelState& v) {
-        derivative(k, v);
-        for (std::size_t i = 1; i <= n; ++i)
-            k[i] = static_cast<double>(Wide{k[i]} * h);
-    };
+    std::array<detail::RungeKuttaWork, 1> work;
+    const std::array derivatives{&derivative};
 
     std::int32_t nextRow = 0;
     const auto saveRowsOf = [&](std::int32_t state) {
@@ -99,22 +155,7 @@ void RungeKuttaSystem(std::int32_t NumEquations, ModelState InitialValues, Deriv
     saveRowsOf(0);
 
     for (std::int32_t step = 1; step <= NumIntervals; ++step) {
-        increments(k1, x);
-        t[0] = static_cast<double>(Wide{x[0]} + half);
-        for (std::size_t i = 1; i <= n; ++i)
-            t[i] = static_cast<double>(x[i] + 0.5L * k1[i]);
-        increments(k2, t);
-        for (std::size_t i = 1; i <= n; ++i)
-            t[i] = static_cast<double>(x[i] + 0.5L * k2[i]);
-        increments(k3, t);
-        t[0] = static_cast<double>(Wide{x[0]} + h);
-        for (std::size_t i = 1; i <= n; ++i)
-            t[i] = static_cast<double>(Wide{x[i]} + k3[i]);
-        increments(k4, t);
-        x[0] = static_cast<double>(Wide{x[0]} + h);
-        for (std::size_t i = 1; i <= n; ++i)
-            x[i] = static_cast<double>(
-                x[i] + (((2.0L * k2[i] + k1[i]) + 2.0L * k3[i]) + k4[i]) * OneSixth);
+        detail::RungeKuttaStep(std::array{&x}, work, derivatives, n, h);
         saveRowsOf(step);
     }
 }

@@ -94,6 +94,9 @@ TEST_P(AdvanceTest, MatchesThePadeExponentialAndComposes)
     const Concentrations split =
         modes.Advance(modes.Advance(start, c.minutes / 3), 2 * c.minutes / 3);
     EXPECT_LT(RelativeError(split, whole), 1e-13);
+    // The same step as a matrix and an input column.
+    const CompartmentModes::Transition step = modes.Over(c.minutes);
+    EXPECT_LT(RelativeError(step.Decay * start + step.PerInput * InputVector(m)(0), whole), 1e-13);
 }
 
 INSTANTIATE_TEST_SUITE_P(Spans, AdvanceTest,

@@ -8,7 +8,9 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <charconv>
+#include <cmath>
 #include <limits>
 #include <ostream>
 #include <sstream>
@@ -109,6 +111,8 @@ INSTANTIATE_TEST_SUITE_P(
         BadCase{"bolus_bad_minute", Args({"--bolus", "-1=50"}), "--bolus"},
         BadCase{"two_boluses_at_one_minute", Args({"--bolus", "50", "--bolus", "0=20"}), "same minute"},
         BadCase{"wake_zero", Args({"--wake", "0"}), "--wake"},
+        BadCase{"method_unknown", Args({"--method", "Exact"}), "rk4 or exact"},
+        BadCase{"method_twice", Args({"--method", "rk4", "--method", "exact"}), "--method"},
         BadCase{"wake_twice", Args({"--wake", "1", "--wake", "2"}), "--wake"},
         BadCase{"opioid_without_eleveld", Args({"--opioid"}), "needs --eleveld"},
         BadCase{"eleveld_twice", Args({"--eleveld", "--opioid", "--eleveld"}), "--eleveld"},
@@ -196,6 +200,44 @@ TEST(RunSimulation, WakeColumnsAreTheEnginesWakeUpTimesAndInfBeyondADay)
                                           "--wake", "0.05"})));
     EXPECT_EQ(beyond[1][10], std::numeric_limits<double>::infinity());
 }
+
+struct ScheduleCase {
+    const char* name;
+    std::vector<std::string> args;
+};
+
+class ExactMethod : public ::testing::TestWithParam<ScheduleCase> {};
+
+TEST_P(ExactMethod, AgreesWithTheRungeKuttaTickOnEveryRow)
+{
+    std::vector<std::string> args = GetParam().args;
+    const auto rk4 = Rows(Parsed(args));
+    args.insert(args.end(), {"--method", "exact"});
+    const auto exact = Rows(Parsed(args));
+    ASSERT_EQ(exact.size(), rk4.size());
+    for (std::size_t row = 0; row < rk4.size(); ++row)
+        for (std::size_t column = 0; column < rk4[row].size(); ++column) {
+            const double a = exact[row][column];
+            const double b = rk4[row][column];
+            ASSERT_LE(std::abs(a - b), 1e-8 * std::max(std::abs(a), std::abs(b)))
+                << "row " << row << " column " << column << ": " << a << " against " << b;
+        }
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Schedules, ExactMethod,
+    ::testing::Values(
+        ScheduleCase{"boluses_and_rate_changes_every_tick",
+                     {"--gender", "Female", "--age", "71", "--height", "1.58", "--weight", "64",
+                      "--bolus", "60", "--rate", "0.5=12", "--rate", "20=4", "--bolus", "45=30",
+                      "--rate", "90=0", "--bolus", "150=10", "--minutes", "240"}},
+        ScheduleCase{"three_days_from_nothing", Args({"--rate", "20=6", "--rate", "1500=0",
+                                                       "--rate", "2000=9.5", "--minutes", "4320",
+                                                       "--every", "60"})},
+        ScheduleCase{"eleveld_with_opioid", Args({"--bolus", "120", "--rate", "9", "--rate", "30=3",
+                                                  "--bolus", "50=40", "--minutes", "180", "--every",
+                                                  "3", "--eleveld", "--opioid"})}),
+    [](const auto& p) { return std::string(p.param.name); });
 
 TEST(RunSimulation, EleveldColumnsAreItsModelTickForTickAndLeaveTheOthersAsTheyWere)
 {

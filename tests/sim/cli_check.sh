@@ -45,5 +45,12 @@ expect 0 --gender Male --age 53 --height 1.77 --weight 77 --rate 10 --rate 20=6 
 [ "$(cksum <"$out")" = "4291331708 8011" ] || { echo "FAIL: the plain output changed"; fail=1; }
 expect 0 --gender Female --age 40 --height 1.6 --weight 60 --rate 6 --rate 0.5=12 --minutes 3
 [ "$(cksum <"$out")" = "258677275 4984" ] || { echo "FAIL: the plain output changed"; fail=1; }
+# --method rk4 is the default and what the simulator printed before it had the option.
+expect 0 --gender Female --age 71 --height 1.58 --weight 64 --rate 8 --rate 3.5=4 --rate 40=12.5 \
+    --bolus 60 --bolus 41=25 --minutes 180 --every 6 --wake 1.2 --method rk4
+[ "$(cksum <"$out")" = "3724979648 67493" ] || { echo "FAIL: the rk4 output changed"; fail=1; }
+expect 0 --gender Female --age 40 --height 1.6 --weight 60 --rate 6 --minutes 1 --every 12 --method exact
+[ "$(wc -l <"$out")" -eq 3 ] || { echo "FAIL: --method exact: expected header, zero row and one row"; fail=1; }
+expect 2 --gender Female --age 40 --height 1.6 --weight 60 --method euler
 [ $fail -eq 0 ] && echo "1 passed, 0 failed" || echo "0 passed, 1 failed"
 exit $fail

@@ -1,6 +1,7 @@
 #include "Simulator.h"
 
 #include "Eleveld.h"
+#include "ExactSolution.h"
 #include "PharmacokineticEngine.h"
 #include "TextFormats.h"
 #include "WakeUp.h"
@@ -10,7 +11,9 @@
 #include <cmath>
 #include <limits>
 #include <ostream>
+#include <optional>
 #include <set>
+#include <stdexcept>
 
 #ifndef SEDALYN_VERSION
 #error "SEDALYN_VERSION must be defined by the build"
@@ -22,7 +25,7 @@ const char* const Usage =
     "usage: sedalyn-sim --gender Male|Female --age YEARS --height METRES --weight KG\n"
     "                   [--rate RATE] [--rate MINUTE=RATE]... [--bolus [MINUTE=]MG]...\n"
     "                   [--minutes N] [--every K] [--wake LEVEL]\n"
-    "                   [--eleveld [--opioid]]\n"
+    "                   [--eleveld [--opioid]] [--method rk4|exact]\n"
     "       sedalyn-sim --help | --version\n"
     "\n"
     "Predicts propofol plasma and effect-site concentrations (mcg/ml) with the Schnider\n"
@@ -46,6 +49,10 @@ const char* const Usage =
     "                       and 0.68 to 160 kg, extrapolated outside\n"
     "  --opioid             with --eleveld: opioids are given with the propofol (the\n"
     "                       model's covariate; the default is none)\n"
+    "  --method rk4|exact   rk4 (default): each tick in five Runge-Kutta steps, as Sedalyn\n"
+    "                       does; exact: each tick by the exact solution of the linear\n"
+    "                       model, many times faster over long runs, agreeing with rk4 to\n"
+    "                       about 1e-8 relative\n"
     "  --help               show this text\n"
     "  --version            show the version\n"
     "\n"
@@ -136,6 +143,69 @@ std::optional<Scheduled> SplitMinute(const std::string& value)
     return Scheduled{*minute, value.substr(equals + 1)};
 }
 
+// Each model carried over a tick by its exact transition. The bolus enters as
+// in the program's tick; the time element is set by the caller.
+class ExactTicks {
+public:
+    ExactTicks(const Patient& patient, bool eleveld, bool opioid) : m_patient(patient)
+    {
+        for (std::size_t m = 0; m < std::size(AllAlgorithms); ++m) {
+            const ModelParameters parameters = ModelParametersFor(patient, AllAlgorithms[m], 0.0);
+            Add(CompartmentModes(parameters), parameters.V1);
+        }
+        if (eleveld) {
+            const EleveldParameters parameters = BuildEleveldParameters(patient, opioid);
+            Add(CompartmentModes(CompartmentMatrix(parameters), InputVector(parameters, 0.0)),
+                parameters.V1);
+        }
+    }
+
+    // False when some model is not one the modes can follow (see CompartmentModes).
+    bool Valid() const { return m_valid; }
+
+    void Advance(PharmacokineticEngine& engine, EleveldModel* eleveld, double rate, double bolusMg,
+                 double minutes)
+    {
+        if (!m_rate || *m_rate != rate) {
+            for (std::size_t m = 0; m < m_models.size(); ++m)
+                m_models[m].InputSlope =
+                    m < std::size(AllAlgorithms)
+                        ? ModelDerivative::InputSlope(ModelParametersFor(m_patient, AllAlgorithms[m], rate))
+                        : rate * m_patient.PatientWeight / 60.0 / m_models[m].V1;
+            m_rate = rate;
+        }
+        for (std::size_t m = 0; m < m_models.size(); ++m) {
+            const Model& model = m_models[m];
+            ModelState& state =
+                m < std::size(AllAlgorithms) ? engine.Slot(AllAlgorithms[m]).State : eleveld->Slot.State;
+            if (bolusMg != 0.0)
+                state[StatePlasma] = static_cast<double>(
+                    state[StatePlasma] + static_cast<long double>(bolusMg) / model.V1);
+            const Concentrations next =
+                model.Step.Decay * StateConcentrations(state) + model.Step.PerInput * model.InputSlope;
+            state = {minutes, next(0), next(1), next(2), next(3)};
+        }
+    }
+
+private:
+    struct Model {
+        CompartmentModes::Transition Step{};
+        double V1 = 0.0;
+        double InputSlope = 0.0;
+    };
+
+    void Add(const CompartmentModes& modes, double v1)
+    {
+        m_valid = m_valid && modes.Valid();
+        m_models.push_back({modes.Valid() ? modes.Over(TickMinutes) : CompartmentModes::Transition{}, v1, 0.0});
+    }
+
+    Patient m_patient;
+    std::vector<Model> m_models; // the Schnider models in order, then Eleveld's
+    std::optional<double> m_rate;
+    bool m_valid = true;
+};
+
 } // namespace
 
 std::string OneLine(const std::string& text)
@@ -194,7 +264,7 @@ ParseResult ParseArguments(const std::vector<std::string>& arguments)
         }
         if (name != "--gender" && name != "--age" && name != "--height" && name != "--weight"
             && name != "--rate" && name != "--bolus" && name != "--minutes" && name != "--every"
-            && name != "--wake")
+            && name != "--wake" && name != "--method")
             return Error(name, "unknown argument (see --help)");
         if (i + 1 >= arguments.size())
             return Error(name, "a value is missing");
@@ -262,6 +332,10 @@ ParseResult ParseArguments(const std::vector<std::string>& arguments)
             if (!level || *level <= 0.0)
                 return Error(name, "'" + value + "' is not a level > 0 (mcg/ml)");
             options.WakeLevel = *level;
+        } else if (name == "--method") {
+            if (value != "rk4" && value != "exact")
+                return Error(name, "must be rk4 or exact, not '" + value + "'");
+            options.Method = value == "exact" ? Stepping::Exact : Stepping::RungeKutta4;
         }
     }
 
@@ -275,6 +349,8 @@ ParseResult ParseArguments(const std::vector<std::string>& arguments)
                     [g = options.Gender] { return g; }};
     if (const std::string refusal = PatientRefusal(patient); !refusal.empty())
         return Error("patient", refusal);
+    if (options.Method == Stepping::Exact && !ExactTicks(patient, options.Eleveld, options.Opioid).Valid())
+        return Error("--method exact", "the exact solution does not hold for this patient; use rk4");
     return options;
 }
 
@@ -323,20 +399,6 @@ bool TickBeginsBy(long long ticksDone, double minute)
 {
     return static_cast<long double>(ticksDone) >= TicksPerMinute * static_cast<long double>(minute);
 }
-
-// The rate confirmed for the tick that begins after `ticksDone` ticks: the
-// latest schedule entry whose minute is not after the tick's start.
-double RateForTick(const std::map<double, double>& rates, long long ticksDone)
-{
-    double rate = 0.0;
-    for (const auto& [minute, value] : rates) {
-        if (!TickBeginsBy(ticksDone, minute))
-            break;
-        rate = value;
-    }
-    return rate;
-}
-
 } // namespace
 
 void RunSimulation(const Options& options, std::ostream& out)
@@ -348,6 +410,13 @@ void RunSimulation(const Options& options, std::ostream& out)
     EleveldModel eleveldModel;
     eleveldModel.Reset(options.Opioid);
     const EleveldModel* eleveld = options.Eleveld ? &eleveldModel : nullptr;
+    std::optional<ExactTicks> exact;
+    if (options.Method == Stepping::Exact) {
+        exact.emplace(patient, options.Eleveld, options.Opioid);
+        // ParseArguments refuses the patients it cannot follow.
+        if (!exact->Valid())
+            throw std::invalid_argument("the exact solution does not hold for this patient");
+    }
 
     out << "minutes,rate,james_plasma,james_effect,hume_plasma,hume_effect,han_plasma,han_effect";
     if (eleveld)
@@ -357,18 +426,28 @@ void RunSimulation(const Options& options, std::ostream& out)
     out << '\n';
     WriteRow(out, 0.0, 0.0, engine, eleveld, patient, options.WakeLevel);
 
+    // Both schedules are walked along with the ticks, never searched again.
+    auto nextRate = options.Rates.begin();
+    double rate = 0.0;
     auto nextBolus = options.Boluses.begin();
     const auto ticks = static_cast<long long>(
         std::ceil(static_cast<long double>(options.Minutes) * TicksPerMinute));
     for (long long done = 0; done < ticks; ++done) {
-        const double rate = RateForTick(options.Rates, done);
+        // The latest rate whose minute is not after the tick's start.
+        for (; nextRate != options.Rates.end() && TickBeginsBy(done, nextRate->first); ++nextRate)
+            rate = nextRate->second;
         double bolusMg = 0.0;
         for (; nextBolus != options.Boluses.end() && TickBeginsBy(done, nextBolus->first);
              ++nextBolus)
             bolusMg += nextBolus->second;
-        engine.AdvanceTick(patient, rate, bolusMg);
-        if (eleveld)
-            eleveldModel.AdvanceTick(patient, rate, bolusMg);
+        if (exact) {
+            exact->Advance(engine, &eleveldModel, rate, bolusMg,
+                           static_cast<double>(done + 1) / TicksPerMinute);
+        } else {
+            engine.AdvanceTick(patient, rate, bolusMg);
+            if (eleveld)
+                eleveldModel.AdvanceTick(patient, rate, bolusMg);
+        }
         if ((done + 1) % options.Every == 0)
             WriteRow(out, engine.JamesModel.State[StateTime], rate, engine, eleveld, patient,
                      options.WakeLevel);

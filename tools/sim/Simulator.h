@@ -11,6 +11,10 @@
 
 namespace sedalyn::sim {
 
+// How a tick advances the models: the program's own five Runge-Kutta steps,
+// or the exact transition of the linear model over the tick.
+enum class Stepping { RungeKutta4, Exact };
+
 struct Options {
     std::string Gender;
     double Age = 0.0;
@@ -27,6 +31,7 @@ struct Options {
     // The Eleveld model's columns after the Schnider ones, and its opioid setting.
     bool Eleveld = false;
     bool Opioid = false;
+    Stepping Method = Stepping::RungeKutta4;
 };
 
 struct HelpRequested {};
@@ -49,6 +54,7 @@ std::string OneLine(const std::string& text);
 
 // Writes the header, the zero row and a row after every `Every`-th tick; with
 // a wake level, each row ends in the three wake-up times (four with Eleveld).
+// The cost of a tick does not grow with the length of the run or of the schedule.
 void RunSimulation(const Options& options, std::ostream& out);
 
 } // namespace sedalyn::sim
