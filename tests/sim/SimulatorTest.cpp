@@ -9,6 +9,7 @@
 #include <gtest/gtest.h>
 
 #include <charconv>
+#include <cmath>
 #include <limits>
 #include <sstream>
 
@@ -110,7 +111,18 @@ INSTANTIATE_TEST_SUITE_P(
         BadCase{"opioid_without_eleveld", Args({"--opioid"}), "needs --eleveld"},
         BadCase{"eleveld_twice", Args({"--eleveld", "--opioid", "--eleveld"}), "--eleveld"},
         BadCase{"line_feed_and_escape_shown_escaped", Args({"--every", "2\n\x1b[2J"}), "'2\\n\\x1b[2J'"},
-        BadCase{"carriage_return_in_a_name", Args({"--sp\reed", "3"}), "--sp\\reed"}),
+        BadCase{"carriage_return_in_a_name", Args({"--sp\reed", "3"}), "--sp\\reed"},
+        BadCase{"plan_without_reach_time", Args({"--plan", "3"}), "--plan"},
+        BadCase{"plan_target_zero", Args({"--plan", "0@5"}), "--plan"},
+        BadCase{"plan_reach_beyond_horizon", Args({"--plan", "3@130"}), "horizon"},
+        BadCase{"plan_every_seven", Args({"--plan", "3@5", "--plan-every", "7"}), "--plan-every"},
+        BadCase{"plan_model_capitalised", Args({"--plan", "3@5", "--plan-model", "James"}), "--plan-model"},
+        BadCase{"plan_hours_beyond_a_day", Args({"--plan", "3@5", "--plan-hours", "25"}), "--plan-hours"},
+        BadCase{"plan_option_without_plan", Args({"--plan-from", "10"}), "needs --plan"},
+        BadCase{"plan_with_minutes", Args({"--plan", "3@5", "--minutes", "10"}), "--minutes"},
+        BadCase{"plan_with_a_rate_at_its_start", Args({"--plan", "3@5", "--plan-from", "20", "--rate", "20=6"}), "--rate"},
+        BadCase{"plan_with_a_bolus_after_its_start", Args({"--plan", "3@5", "--bolus", "80"}), "--bolus"},
+        BadCase{"opioid_with_a_schnider_plan", Args({"--plan", "3@5", "--opioid"}), "--opioid"}),
     [](const auto& p) { return std::string(p.param.name); });
 
 TEST(RunSimulation, MatchesTheEngineTickForTick)
@@ -218,6 +230,111 @@ TEST(RunSimulation, EleveldColumnsAreItsModelTickForTickAndLeaveTheOthersAsTheyW
         EXPECT_EQ(rows[tick], expected) << "tick " << tick;
     }
     EXPECT_GT(rows[60][13], 0.0);
+}
+
+struct PlanRow {
+    double minute, bolus, rate; // bolus 0 where the field is empty
+};
+
+// The plan's CSV, checked for its form as it is read.
+std::vector<PlanRow> PlanRows(const Options& options, int& status, std::string& why)
+{
+    std::ostringstream out;
+    status = RunPlan(options, out, why);
+    std::istringstream in(out.str());
+    std::string line;
+    std::getline(in, line);
+    EXPECT_EQ(line, "minute,bolus_mg,rate");
+    std::vector<PlanRow> rows;
+    while (std::getline(in, line)) {
+        PlanRow row{};
+        char comma1 = 0;
+        std::istringstream fields(line);
+        fields >> row.minute >> comma1;
+        if (fields.peek() != ',')
+            fields >> row.bolus;
+        char comma2 = 0;
+        fields >> comma2 >> row.rate;
+        EXPECT_TRUE(fields && comma1 == ',' && comma2 == ',' && fields.peek() == EOF) << line;
+        EXPECT_TRUE(rows.empty() || row.bolus == 0.0) << "a bolus after the first row: " << line;
+        rows.push_back(row);
+    }
+    return rows;
+}
+
+// The plan given back to the simulator as the case's schedule: the effect
+// site of the planned model, from the plan's start, meets the requirements
+// on the simulator's own rows.
+class PlanRoundTrip
+    : public ::testing::TestWithParam<std::tuple<const char*, std::vector<const char*>, double, double, std::size_t>> {};
+
+TEST_P(PlanRoundTrip, GivenBackToTheSimulatorMeetsItsRequirements)
+{
+    const auto& [name, before, from, target, column] = GetParam();
+    std::vector<std::string> args = Args({});
+    args.insert(args.end(), before.begin(), before.end());
+    const std::string fromText = std::to_string(from);
+    args.insert(args.end(), {"--plan-from", fromText, "--plan", std::to_string(target) + "@5",
+                             "--plan-model", column == 9 ? "eleveld" : "hume"});
+    int status = -1;
+    std::string why;
+    const auto rows = PlanRows(Parsed(args), status, why);
+    ASSERT_EQ(status, 0) << why;
+    ASSERT_FALSE(rows.empty());
+    EXPECT_EQ(rows.front().minute, from);
+
+    std::vector<std::string> replay = Args({});
+    replay.insert(replay.end(), {"--minutes", std::to_string(from + 120.0)});
+    replay.insert(replay.end(), before.begin(), before.end());
+    if (column == 9)
+        replay.push_back("--eleveld");
+    for (const PlanRow& row : rows) {
+        std::ostringstream rate;
+        rate << row.minute << '=' << row.rate;
+        replay.insert(replay.end(), {"--rate", rate.str()});
+        if (row.bolus > 0.0) {
+            std::ostringstream bolus;
+            bolus << row.minute << '=' << row.bolus;
+            replay.insert(replay.end(), {"--bolus", bolus.str()});
+        }
+    }
+    const auto ticks = Rows(Parsed(replay));
+    const auto start = static_cast<std::size_t>(std::lround(from * TicksPerMinute));
+    const std::size_t reachBy = start + 5 * TicksPerMinute;
+    bool reached = false;
+    for (std::size_t k = start; k < ticks.size(); ++k) {
+        const double ratio = ticks[k][column] / target;
+        reached = reached || (k <= reachBy && ratio >= 0.98);
+        ASSERT_LE(ratio, 1.05) << "minute " << ticks[k][0];
+        if (k >= reachBy) {
+            ASSERT_GE(ratio, 0.95) << "minute " << ticks[k][0];
+        }
+    }
+    EXPECT_TRUE(reached);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Plans, PlanRoundTrip,
+    ::testing::Values(
+        std::tuple{"induction_hume", std::vector<const char*>{}, 0.0, 3.0, std::size_t{5}},
+        std::tuple{"replan_up_hume", std::vector<const char*>{"--bolus", "40", "--rate", "8", "--rate", "10=6.5"},
+                   30.0, 4.0, std::size_t{5}},
+        std::tuple{"replan_up_eleveld_with_opioid",
+                   std::vector<const char*>{"--bolus", "100", "--rate", "6", "--opioid"}, 20.5, 3.5,
+                   std::size_t{9}}),
+    [](const auto& p) { return std::string(std::get<0>(p.param)); });
+
+TEST(RunPlan, ATargetOutOfReachStillPrintsTheClosestPlanAndSaysWhatItMisses)
+{
+    int status = -1;
+    std::string why;
+    const auto rows = PlanRows(Parsed(Args({"--plan", "6@1"})), status, why);
+    EXPECT_EQ(status, PlanUnmetStatus);
+    EXPECT_NE(why.find("reach"), std::string::npos) << why;
+    EXPECT_EQ(why.find('\n'), std::string::npos);
+    ASSERT_FALSE(rows.empty());
+    EXPECT_GT(rows.front().bolus, 0.0);
+    EXPECT_LE(rows.front().bolus, 4.0 * 77);
 }
 
 TEST(ParseArguments, HelpWinsThenVersion)
