@@ -1,11 +1,10 @@
 #include "Simulator.h"
 
+#include "DosePlanner.h"
 #include "Eleveld.h"
 #include "PharmacokineticEngine.h"
 #include "TextFormats.h"
 #include "WakeUp.h"
-
-#include "DosePlanner.h"
 
 #include <algorithm>
 #include <array>
@@ -162,7 +161,6 @@ std::optional<Scheduled> SplitMinute(const std::string& value)
     return Scheduled{*minute, value.substr(equals + 1)};
 }
 
-
 bool IsPlanOption(const std::string& name)
 {
     return name == "--plan" || name == "--plan-model" || name == "--plan-every"
@@ -229,16 +227,19 @@ std::optional<UsageError> CheckPlanOptions(Options& options, const std::set<std:
             return Error(name, "does not apply to --plan, which prints a plan and no concentrations");
     if (plan.ReachMinutes > plan.Hours * 60.0)
         return Error("--plan", "the reach time is beyond the plan's horizon (--plan-hours, 2 by default)");
-    const auto after = [&](const std::map<double, double>& schedule) {
+    const auto reachesThePlan = [&](const std::map<double, double>& schedule) {
         return !schedule.empty() && schedule.rbegin()->first >= plan.FromMinute;
     };
-    for (const char* name : {"--rate", "--bolus"})
-        if (name == std::string("--rate") ? ratesGiven && after(options.Rates) : after(options.Boluses))
-            return Error(name, "with --plan, --rate and --bolus give the case before the plan's "
-                               "start (--plan-from, 0 by default), not at or after it");
+    const char* const notBefore = "with --plan, --rate and --bolus give the case before the "
+                                  "plan's start (--plan-from, 0 by default), not at or after it";
+    if (ratesGiven && reachesThePlan(options.Rates))
+        return Error("--rate", notBefore);
+    if (reachesThePlan(options.Boluses))
+        return Error("--bolus", notBefore);
     options.Plan = plan;
     return std::nullopt;
 }
+
 } // namespace
 
 std::string OneLine(const std::string& text)
