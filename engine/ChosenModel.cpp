@@ -42,19 +42,6 @@ double CentralVolumeOf(const Patient& patient, ModelChoice model)
 
 } // namespace
 
-const char* ModelKindName(ModelKind kind)
-{
-    switch (kind) {
-    case ModelKind::Eleveld:
-        return "Eleveld";
-    case ModelKind::James:
-    case ModelKind::Hume:
-    case ModelKind::Janmahasatian:
-        break;
-    }
-    return AlgorithmName(AlgorithmOf(kind));
-}
-
 ChosenModel::ChosenModel(const Patient& patient, ModelChoice model)
     : m_modes(ModesOf(patient, model)), m_centralVolume(CentralVolumeOf(patient, model))
 {

@@ -8,6 +8,21 @@
 
 namespace sedalyn {
 
+const char* ModelKindName(ModelKind kind)
+{
+    switch (kind) {
+    case ModelKind::Hume:
+        return AlgorithmName(LbmAlgorithm::Hume);
+    case ModelKind::Janmahasatian:
+        return AlgorithmName(LbmAlgorithm::Janmahasatian);
+    case ModelKind::Eleveld:
+        return "Eleveld";
+    case ModelKind::James:
+        break;
+    }
+    return AlgorithmName(LbmAlgorithm::James);
+}
+
 struct ModelProjection::Solved {
     ChosenModel Model;
 };
