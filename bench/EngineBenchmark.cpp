@@ -134,17 +134,22 @@ BENCHMARK(BM_WakeUpEleveld)->DenseRange(0, 2)->Unit(benchmark::kMicrosecond);
 void BM_ProjectionFourModels(benchmark::State& state)
 {
     PharmacokineticEngine engine;
-    for (int tick = 0; tick < 60 * TicksPerMinute; ++tick)
+    EleveldModel eleveld;
+    eleveld.Reset(false);
+    for (int tick = 0; tick < 60 * TicksPerMinute; ++tick) {
         engine.AdvanceTick(ExamplePatient, 10.0);
+        eleveld.AdvanceTick(ExamplePatient, 10.0);
+    }
     const std::vector<double> minutes = EvenMinutes(30.0, state.range(0) == 0 ? 1.0 : TickMinutes);
-    constexpr ModelKind kinds[] = {ModelKind::James, ModelKind::Hume, ModelKind::Janmahasatian,
-                                   ModelKind::Eleveld};
+    const std::pair<ModelKind, const ModelState*> models[] = {
+        {ModelKind::James, &engine.JamesModel.State},
+        {ModelKind::Hume, &engine.HumeModel.State},
+        {ModelKind::Janmahasatian, &engine.HanModel.State},
+        {ModelKind::Eleveld, &eleveld.Slot.State}};
     for (auto _ : state)
-        for (const ModelKind kind : kinds) {
+        for (const auto& [kind, now] : models) {
             const ModelProjection projection(ExamplePatient, {kind, false});
-            const ModelState& now =
-                engine.Slot(kind == ModelKind::Hume ? LbmAlgorithm::Hume : LbmAlgorithm::James).State;
-            benchmark::DoNotOptimize(projection.ProjectHeld(now, 10.0, minutes));
+            benchmark::DoNotOptimize(projection.ProjectHeld(*now, 10.0, minutes));
         }
     state.counters["points"] = static_cast<double>(minutes.size());
 }
