@@ -28,19 +28,10 @@ std::vector<double> ReplayedCe(const Patient& patient, ModelChoice model, const 
     eleveld.Slot.State = now;
     for (const LbmAlgorithm algorithm : AllAlgorithms)
         engine.Slot(algorithm).State = now;
-    const auto state = [&]() -> const ModelState& {
-        switch (model.Kind) {
-        case ModelKind::Eleveld:
-            return eleveld.Slot.State;
-        case ModelKind::Hume:
-            return engine.HumeModel.State;
-        case ModelKind::Janmahasatian:
-            return engine.HanModel.State;
-        case ModelKind::James:
-            break;
-        }
-        return engine.JamesModel.State;
-    };
+    // ModelKind and AllAlgorithms list the Schnider models in the same order.
+    const ModelSlot& slot = model.Kind == ModelKind::Eleveld
+                                ? eleveld.Slot
+                                : engine.Slot(AllAlgorithms[static_cast<std::size_t>(model.Kind)]);
     std::vector<double> ce{now[StateEffectSite]};
     double rate = 0.0;
     for (int tick = 0; tick < std::lround(minutes * TicksPerMinute); ++tick) {
@@ -52,10 +43,10 @@ std::vector<double> ReplayedCe(const Patient& patient, ModelChoice model, const 
             eleveld.AdvanceTick(patient, rate, bolus);
         else
             engine.AdvanceTick(patient, rate, bolus);
-        ce.push_back(state()[StateEffectSite]);
+        ce.push_back(slot.State[StateEffectSite]);
     }
     if (end)
-        *end = state();
+        *end = slot.State;
     return ce;
 }
 

@@ -36,15 +36,13 @@ TEST_P(ProjectionAgainstTicks, AgreesWithTheTicksUpToHalfAnHourAhead)
         engine.AdvanceTick(patient, rate, bolus);
         eleveld.AdvanceTick(patient, rate, bolus);
     };
-    const auto state = [&]() -> const ModelState& {
-        return c.model.Kind == ModelKind::Eleveld ? eleveld.Slot.State
-               : c.model.Kind == ModelKind::Hume  ? engine.HumeModel.State
-               : c.model.Kind == ModelKind::James ? engine.JamesModel.State
-                                                  : engine.HanModel.State;
-    };
+    // ModelKind and AllAlgorithms list the Schnider models in the same order.
+    const ModelState& state = c.model.Kind == ModelKind::Eleveld
+                                  ? eleveld.Slot.State
+                                  : engine.Slot(AllAlgorithms[static_cast<std::size_t>(c.model.Kind)]).State;
     for (int tick = 0; tick < 20 * TicksPerMinute; ++tick)
         advance(8.0, tick == 0 ? 100.0 : 0.0);
-    const ModelState now = state();
+    const ModelState now = state;
 
     const std::vector<double> minutes = EvenMinutes(30.0, TickMinutes);
     ASSERT_EQ(minutes.size(), 361u);
@@ -57,9 +55,9 @@ TEST_P(ProjectionAgainstTicks, AgreesWithTheTicksUpToHalfAnHourAhead)
         EXPECT_EQ(ahead[k].Minutes, minutes[k]);
         // At minute 0 a bolus is in plasma already; the ticks give it next.
         if (k > 0) {
-            EXPECT_NEAR(ahead[k].Plasma, state()[StatePlasma], 1e-7 * state()[StatePlasma]) << "tick " << k;
+            EXPECT_NEAR(ahead[k].Plasma, state[StatePlasma], 1e-7 * state[StatePlasma]) << "tick " << k;
         }
-        EXPECT_NEAR(ahead[k].EffectSite, state()[StateEffectSite], 1e-7 * state()[StateEffectSite])
+        EXPECT_NEAR(ahead[k].EffectSite, state[StateEffectSite], 1e-7 * state[StateEffectSite])
             << "tick " << k;
         for (const RateStep& step : c.course.Steps)
             if (std::lround(step.Minute * TicksPerMinute) == static_cast<long>(k))

@@ -232,38 +232,8 @@ TEST(RunSimulation, EleveldColumnsAreItsModelTickForTickAndLeaveTheOthersAsTheyW
     EXPECT_GT(rows[60][13], 0.0);
 }
 
-struct PlanRow {
-    double minute, bolus, rate; // bolus 0 where the field is empty
-};
-
-// The plan's CSV, checked for its form as it is read.
-std::vector<PlanRow> PlanRows(const Options& options, int& status, std::string& why)
-{
-    std::ostringstream out;
-    status = RunPlan(options, out, why);
-    std::istringstream in(out.str());
-    std::string line;
-    std::getline(in, line);
-    EXPECT_EQ(line, "minute,bolus_mg,rate");
-    std::vector<PlanRow> rows;
-    while (std::getline(in, line)) {
-        PlanRow row{};
-        char comma1 = 0;
-        std::istringstream fields(line);
-        fields >> row.minute >> comma1;
-        if (fields.peek() != ',')
-            fields >> row.bolus;
-        char comma2 = 0;
-        fields >> comma2 >> row.rate;
-        EXPECT_TRUE(fields && comma1 == ',' && comma2 == ',' && fields.peek() == EOF) << line;
-        EXPECT_TRUE(rows.empty() || row.bolus == 0.0) << "a bolus after the first row: " << line;
-        rows.push_back(row);
-    }
-    return rows;
-}
-
-// The plan given back to the simulator as the case's schedule: the effect
-// site of the planned model, from the plan's start, meets the requirements
+// The plan's CSV given back to the simulator as the case's schedule: the
+// planned model's effect site, from the plan's start, meets the requirements
 // on the simulator's own rows.
 class PlanRoundTrip
     : public ::testing::TestWithParam<std::tuple<const char*, std::vector<const char*>, double, double, std::size_t>> {};
@@ -271,44 +241,41 @@ class PlanRoundTrip
 TEST_P(PlanRoundTrip, GivenBackToTheSimulatorMeetsItsRequirements)
 {
     const auto& [name, before, from, target, column] = GetParam();
-    std::vector<std::string> args = Args({});
+    std::vector<std::string> args = Args({"--plan-model", column == 9 ? "eleveld" : "hume"});
     args.insert(args.end(), before.begin(), before.end());
-    const std::string fromText = std::to_string(from);
-    args.insert(args.end(), {"--plan-from", fromText, "--plan", std::to_string(target) + "@5",
-                             "--plan-model", column == 9 ? "eleveld" : "hume"});
-    int status = -1;
+    args.insert(args.end(), {"--plan-from", std::to_string(from), "--plan", std::to_string(target) + "@5"});
+    std::ostringstream out;
     std::string why;
-    const auto rows = PlanRows(Parsed(args), status, why);
-    ASSERT_EQ(status, 0) << why;
-    ASSERT_FALSE(rows.empty());
-    EXPECT_EQ(rows.front().minute, from);
+    ASSERT_EQ(RunPlan(Parsed(args), out, why), 0) << why;
 
-    std::vector<std::string> replay = Args({});
-    replay.insert(replay.end(), {"--minutes", std::to_string(from + 120.0)});
+    std::vector<std::string> replay = Args({"--minutes", "150"});
     replay.insert(replay.end(), before.begin(), before.end());
     if (column == 9)
         replay.push_back("--eleveld");
-    for (const PlanRow& row : rows) {
-        std::ostringstream rate;
-        rate << row.minute << '=' << row.rate;
-        replay.insert(replay.end(), {"--rate", rate.str()});
-        if (row.bolus > 0.0) {
-            std::ostringstream bolus;
-            bolus << row.minute << '=' << row.bolus;
-            replay.insert(replay.end(), {"--bolus", bolus.str()});
-        }
+    std::istringstream in(out.str());
+    std::string line;
+    std::getline(in, line);
+    EXPECT_EQ(line, "minute,bolus_mg,rate");
+    for (bool first = true; std::getline(in, line); first = false) {
+        const std::size_t comma = line.find(',');
+        const std::size_t second = line.find(',', comma + 1);
+        const std::string minute = line.substr(0, comma);
+        const std::string bolus = line.substr(comma + 1, second - comma - 1);
+        EXPECT_TRUE(!first || std::stod(minute) == from) << line;
+        EXPECT_TRUE(first || bolus.empty()) << "a bolus after the first row: " << line;
+        replay.insert(replay.end(), {"--rate", minute + "=" + line.substr(second + 1)});
+        if (!bolus.empty())
+            replay.insert(replay.end(), {"--bolus", minute + "=" + bolus});
     }
     const auto ticks = Rows(Parsed(replay));
     const auto start = static_cast<std::size_t>(std::lround(from * TicksPerMinute));
     const std::size_t reachBy = start + 5 * TicksPerMinute;
     bool reached = false;
-    for (std::size_t k = start; k < ticks.size(); ++k) {
+    for (std::size_t k = start; k <= start + 120 * TicksPerMinute; ++k) { // to the horizon
         const double ratio = ticks[k][column] / target;
         reached = reached || (k <= reachBy && ratio >= 0.98);
         ASSERT_LE(ratio, 1.05) << "minute " << ticks[k][0];
-        if (k >= reachBy) {
-            ASSERT_GE(ratio, 0.95) << "minute " << ticks[k][0];
-        }
+        ASSERT_TRUE(k < reachBy || ratio >= 0.95) << "minute " << ticks[k][0];
     }
     EXPECT_TRUE(reached);
 }
@@ -323,19 +290,6 @@ INSTANTIATE_TEST_SUITE_P(
                    std::vector<const char*>{"--bolus", "100", "--rate", "6", "--opioid"}, 20.5, 3.5,
                    std::size_t{9}}),
     [](const auto& p) { return std::string(std::get<0>(p.param)); });
-
-TEST(RunPlan, ATargetOutOfReachStillPrintsTheClosestPlanAndSaysWhatItMisses)
-{
-    int status = -1;
-    std::string why;
-    const auto rows = PlanRows(Parsed(Args({"--plan", "6@1"})), status, why);
-    EXPECT_EQ(status, PlanUnmetStatus);
-    EXPECT_NE(why.find("reach"), std::string::npos) << why;
-    EXPECT_EQ(why.find('\n'), std::string::npos);
-    ASSERT_FALSE(rows.empty());
-    EXPECT_GT(rows.front().bolus, 0.0);
-    EXPECT_LE(rows.front().bolus, 4.0 * 77);
-}
 
 TEST(ParseArguments, HelpWinsThenVersion)
 {
