@@ -8,26 +8,36 @@ namespace sedalyn {
 
 namespace {
 
-const QString OpenFailed = QStringLiteral("File open/write error");
-
-// A failed write's classic code in words, for the status line.
-QString ReasonOf(int code)
+// A failed write in a few words, for the status line.
+QString ShortReason(const FileError& error)
 {
-    switch (code) {
-    case IoDiskFull:
+    switch (error.Fault) {
+    case FileFault::DiskFull:
         return QStringLiteral("disk full");
-    case IoAccessDenied:
+    case FileFault::ReadOnly:
+        return QStringLiteral("read-only file system");
+    case FileFault::IoError:
+        return QStringLiteral("device error");
+    case FileFault::AccessDenied:
         return QStringLiteral("access denied");
-    case IoFileNotFound:
+    case FileFault::NotFound:
         return QStringLiteral("file not found");
     default:
-        return QStringLiteral("I/O error %1").arg(code);
+        return QString::fromStdString(error.Reason());
     }
+}
+
+// The classic box text, then what was found, as the file layer names it.
+QString Notice(const char* classic, const TDataFile& file)
+{
+    const std::string problem = file.Problem();
+    return QString::fromLatin1(classic) + (problem.empty() ? QString() : QLatin1Char('\n') + QString::fromStdString(problem));
 }
 
 } // namespace
 
-CaseRecordFile::CaseRecordFile(std::string codeset) : m_codeset(std::move(codeset))
+CaseRecordFile::CaseRecordFile(std::string codeset, FileSystem& files)
+    : m_codeset(std::move(codeset)), m_file(files)
 {
 }
 
@@ -42,8 +52,9 @@ QString CaseRecordFile::Open(const QString& path, const QStringList& header)
     if (m_file.IsOpen())
         m_file.WriteLines(header);
     if (!m_file.IsOpen() || m_file.IOResult() != 0 || !m_file.IsLinked()) {
+        const QString notice = Notice("File open/write error", m_file);
         Leave();
-        return OpenFailed;
+        return notice;
     }
     m_stepsSinceRow = 0;
     return {};
@@ -53,17 +64,29 @@ QString CaseRecordFile::Reopen(const QString& path, std::int64_t bytes, int step
 {
     m_held.clear();
     m_dropped = 0;
-    // Rows the journal does not know of were written after it: they are cut
-    // off and written again, so none is lost and none doubled.
+    // Rows written after the state the case carries on from stay; only a
+    // torn last row goes.
     m_file.Reopen(path, static_cast<off_t>(bytes), m_codeset);
     if (!m_file.IsOpen() || m_file.IOResult() != 0) {
+        const std::string problem = m_file.Problem();
         Leave();
-        return QStringLiteral("The data file %1 could not be reopened: the case goes on without one.").arg(path);
+        return QStringLiteral("The data file %1 could not be reopened (%2): the case goes on without one.")
+            .arg(path, QString::fromStdString(problem.empty() ? std::string("it failed") : m_file.Failure().Reason()));
     }
     m_path = path;
     m_recording = true;
     m_stepsSinceRow = stepsSinceRow;
     return {};
+}
+
+QStringList CaseRecordFile::RowsFoundAfter() const
+{
+    const QByteArray& bytes = m_file.WholeLinesAfter();
+    // The words and numbers looked at are ASCII in any codeset the file has.
+    const QString text = casetext::IsUtf8(m_codeset) ? QString::fromUtf8(bytes) : QString::fromLatin1(bytes);
+    QStringList rows = text.split(QStringLiteral("\r\n"));
+    rows.removeLast(); // after the last line end
+    return rows;
 }
 
 bool CaseRecordFile::StepTaken()
@@ -122,8 +145,8 @@ bool CaseRecordFile::WriteLines(const std::vector<QStringList>& rows)
     for (const QStringList& fields : rows)
         lines << casetext::CsvRow(fields);
     m_file.WriteLines(lines);
-    if (const int code = m_file.IOResult(); code != 0) {
-        m_reason = ReasonOf(code);
+    if (m_file.IOResult() != 0) {
+        m_reason = ShortReason(m_file.Failure());
         return false;
     }
     return true;

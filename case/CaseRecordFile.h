@@ -40,7 +40,7 @@ public:
         std::size_t Dropped = 0; // rows beyond the bound, lost
     };
 
-    explicit CaseRecordFile(std::string codeset);
+    explicit CaseRecordFile(std::string codeset, FileSystem& files = FileSystem::System());
 
     // Creates or empties `path` and writes `header` in one write. Empty when
     // done, else the notice to show; a file that failed is left.
@@ -48,6 +48,10 @@ public:
     // Opens the file of a case carried on after a crash, cut back to `bytes`,
     // `stepsSinceRow` steps after its last row. Empty when done, else the notice.
     QString Reopen(const QString& path, std::int64_t bytes, int stepsSinceRow);
+
+    // The whole rows Reopen found past the bytes it was given, in order:
+    // written after the state the case carries on from, and kept.
+    QStringList RowsFoundAfter() const;
 
     // The case has a data file: rows are written, and Abort closes it.
     bool Recording() const { return m_recording; }

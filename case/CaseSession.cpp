@@ -98,9 +98,9 @@ CaseClocks CaseClocks::System()
     return {&CurrentDateTimeDays, &SteadyMilliseconds, &QDateTime::currentMSecsSinceEpoch};
 }
 
-CaseSession::CaseSession(const LocaleSettings& locale, CaseClocks clocks)
-    : m_locale(locale), m_clocks(std::move(clocks)), m_patient(PatientOf(0, 0, 0, m_gender)),
-      m_file(locale.Codeset)
+CaseSession::CaseSession(const LocaleSettings& locale, CaseClocks clocks, FileSystem& files)
+    : m_locale(locale), m_clocks(std::move(clocks)), m_patient(PatientOf(0, 0, 0, m_gender)), m_files(files),
+      m_file(locale.Codeset, files)
 {
 }
 
@@ -301,6 +301,7 @@ RateOutcome CaseSession::Start()
     m_pending = RateTextState::Confirmed;
     const RateOutcome outcome = ConfirmRate();
     m_timeline.Start(m_rate);
+    m_taken.clear();
     m_stage = CaseStage::Running;
     WriteEvent(QStringLiteral("start %1 rate %2 mg/kg/hr").arg(IsoDateTime(m_startTime), EditText(m_rate)));
     JournalCase();
@@ -319,6 +320,11 @@ std::int64_t CaseSession::TakeDueSteps()
     const std::int64_t steps = m_timeline.StepsDue(clock);
     for (std::int64_t step = 1; step <= steps; ++step) {
         const StepInput input = m_timeline.TakeStep(step == steps);
+        const std::int64_t number = m_timeline.StepsTaken();
+        if (m_history.Empty() || m_history.Last().Rate != input.Rate)
+            m_taken.push_back({number, 0, PendingInput::Kind::Rate, input.Rate});
+        if (input.BolusMg > 0.0)
+            m_taken.push_back({number, input.BolusGivenAt, PendingInput::Kind::Bolus, input.BolusMg});
         m_engine.AdvanceTick(m_patient, input.Rate, input.BolusMg);
         m_history.Append(RecordOf(m_engine, input));
         if (!m_file.Recording())
@@ -328,9 +334,12 @@ std::int64_t CaseSession::TakeDueSteps()
         const CaseClockMs late = clock - m_timeline.StepsTaken() * CaseTimeline::StepMs;
         const DateTimeDays time = now - static_cast<double>(late) / MillisecondsPerDay;
         if (m_file.StepTaken())
-            rows.push_back(RowFields(time, m_rateText));
+            if (QStringList row = RowFields(time, m_rateText); !AlreadyWritten(row))
+                rows.push_back(std::move(row));
         if (input.BolusMg > 0.0)
-            rows.push_back(RowFields(time, QStringLiteral("bolus ") + EditText(input.BolusMg) + QStringLiteral(" mg")));
+            if (QStringList row = RowFields(time, QStringLiteral("bolus ") + EditText(input.BolusMg) + QStringLiteral(" mg"));
+                !AlreadyWritten(row))
+                rows.push_back(std::move(row));
     }
     if (!rows.empty() || m_file.Failing())
         WriteRows(rows);
@@ -382,8 +391,13 @@ void CaseSession::WriteRows(const std::vector<QStringList>& rows)
     case CaseRecordFile::Written::Held:
         return;
     case CaseRecordFile::Written::Refused:
-    case CaseRecordFile::Written::Left:
         m_fileNotice = QStringLiteral("File write error");
+        if (const std::string problem = m_file.File().Problem(); !problem.empty())
+            m_fileNotice += QLatin1Char('\n') + Q(problem);
+        return;
+    case CaseRecordFile::Written::Left:
+        m_fileNotice = QStringLiteral("File write error\nThe data file %1 was deleted: the case goes on without one.")
+                           .arg(QDir::toNativeSeparators(m_file.Path()));
         return;
     case CaseRecordFile::Written::Recovered:
         break;
@@ -435,9 +449,13 @@ BolusOutcome CaseSession::GiveBolus(const QString& typed, bool largeBolusAccepte
     const CaseClockMs at = CaseClock();
     m_timeline.GiveBolus(at, *mg);
     JournalCase();
-    return {BolusOutcome::Kind::Given, {},
-            QStringLiteral("Last bolus: %1 mg (%2 mg/kg) at %3")
-                .arg(GeneralText(*mg, m_locale), FixedText(perKg, 1, m_locale), Q(CaseTimeText(at)))};
+    return {BolusOutcome::Kind::Given, {}, LastBolusLine(*mg, at)};
+}
+
+QString CaseSession::LastBolusLine(double mg, CaseClockMs at) const
+{
+    return QStringLiteral("Last bolus: %1 mg (%2 mg/kg) at %3")
+        .arg(GeneralText(mg, m_locale), FixedText(mg / m_patient.PatientWeight, 1, m_locale), Q(CaseTimeText(at)));
 }
 
 EndOutcome CaseSession::End()
@@ -545,7 +563,7 @@ void CaseSession::UseJournal(const QString& folder, const std::string& whyNone)
 {
     m_journal.reset();
     m_journalNotice.clear();
-    auto keeper = std::make_unique<JournalKeeper>(folder);
+    auto keeper = std::make_unique<JournalKeeper>(folder, m_files);
     switch (keeper->Why()) {
     case JournalKeeper::Absence::None:
         m_journal = std::move(keeper);
@@ -577,12 +595,14 @@ ResumeOffer CaseSession::OfferResume()
     if (!reading.Journal) {
         // Kept for inspection, never offered: a damaged or stale journal
         // would put wrong numbers on the screen.
-        SetAside(m_journal->Folder());
+        const std::string notSetAside = SetAside(m_journal->Folder());
+        const QString kept =
+            notSetAside.empty()
+                ? QStringLiteral("It is kept as %1.")
+                      .arg(QDir::toNativeSeparators(QDir(m_journal->Folder()).filePath(QLatin1String(JournalSetAsideName))))
+                : QStringLiteral("It could not be set aside: %1.").arg(Q(notSetAside));
         return {ResumeOffer::Kind::Notice,
-                QStringLiteral("A saved case was not offered for resuming: %1. It is kept as %2.")
-                    .arg(Q(reading.Problem),
-                         QDir::toNativeSeparators(
-                             QDir(m_journal->Folder()).filePath(QLatin1String(JournalSetAsideName))))};
+                QStringLiteral("A saved case was not offered for resuming: %1. %2").arg(Q(reading.Problem), kept)};
     }
     m_offered = reading.Journal;
     const CaseJournal& j = *m_offered;
@@ -625,17 +645,26 @@ ResumeOutcome CaseSession::Resume()
     m_pending = m_rateText == EditText(m_rate) ? RateTextState::Confirmed : RateTextState::Changed;
     m_lastConfirmation = Confirmation::Accepted;
     m_declinedText.clear();
-    outcome.RateLine = RateLine(m_rate);
-    outcome.BoxText = m_rateText;
 
-    // The models where the journal left them; the steps since then are taken
-    // by the next tick, at the rate that was in use.
-    m_engine.JamesModel.State = j.Models[0];
-    m_engine.HumeModel.State = j.Models[1];
-    m_engine.HanModel.State = j.Models[2];
+    // The steps and inputs where the journal left them; the steps since are
+    // made up below, with the inputs given meanwhile as far as the file shows them.
     m_timeline.Restore(j.StepsTaken, j.RateInUse, j.Pending);
-    m_history.Clear();
-    m_history.CarryDose(j.GivenRateMgPerKg, j.GivenBolusMg);
+    // The inputs each step took rebuild the history from Start, so the
+    // chart and the dose are as if the case had never stopped. A journal
+    // without them, or one they do not reproduce, carries its models alone.
+    if (!Replay(j)) {
+        m_engine.JamesModel.State = j.Models[0];
+        m_engine.HumeModel.State = j.Models[1];
+        m_engine.HanModel.State = j.Models[2];
+        m_history.Clear();
+        m_history.CarryDose(j.GivenRateMgPerKg, j.GivenBolusMg);
+        m_taken.clear();
+    }
+    for (auto taken = m_taken.rbegin(); taken != m_taken.rend(); ++taken)
+        if (taken->What == PendingInput::Kind::Bolus) {
+            outcome.LastBolusLine = LastBolusLine(taken->Value, taken->At);
+            break;
+        }
 
     // The case's clocks count from the original Start.
     const std::int64_t now = m_clocks.UtcMs();
@@ -646,18 +675,128 @@ ResumeOutcome CaseSession::Resume()
 
     if (!j.DataFilePath.empty())
         outcome.FileNotice = m_file.Reopen(QString::fromStdString(j.DataFilePath), j.DataFileBytes, j.LogTickCount);
+    TakeRowsFoundAfter(j);
+    outcome.RateLine = RateLine(m_rate);
+    outcome.BoxText = m_rateText;
 
     m_stage = CaseStage::Running;
     // The pump ran on: the steps of the gap are made up now, then a row says so.
     TakeDueSteps();
+    m_written.clear();
+    if (m_rowsFromUnseenInputs)
+        outcome.FileNotice =
+            QStringLiteral("The data file %1 holds rows written after the case was last saved, from inputs "
+                           "this resumed case cannot see: they stay, and from them on the file and these "
+                           "predictions may differ.")
+                .arg(QDir::toNativeSeparators(m_file.Path()));
     WriteEvent(QStringLiteral("resumed after %1 gap; rate %2 mg/kg/hr assumed")
-                   .arg(Q(CaseTimeText(now - j.SavedUtcMs)), EditText(j.ConfirmedRate)));
+                   .arg(Q(CaseTimeText(now - j.SavedUtcMs)), EditText(m_rate)));
     JournalCase();
     outcome.Notice = QStringLiteral("Resumed at %1 after a gap of %2; the rate in use during the gap is "
                                     "assumed to be %3 mg/kg/hr.")
                          .arg(WallClockText(now), Q(SpokenDurationText(now - j.SavedUtcMs)),
-                              GeneralText(j.ConfirmedRate, m_locale));
+                              GeneralText(m_rate, m_locale));
     return outcome;
+}
+
+void CaseSession::TakeRowsFoundAfter(const CaseJournal& j)
+{
+    m_written.clear();
+    m_rowsFromUnseenInputs = false;
+    // A time of day of the file to the case's clock: the first such moment
+    // from shortly before the journal was saved on.
+    const double startOfDay = m_startTime - std::floor(m_startTime);
+    const std::int64_t startMs = std::llround(startOfDay * MillisecondsPerDay);
+    const std::int64_t earliest = j.SavedUtcMs - j.StartUtcMs - 60'000;
+    const auto caseMs = [&](const QString& time) -> std::optional<CaseClockMs> {
+        const std::optional<int> seconds = casetext::SecondsOfDay(time, m_locale);
+        if (!seconds)
+            return std::nullopt;
+        constexpr std::int64_t day = 86'400'000;
+        std::int64_t ms = ((*seconds * 1000LL - startMs) % day + day) % day;
+        if (ms < earliest)
+            ms += (earliest - ms + day - 1) / day * day;
+        return ms;
+    };
+    // Boluses the journal knows of but no step had taken yet.
+    std::vector<double> knownBoluses;
+    for (const PendingInput& input : j.Pending)
+        if (input.What == PendingInput::Kind::Bolus)
+            knownBoluses.push_back(input.Value);
+
+    for (const QString& row : m_file.RowsFoundAfter()) {
+        const QStringList fields = casetext::CsvFieldsOf(row);
+        const QString what = fields.value(1).trimmed();
+        const QStringList words = what.split(QLatin1Char(' '));
+        const std::optional<CaseClockMs> at = caseMs(fields.value(0));
+        if (fields.size() != 2 + static_cast<qsizetype>(ConcentrationCount) || !at) {
+            m_rowsFromUnseenInputs = true;
+            continue;
+        }
+        const std::optional<double> value = ParseNumber(words.value(1).toStdString());
+        if (words.size() == 3 && words[0] == QLatin1String("rate") && value) {
+            // A rate confirmed after the last save: it applies from the step
+            // due after it, as it did.
+            m_timeline.ConfirmRate(*at + 999, *value);
+            m_rate = *value;
+            m_rateText = EditText(m_rate);
+            m_pending = RateTextState::Confirmed;
+        } else if (words.size() == 3 && words[0] == QLatin1String("bolus") && value) {
+            const auto known = std::find(knownBoluses.begin(), knownBoluses.end(), *value);
+            if (known != knownBoluses.end())
+                knownBoluses.erase(known);
+            else
+                m_timeline.GiveBolus(*at - 1, *value); // taken by the step the row stands for
+            m_written.push_back(fields);
+        } else if (words[0] == QLatin1String("start") || words[0] == QLatin1String("resumed")
+                   || words[0] == QLatin1String("rows") || words[0] == QLatin1String("end")) {
+            continue;
+        } else {
+            m_written.push_back(fields);
+        }
+    }
+}
+
+bool CaseSession::AlreadyWritten(const QStringList& row)
+{
+    if (m_written.empty())
+        return false;
+    // The same numbers, or the file's rows came from inputs this case has not.
+    const QStringList found = m_written.front();
+    m_written.pop_front();
+    if (found.mid(2) != row.mid(2))
+        m_rowsFromUnseenInputs = true;
+    return true;
+}
+
+bool CaseSession::Replay(const CaseJournal& j)
+{
+    if (j.Taken.empty() || j.Taken.front().Step != 1)
+        return false;
+    PharmacokineticEngine engine;
+    CaseHistory history;
+    auto next = j.Taken.begin();
+    double rate = 0.0;
+    for (std::int64_t step = 1; step <= j.StepsTaken; ++step) {
+        StepInput input;
+        for (; next != j.Taken.end() && next->Step == step; ++next) {
+            if (next->What == PendingInput::Kind::Rate)
+                rate = next->Value;
+            else
+                input.BolusMg += next->Value;
+        }
+        input.Rate = rate;
+        engine.AdvanceTick(m_patient, input.Rate, input.BolusMg);
+        history.Append(RecordOf(engine, input));
+    }
+    const std::array<ModelState, 3> replayed{engine.JamesModel.State, engine.HumeModel.State,
+                                             engine.HanModel.State};
+    if (next != j.Taken.end() || replayed != j.Models)
+        return false;
+    m_engine = engine;
+    m_history = std::move(history);
+    m_taken = j.Taken;
+    return true;
 }
 
 void CaseSession::JournalCase()
@@ -684,6 +823,7 @@ void CaseSession::JournalCase()
     }
     j.GivenRateMgPerKg = m_history.RateMgPerKg();
     j.GivenBolusMg = m_history.BolusMg();
+    j.Taken = m_taken;
     m_journal->Writer().Submit(FormatJournal(j));
 }
 

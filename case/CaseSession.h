@@ -112,13 +112,15 @@ struct ResumeOutcome {
     PatientTexts Patient;
     QString RateLine;
     QString BoxText;
+    QString LastBolusLine; // the case's last bolus, as when it was given
     QString FileNotice; // the data file could not be reopened
     QString Notice;     // the line saying the case was resumed and how
 };
 
 class CaseSession {
 public:
-    CaseSession(const LocaleSettings& locale, CaseClocks clocks);
+    // The data file and the journal reach the disk through `files`.
+    CaseSession(const LocaleSettings& locale, CaseClocks clocks, FileSystem& files = FileSystem::System());
     ~CaseSession();
     CaseSession(const CaseSession&) = delete;
     CaseSession& operator=(const CaseSession&) = delete;
@@ -211,6 +213,10 @@ private:
     void JournalCase();
     void EndJournal();
     QString WallClockText(std::int64_t utcMs) const;
+    QString LastBolusLine(double mg, CaseClockMs at) const;
+    bool Replay(const CaseJournal& journal);
+    void TakeRowsFoundAfter(const CaseJournal& journal);
+    bool AlreadyWritten(const QStringList& row);
 
     LocaleSettings m_locale;
     CaseClocks m_clocks;
@@ -228,12 +234,18 @@ private:
     PharmacokineticEngine m_engine;
     CaseTimeline m_timeline;
     CaseHistory m_history;
+    std::vector<TakenInput> m_taken; // every rate and bolus a step took: the history replays from it
     std::int64_t m_clockOrigin = 0;
     std::int64_t m_startUtcMs = 0;
     DateTimeDays m_startTime = 0.0; // CaseStartTime
 
+    FileSystem& m_files;
     CaseRecordFile m_file;
     QString m_fileNotice; // said at the next tick
+    // Rows a resumed case found in its file past its journal: the steps made
+    // up do not write them again, and check that they would have been the same.
+    std::deque<QStringList> m_written;
+    bool m_rowsFromUnseenInputs = false;
 
     std::unique_ptr<JournalKeeper> m_journal;
     QString m_journalNotice;  // said once the disclaimer is accepted

@@ -39,6 +39,16 @@ QString CsvField(const QString& text);
 // initial blanks and those that do not both see it quoted.
 QString CsvRow(const QStringList& fields);
 
+// Whether an iconv codeset name means UTF-8.
+bool IsUtf8(const std::string& codeset);
+
+// The fields of a row as CsvRow wrote it.
+QStringList CsvFieldsOf(const QString& row);
+
+// The seconds since midnight of a time of day as TimeText writes it in
+// `locale`; none for a text it cannot have written.
+std::optional<int> SecondsOfDay(const QString& text, const LocaleSettings& locale);
+
 // FormatGeneral with 15 digits: a confirmed value as a label shows it.
 QString GeneralText(double value, const LocaleSettings& locale);
 

@@ -39,10 +39,12 @@ StepInput CaseTimeline::TakeStep(bool lastOfTick)
     StepInput input;
     while (!m_pending.empty() && (lastOfTick || m_pending.front().At <= dueAt)) {
         const PendingInput& next = m_pending.front();
-        if (next.What == PendingInput::Kind::Rate)
+        if (next.What == PendingInput::Kind::Rate) {
             m_rateInUse = next.Value;
-        else
+        } else {
             input.BolusMg += next.Value;
+            input.BolusGivenAt = next.At;
+        }
         m_pending.pop_front();
     }
     input.Rate = m_rateInUse;

@@ -15,6 +15,7 @@ using CaseClockMs = std::int64_t;
 struct StepInput {
     double Rate = 0.0;    // mg/kg/hr over the step
     double BolusMg = 0.0; // given at the start of the step
+    CaseClockMs BolusGivenAt = -1; // when the last of it was given; -1 for none
 };
 
 // An input given but not yet taken by a step.
@@ -25,6 +26,18 @@ struct PendingInput {
     double Value = 0.0;
 
     friend bool operator==(const PendingInput&, const PendingInput&) = default;
+};
+
+// An input as a step took it: the step's number (the first is 1), when it
+// was given (boluses) and what it was. A case's list of them replays its
+// history from Start.
+struct TakenInput {
+    std::int64_t Step = 0;
+    CaseClockMs At = 0;
+    PendingInput::Kind What = PendingInput::Kind::Rate;
+    double Value = 0.0;
+
+    friend bool operator==(const TakenInput&, const TakenInput&) = default;
 };
 
 class CaseTimeline {

@@ -305,18 +305,6 @@ std::string CaseTimeText(std::int64_t milliseconds)
            + ZeroPadded(seconds % 60, 2);
 }
 
-std::string MinutesSecondsText(double minutes, SecondsRounding rounding)
-{
-    if (!(minutes >= 0.0 && minutes < 1e9))
-        return minutes > 0.0 ? "--:--" : "0:00";
-    // The tolerance keeps a value a rounding error above a whole second
-    // from counting as the next one.
-    const double seconds = minutes * 60.0;
-    const auto whole = static_cast<long long>(rounding == SecondsRounding::Up ? std::ceil(seconds - 1e-6)
-                                                                                 : std::round(seconds));
-    return IntegerText(whole / 60) + ':' + ZeroPadded(whole % 60, 2);
-}
-
 std::string SpokenDurationText(std::int64_t milliseconds)
 {
     const std::int64_t seconds = std::max<std::int64_t>(0, milliseconds) / 1000;

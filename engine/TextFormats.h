@@ -58,11 +58,6 @@ std::string DateText(DateTimeDays value, const LocaleSettings& locale);
 // "00:03:10": hours (two digits or more), minutes and seconds, as a case's
 // time since Start is written.
 std::string CaseTimeText(std::int64_t milliseconds);
-// "12:35", "75:10": whole minutes and seconds. A time to come (a wake-up
-// time) rounds its seconds up, never promising earlier than the model says;
-// a time passed rounds to the nearest second.
-enum class SecondsRounding { Nearest, Up };
-std::string MinutesSecondsText(double minutes, SecondsRounding rounding);
 // "40 s", "2 min 10 s", "1 h 5 min": a gap in words.
 std::string SpokenDurationText(std::int64_t milliseconds);
 

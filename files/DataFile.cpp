@@ -4,52 +4,15 @@
 #include <QFile>
 
 #include <algorithm>
-#include <cerrno>
 #include <fcntl.h>
 #include <iconv.h>
+#include <string_view>
 #include <strings.h>
 #include <sys/stat.h>
 #include <unistd.h>
+#include <utility>
 
 namespace {
-
-int IoCode(int error)
-{
-    switch (error) {
-    case ENOENT:
-    case ENOTDIR:
-        return IoFileNotFound;
-    case ENAMETOOLONG:
-    case EINVAL:
-        return 3; // invalid filename
-    case EMFILE:
-    case ENFILE:
-        return 4; // too many open files
-    case EACCES:
-    case EPERM:
-    case EROFS:
-    case EISDIR:
-    case ETXTBSY:
-        return IoAccessDenied;
-    case ENOSPC:
-    case EDQUOT:
-    case EFBIG:
-        return IoDiskFull;
-    default:
-        return error;
-    }
-}
-
-// Repeats a system call that a signal interrupted.
-template <class Call>
-auto Retried(Call call)
-{
-    decltype(call()) result;
-    do
-        result = call();
-    while (result < 0 && errno == EINTR);
-    return result;
-}
 
 bool IsUtf8(const std::string& codeset)
 {
@@ -100,19 +63,8 @@ QByteArray Encoded(const QString& text, const std::string& codeset)
 
 } // namespace
 
-TDataFile::DiskCalls TDataFile::SystemDisk()
+TDataFile::TDataFile(FileSystem& files) : m_files(files)
 {
-    return {&::pwrite, &::fdatasync};
-}
-
-TDataFile::TDataFile() : m_disk(SystemDisk())
-{
-}
-
-TDataFile::~TDataFile()
-{
-    if (m_fd >= 0)
-        ::close(m_fd);
 }
 
 void TDataFile::Rewrite(const QString& path, const std::string& codeset)
@@ -128,49 +80,72 @@ void TDataFile::Reopen(const QString& path, off_t length, const std::string& cod
 
 void TDataFile::Open(const QString& path, const std::string& codeset, int create, off_t length)
 {
-    if (m_fd >= 0)
+    if (m_file.IsOpen())
         Close();
+    m_path = QFile::encodeName(path).toStdString();
     m_codeset = codeset;
     m_end = 0;
     m_torn = false;
 
-    // Non-blocking, or a named pipe would hold the open until someone reads
-    // it; not truncating, so that what is refused is left as it was.
-    const QByteArray name = QFile::encodeName(path);
-    const int fd = Retried([&name, create] {
-        return ::open(name.constData(), O_WRONLY | create | O_NONBLOCK | O_CLOEXEC, 0666);
-    });
-    if (fd < 0) {
-        Fail(IoCode(errno));
-        return;
-    }
-    int error = 0;
+    // Not truncated on open, so that what is refused is left as it was.
+    // Reopened, it is read too: the rows after `length` are looked at.
+    File file;
     struct stat status {};
-    if (::fstat(fd, &status) != 0) {
-        error = IoCode(errno);
-    } else if (!S_ISREG(status.st_mode) || status.st_size < length) {
-        // Shorter than what was written to it: it is not the same record.
-        error = IoAccessDenied;
-    } else if (Retried([fd, length] { return ::ftruncate(fd, length); }) != 0) {
-        error = IoCode(errno);
-    } else {
-        const int flags = ::fcntl(fd, F_GETFL);
-        if (flags < 0 || ::fcntl(fd, F_SETFL, flags & ~O_NONBLOCK) != 0)
-            error = IoCode(errno);
-    }
-    if (error != 0) {
-        ::close(fd);
+    m_after.clear();
+    FileError error = m_files.OpenRegular(m_path, (create != 0 ? O_WRONLY : O_RDWR) | create, file, 0666);
+    if (!error)
+        error = file.Status(status);
+    // A case carried on writes only to its own record: a file of its user's,
+    // no shorter than what was written to it.
+    if (!error && create == 0 && status.st_uid != ::geteuid())
+        error = FileError::Found(FileFault::OtherOwner, "open", m_path);
+    if (!error && status.st_size < length)
+        error = FileError::Found(FileFault::Shortened, "open", m_path);
+    off_t end = length;
+    if (!error && create == 0)
+        error = WholeLinesAfter(file, status.st_size, length, end);
+    if (!error)
+        error = file.Truncate(end);
+    if (error) {
+        m_after.clear();
         Fail(error);
         return;
     }
-    m_fd = fd;
-    m_end = length;
+    m_file = std::move(file);
+    m_end = end;
+}
+
+FileError TDataFile::WholeLinesAfter(const File& file, off_t size, off_t length, off_t& end)
+{
+    QByteArray content(static_cast<qsizetype>(size), '\0');
+    std::size_t read = 0;
+    while (read < static_cast<std::size_t>(size)) {
+        std::size_t got = 0;
+        if (const FileError error = file.Read(content.data() + read, static_cast<std::size_t>(size) - read, got))
+            return error;
+        if (got == 0)
+            break;
+        read += got;
+    }
+    // A whole line ends in CR LF and holds no NUL: a kill between the two
+    // writes of a row that crosses a page leaves its start a hole of NULs.
+    // What follows the last whole line is torn, and only that is cut.
+    const QByteArray tail = content.left(static_cast<qsizetype>(read)).mid(static_cast<qsizetype>(length));
+    qsizetype whole = 0;
+    for (qsizetype lineEnd = tail.indexOf("\r\n"); lineEnd >= 0; lineEnd = tail.indexOf("\r\n", whole)) {
+        if (tail.mid(whole, lineEnd - whole).contains('\0'))
+            break;
+        whole = lineEnd + 2;
+    }
+    m_after = tail.left(whole);
+    end = length + static_cast<off_t>(whole);
+    return {};
 }
 
 void TDataFile::WriteLines(const QStringList& lines)
 {
-    if (m_fd < 0) {
-        Fail(IoFileNotOpen);
+    if (!m_file.IsOpen()) {
+        Fail(FileError::Found(FileFault::NotOpen, "write", m_path));
         return;
     }
     // Nothing may follow a torn line that could not be cut.
@@ -185,10 +160,9 @@ void TDataFile::WriteLines(const QStringList& lines)
         CutBack();
         return;
     }
-    // On disk before the caller goes on, or a power cut could take it. A
-    // file system that cannot force its data (EINVAL) keeps it as it can.
-    if (Retried([this] { return m_disk.Sync(m_fd); }) != 0 && errno != EINVAL) {
-        Fail(IoCode(errno));
+    // On disk before the caller goes on, or a power cut could take it.
+    if (const FileError error = m_file.Sync(true)) {
+        Fail(error);
         CutBack();
         return;
     }
@@ -206,57 +180,43 @@ bool TDataFile::WriteAll(const QByteArray& bytes)
     off_t end = m_end + static_cast<off_t>(bytes.size());
     while (end > m_end) {
         const off_t start = std::max(m_end, (end - 1) / page * page);
-        if (!WriteRange(bytes.constData() + (start - m_end), static_cast<std::size_t>(end - start), start))
-            return false;
-        end = start;
-    }
-    return true;
-}
-
-bool TDataFile::WriteRange(const char* data, std::size_t size, off_t offset)
-{
-    while (size > 0) {
-        const ssize_t written = Retried([&] { return m_disk.Write(m_fd, data, size, offset); });
-        if (written <= 0) {
-            // A file that takes no byte and names no error is full all the same.
-            Fail(written < 0 ? IoCode(errno) : IoDiskFull);
+        const std::string_view part(bytes.constData() + (start - m_end), static_cast<std::size_t>(end - start));
+        if (const FileError error = m_file.WriteAt(part, start)) {
+            Fail(error);
             return false;
         }
-        data += written;
-        size -= static_cast<std::size_t>(written);
-        offset += written;
+        end = start;
     }
     return true;
 }
 
 bool TDataFile::CutBack()
 {
-    m_torn = Retried([this] { return ::ftruncate(m_fd, m_end); }) != 0;
+    const FileError error = m_file.Truncate(m_end);
+    m_torn = static_cast<bool>(error);
     if (m_torn)
-        Fail(IoCode(errno));
+        Fail(error);
     return !m_torn;
 }
 
 bool TDataFile::IsLinked() const
 {
     struct stat status {};
-    return m_fd >= 0 && ::fstat(m_fd, &status) == 0 && status.st_nlink > 0;
+    return m_file.IsOpen() && !m_file.Status(status) && status.st_nlink > 0;
 }
 
 void TDataFile::Close()
 {
-    if (m_fd < 0) {
-        Fail(IoFileNotOpen);
+    if (!m_file.IsOpen()) {
+        Fail(FileError::Found(FileFault::NotOpen, "close", m_path));
         return;
     }
     // A torn line left by the last failure gets a last chance to go.
     if (m_torn)
         CutBack();
     // The descriptor is released even when close reports an error.
-    const int result = ::close(m_fd);
-    m_fd = -1;
-    if (result != 0 && errno != EINTR)
-        Fail(IoCode(errno));
+    if (const FileError error = m_file.Close())
+        Fail(error);
 }
 
 int TDataFile::IOResult()
@@ -266,8 +226,10 @@ int TDataFile::IOResult()
     return error;
 }
 
-void TDataFile::Fail(int code)
+void TDataFile::Fail(const FileError& error)
 {
-    if (m_error == 0)
-        m_error = code;
+    if (m_error != 0)
+        return;
+    m_error = error.IoCode();
+    m_failure = error;
 }

@@ -6,49 +6,44 @@
 // disk when it returns: a crash or a power cut loses no line reported
 // written, and a line a crash cuts short cannot pass for a whole one.
 
+#include "FileSystem.h"
+
+#include <QByteArray>
 #include <QString>
 #include <QStringList>
 
-#include <cstddef>
-#include <functional>
 #include <string>
-#include <utility>
 
 #include <sys/types.h>
 
 class TDataFile {
 public:
-    // The calls that reach the disk, pwrite's and fdatasync's; tests put a
-    // full or failing disk in their place.
-    struct DiskCalls {
-        std::function<ssize_t(int fd, const void* data, std::size_t size, off_t offset)> Write;
-        std::function<int(int fd)> Sync;
-    };
-    static DiskCalls SystemDisk();
-
-    TDataFile();
+    explicit TDataFile(FileSystem& files = FileSystem::System());
     TDataFile(const TDataFile&) = delete;
     TDataFile& operator=(const TDataFile&) = delete;
-    ~TDataFile();
+    ~TDataFile() = default;
 
     // Creates or empties `path` for writing, in `codeset` (a name iconv
-    // knows; UTF-8 where it knows none). Anything but a regular file is
-    // refused untouched; others may read the file meanwhile.
+    // knows; UTF-8 where it knows none). Anything but a regular file, a
+    // symbolic link included, is refused untouched; others may read the
+    // file meanwhile.
     void Rewrite(const QString& path, const std::string& codeset = "UTF-8");
     // Opens `path` again to carry a case on: it must still be a regular file
-    // of at least `length` bytes; what follows `length` (rows written after
-    // the state the case carries on from) is cut off.
+    // of its user's, of at least `length` bytes (where the state the case
+    // carries on from had left it). Whole lines past `length` stay; only a
+    // torn last line (without its CR LF, or holding NUL bytes) is cut.
     void Reopen(const QString& path, off_t length, const std::string& codeset = "UTF-8");
+    // The whole lines Reopen found past its length.
+    const QByteArray& WholeLinesAfter() const { return m_after; }
     // Where the last whole line ends: all a crash now could leave.
     off_t Length() const { return m_end; }
 
     // The lines in one write, each ending in CR LF. After a failure the file
     // is cut back to where the lines began.
     void WriteLines(const QStringList& lines);
-    void WriteLine(const QString& line) { WriteLines({line}); }
 
     void Close();
-    bool IsOpen() const { return m_fd >= 0; }
+    bool IsOpen() const { return m_file.IsOpen(); }
 
     // False once the file has been removed from its folder (with the folder,
     // say): what is written after that is kept nowhere.
@@ -56,26 +51,26 @@ public:
 
     // The first error since the last call (0 when none), and clears it.
     int IOResult();
-
-    void SetDiskCalls(DiskCalls calls) { m_disk = std::move(calls); }
+    // The failure behind the last error, in words ("cannot open /x/case.csv:
+    // it is a symbolic link, not a file"); it stays after IOResult, until
+    // another failure. Empty when there was none.
+    std::string Problem() const { return m_failure.Message(); }
+    const FileError& Failure() const { return m_failure; }
 
 private:
     void Open(const QString& path, const std::string& codeset, int create, off_t length);
-    void Fail(int code);
+    FileError WholeLinesAfter(const File& file, off_t size, off_t length, off_t& end);
+    void Fail(const FileError& error);
     bool WriteAll(const QByteArray& bytes);
-    bool WriteRange(const char* data, std::size_t size, off_t offset);
     bool CutBack();
 
-    DiskCalls m_disk;
+    FileSystem& m_files;
+    File m_file;
+    std::string m_path;   // as the file system names it
     std::string m_codeset;
-    int m_fd = -1;
     int m_error = 0;
+    FileError m_failure;
     off_t m_end = 0;      // where the last whole line ends
+    QByteArray m_after;   // whole lines past the length reopened at
     bool m_torn = false;  // bytes past m_end that could not yet be cut
 };
-
-// Classic I/O error codes.
-inline constexpr int IoFileNotFound = 2;
-inline constexpr int IoAccessDenied = 5;
-inline constexpr int IoDiskFull = 101;
-inline constexpr int IoFileNotOpen = 103;

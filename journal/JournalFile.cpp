@@ -7,11 +7,8 @@
 
 #include <algorithm>
 #include <cerrno>
-#include <cstring>
 #include <fcntl.h>
-#include <sys/file.h>
 #include <sys/stat.h>
-#include <unistd.h>
 #include <utility>
 
 namespace {
@@ -29,82 +26,28 @@ std::string InFolder(const std::string& folder, const char* name)
     return folder + '/' + name;
 }
 
-// "cannot <what> <path>: <reason>", from errno.
-std::string Failure(const char* what, const std::string& path)
-{
-    char buffer[256];
-    const char* reason = strerror_r(errno, buffer, sizeof buffer);
-    return std::string("cannot ") + what + ' ' + path + ": " + reason;
-}
-
-int OpenRetrying(const std::string& path, int flags, mode_t mode = 0)
-{
-    int fd;
-    do
-        fd = ::open(path.c_str(), flags | O_CLOEXEC, mode);
-    while (fd < 0 && errno == EINTR);
-    return fd;
-}
-
-bool WriteAll(int fd, std::string_view bytes)
-{
-    while (!bytes.empty()) {
-        const ssize_t written = ::write(fd, bytes.data(), bytes.size());
-        if (written < 0) {
-            if (errno == EINTR)
-                continue;
-            return false;
-        }
-        bytes.remove_prefix(static_cast<std::size_t>(written));
-    }
-    return true;
-}
-
-// Makes a rename or an unlink in `folder` survive a power cut.
-std::string SyncFolder(const std::string& folder)
-{
-    const int fd = OpenRetrying(folder, O_RDONLY | O_DIRECTORY);
-    if (fd < 0)
-        return Failure("open the folder", folder);
-    std::string problem;
-    if (::fsync(fd) != 0)
-        problem = Failure("sync the folder", folder);
-    ::close(fd);
-    return problem;
-}
-
-std::string WriteFile(const std::string& folder, std::string_view text)
+std::string WriteFile(const FileSystem& files, const std::string& folder, std::string_view text)
 {
     const std::string temp = InFolder(folder, JournalTempFileName);
     const std::string journal = InFolder(folder, JournalFileName);
-    const int fd = OpenRetrying(temp, O_WRONLY | O_CREAT | O_TRUNC, FileMode);
-    if (fd < 0)
-        return Failure("create", temp);
-    std::string problem;
-    // A temporary file left by someone else keeps its mode on O_CREAT.
-    if (::fchmod(fd, FileMode) != 0)
-        problem = Failure("protect", temp);
-    else if (!WriteAll(fd, text))
-        problem = Failure("write", temp);
-    else if (::fsync(fd) != 0)
-        problem = Failure("sync", temp);
-    if (::close(fd) != 0 && problem.empty() && errno != EINTR)
-        problem = Failure("close", temp);
-    if (problem.empty() && ::rename(temp.c_str(), journal.c_str()) != 0)
-        problem = Failure("rename the new journal to", journal);
-    if (!problem.empty()) {
+    File file;
+    FileError error = files.CreateFresh(temp, FileMode, file);
+    const bool created = !error;
+    if (!error)
+        error = file.Write(text);
+    if (!error)
+        error = file.Sync();
+    if (FileError closed = file.Close(); !error)
+        error = std::move(closed);
+    if (!error)
+        error = files.Rename(temp, journal);
+    if (error) {
         // The old journal stays as it was.
-        ::unlink(temp.c_str());
-        return problem;
+        if (created)
+            (void)files.Remove(temp);
+        return error.Message();
     }
-    return SyncFolder(folder);
-}
-
-// Keeps the first problem met.
-void Unlink(const std::string& path, std::string& problem)
-{
-    if (::unlink(path.c_str()) != 0 && errno != ENOENT && problem.empty())
-        problem = Failure("delete", path);
+    return files.SyncFolder(folder).Message();
 }
 
 } // namespace
@@ -120,84 +63,88 @@ QString JournalFolder(std::string* problem)
     return PrepareJournalFolder(folder, problem) ? folder : QString();
 }
 
-bool PrepareJournalFolder(const QString& folder, std::string* problem)
+bool PrepareJournalFolder(const QString& folder, std::string* problem, FileSystem& files)
 {
+    const auto fail = [problem](std::string text) {
+        if (problem)
+            *problem = std::move(text);
+        return false;
+    };
     const std::string path = Bytes(folder);
     // Every missing level, not only the last, is made private.
     for (std::size_t slash = path.find('/', 1); ; slash = path.find('/', slash + 1)) {
-        const std::string level = path.substr(0, slash);
-        if (::mkdir(level.c_str(), FolderMode) != 0 && errno != EEXIST) {
-            if (problem)
-                *problem = Failure("create the folder", level);
-            return false;
-        }
+        if (const FileError error = files.MakeFolder(path.substr(0, slash), FolderMode))
+            return fail(error.Message());
         if (slash == std::string::npos)
             break;
     }
+    // Checked and protected through one descriptor, whatever the path
+    // names by the time it is used.
+    File opened;
     struct stat status {};
-    if (::stat(path.c_str(), &status) != 0 || !S_ISDIR(status.st_mode)) {
-        if (problem)
-            *problem = "cannot use " + path + " as the journal's folder";
-        return false;
-    }
-    if ((status.st_mode & 077) != 0 && ::chmod(path.c_str(), FolderMode) != 0) {
-        if (problem)
-            *problem = Failure("protect the folder", path);
-        return false;
+    FileError error = files.OpenFolder(path, opened);
+    if (!error)
+        error = opened.Status(status);
+    if (error)
+        return fail("cannot use " + path + " as the journal's folder: " + error.Reason());
+    if ((status.st_mode & 077) != 0) {
+        if (FileError refused = opened.Protect(FolderMode)) {
+            refused.Operation = "protect the folder";
+            return fail(refused.Message());
+        }
     }
     return true;
 }
 
-std::string WriteJournalFile(const QString& folder, std::string_view text)
+std::string WriteJournalFile(const QString& folder, std::string_view text, FileSystem& files)
 {
-    return WriteFile(Bytes(folder), text);
+    return WriteFile(files, Bytes(folder), text);
 }
 
-StoredJournal ReadJournal(const QString& folder)
+StoredJournal ReadJournal(const QString& folder, FileSystem& files)
 {
     const std::string path = InFolder(Bytes(folder), JournalFileName);
     StoredJournal stored;
-    const int fd = OpenRetrying(path, O_RDONLY);
-    if (fd < 0) {
-        if (errno != ENOENT)
-            stored.Problem = Failure("open", path);
+    File file;
+    if (const FileError error = files.OpenRegular(path, O_RDONLY, file)) {
+        if (error.Errno != ENOENT)
+            stored.Problem = error.Message();
         return stored;
     }
     std::string text;
     char buffer[16384];
     for (;;) {
         const std::size_t room = sedalyn::JournalMaxBytes + 1 - text.size();
-        const ssize_t got = room == 0 ? 0 : ::read(fd, buffer, std::min(room, sizeof buffer));
-        if (got < 0 && errno == EINTR)
-            continue;
-        if (got < 0) {
-            stored.Problem = Failure("read", path);
-            break;
+        std::size_t got = 0;
+        if (room > 0) {
+            if (const FileError error = file.Read(buffer, std::min(room, sizeof buffer), got)) {
+                stored.Problem = error.Message();
+                break;
+            }
         }
         if (got == 0) {
             stored.Text = std::move(text);
             break;
         }
-        text.append(buffer, static_cast<std::size_t>(got));
+        text.append(buffer, got);
     }
-    ::close(fd);
     return stored;
 }
 
-bool SetAside(const QString& folder)
+std::string SetAside(const QString& folder, FileSystem& files)
 {
     const std::string bytes = Bytes(folder);
     const std::string journal = InFolder(bytes, JournalFileName);
     const std::string aside = InFolder(bytes, JournalSetAsideName);
-    if (::rename(journal.c_str(), aside.c_str()) != 0)
-        return errno == ENOENT;
-    return SyncFolder(bytes).empty();
+    if (const FileError error = files.Rename(journal, aside))
+        return error.Errno == ENOENT ? std::string() : error.Message();
+    return files.SyncFolder(bytes).Message();
 }
 
 // ------------------------------------------------------------------ writer
 
-JournalWriter::JournalWriter(const QString& folder)
-    : m_folder(Bytes(folder)), m_thread([this] { Run(); })
+JournalWriter::JournalWriter(const QString& folder, FileSystem& files)
+    : m_folder(Bytes(folder)), m_files(files), m_thread([this] { Run(); })
 {
 }
 
@@ -236,12 +183,12 @@ bool JournalWriter::Remove()
     m_settled.wait(lock, [&] { return !m_writing; });
     // The worker takes nothing new while the lock is held.
     m_done = m_submitted;
-    std::string problem;
-    Unlink(InFolder(m_folder, JournalFileName), problem);
-    Unlink(InFolder(m_folder, JournalTempFileName), problem);
-    if (problem.empty())
-        problem = SyncFolder(m_folder);
-    m_lastError = std::move(problem);
+    FileError error = m_files.Remove(InFolder(m_folder, JournalFileName));
+    if (FileError temp = m_files.Remove(InFolder(m_folder, JournalTempFileName)); !error)
+        error = std::move(temp);
+    if (!error)
+        error = m_files.SyncFolder(m_folder);
+    m_lastError = error.Message();
     m_settled.notify_all();
     return m_lastError.empty();
 }
@@ -264,7 +211,7 @@ void JournalWriter::Run()
         const std::uint64_t generation = m_submitted;
         m_writing = true;
         lock.unlock();
-        std::string problem = WriteFile(m_folder, text);
+        std::string problem = WriteFile(m_files, m_folder, text);
         lock.lock();
         m_writing = false;
         m_lastError = std::move(problem);
@@ -275,54 +222,45 @@ void JournalWriter::Run()
 
 // -------------------------------------------------------------------- lock
 
-JournalLock::JournalLock(const QString& folder) : m_folder(Bytes(folder))
+JournalLock::JournalLock(const QString& folder, FileSystem& files) : m_folder(Bytes(folder)), m_files(files)
 {
-}
-
-JournalLock::~JournalLock()
-{
-    if (m_fd >= 0)
-        ::close(m_fd);
 }
 
 bool JournalLock::Acquire()
 {
-    if (m_fd >= 0)
+    if (m_file.IsOpen())
         return true;
-    const std::string path = InFolder(m_folder, JournalLockFileName);
     // Close-on-exec: a program started from here must not keep the lock.
-    const int fd = OpenRetrying(path, O_RDWR | O_CREAT, FileMode);
-    if (fd < 0) {
-        m_problem = Failure("open", path);
+    File file;
+    FileError error = m_files.OpenRegular(InFolder(m_folder, JournalLockFileName), O_RDWR | O_CREAT, file, FileMode);
+    if (!error)
+        error = file.Lock();
+    if (error) {
+        m_heldElsewhere = error.Fault == FileFault::Locked;
+        m_problem = m_heldElsewhere ? "another running Sedalyn keeps the case journal" : error.Message();
         return false;
     }
-    int result;
-    do
-        result = ::flock(fd, LOCK_EX | LOCK_NB);
-    while (result != 0 && errno == EINTR);
-    if (result != 0) {
-        m_problem = errno == EWOULDBLOCK ? "another running Sedalyn keeps the case journal"
-                                         : Failure("lock", path);
-        ::close(fd);
-        return false;
-    }
-    m_fd = fd;
+    m_file = std::move(file);
+    m_heldElsewhere = false;
     m_problem.clear();
     return true;
 }
 
-JournalKeeper::JournalKeeper(const QString& folder) : m_folder(folder)
+JournalKeeper::JournalKeeper(const QString& folder, FileSystem& files) : m_folder(folder)
 {
-    if (folder.isEmpty() || !PrepareJournalFolder(folder, &m_problem))
+    if (folder.isEmpty() || !PrepareJournalFolder(folder, &m_problem, files))
         return;
     // One journal for one running Sedalyn: a second one must not take over
     // the case of the first.
-    auto lock = std::make_unique<JournalLock>(folder);
+    auto lock = std::make_unique<JournalLock>(folder, files);
     if (!lock->Acquire()) {
-        m_absence = Absence::HeldElsewhere;
+        if (lock->HeldElsewhere())
+            m_absence = Absence::HeldElsewhere;
+        else
+            m_problem = lock->Problem();
         return;
     }
     m_lock = std::move(lock);
-    m_writer = std::make_unique<JournalWriter>(folder);
+    m_writer = std::make_unique<JournalWriter>(folder, files);
     m_absence = Absence::None;
 }

@@ -186,6 +186,11 @@ void CasePanel::StepsTaken()
         DoseLabel->setText(dose);
 }
 
+void CasePanel::ShowLastBolus(const QString& line)
+{
+    LastBolusLabel->setText(line);
+}
+
 void CasePanel::ShowNotice(const QString& text)
 {
     NoticeLabel->setText(text);
@@ -212,7 +217,7 @@ void CasePanel::GiveBolusClick()
     switch (outcome.What) {
     case BolusOutcome::Kind::Given:
         BolusEdit->clear();
-        LastBolusLabel->setText(outcome.LastBolusLine);
+        ShowLastBolus(outcome.LastBolusLine);
         break;
     case BolusOutcome::Kind::Refused:
         InputErrorBox(outcome.Text);

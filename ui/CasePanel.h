@@ -38,6 +38,8 @@ public:
     void CaseEnded();
     // After every tick: the chart, the wake-up times and the dose.
     void StepsTaken();
+    // The case's last bolus, as a resumed case had it.
+    void ShowLastBolus(const QString& line);
     // A line about the case as a whole (a resumed case says so); empty hides it.
     void ShowNotice(const QString& text);
     // A line about what the case cannot keep (its data file, its journal)

@@ -11,7 +11,6 @@ class QWidget;
 
 #include <cstdint>
 #include <exception>
-#include <stdexcept>
 #include <string>
 #include <utility>
 
@@ -82,10 +81,3 @@ bool RunReportingErrors(Handler&& handler)
     GeneralErrorReport(message);
     return false;
 }
-
-// An input/output error of the data file, with the classic codes.
-class EInOutError : public std::runtime_error {
-public:
-    explicit EInOutError(int code);
-    int ErrorCode;
-};

@@ -83,6 +83,26 @@ QFont PanelFont(bool bold)
     return font;
 }
 
+QFont ChartFont()
+{
+    QFont font = PanelFont();
+    font.setPixelSize(Pt8);
+    return font;
+}
+
+QColor ModelColour(sedalyn::LbmAlgorithm model)
+{
+    switch (model) {
+    case sedalyn::LbmAlgorithm::Hume:
+        return {0x00, 0x9E, 0x73};
+    case sedalyn::LbmAlgorithm::Janmahasatian:
+        return {0xE6, 0x9F, 0x00};
+    case sedalyn::LbmAlgorithm::James:
+        break;
+    }
+    return {0x08, 0x30, 0x6B};
+}
+
 void SetTextColour(QWidget* widget, const QColor& colour)
 {
     QPalette palette = widget->palette();

@@ -2,6 +2,8 @@
 // The program's look in one place: the fonts and colours of the windows and
 // the panel beside them, and the controls made in that style.
 
+#include "BodySize.h"
+
 #include <QColor>
 #include <QFont>
 #include <QRect>
@@ -21,8 +23,11 @@ enum FontSize { Pt8 = 11, Pt10 = 13, Pt12 = 16, Pt18 = 24 };
 // The main window's face: a narrow sans-serif preferred to the wide default
 // so that the texts fit the fixed widths.
 QFont WindowFont(FontSize size, bool bold = false, bool underline = false);
-// The panel beside the window and its chart.
+// The panel beside the window.
 QFont PanelFont(bool bold = false);
+// The trend chart's axes and legend: the window's small text, so the chart
+// reads like the panel beside it at every resolution.
+QFont ChartFont();
 
 inline const QColor Black(0x00, 0x00, 0x00);
 inline const QColor Red(0xFF, 0x00, 0x00);
@@ -30,6 +35,16 @@ inline const QColor Maroon(0x80, 0x00, 0x00);
 inline const QColor Green(0x00, 0x80, 0x00);
 inline const QColor White(0xFF, 0xFF, 0xFF);
 inline const QColor ButtonFace(0xF0, 0xF0, 0xF0);
+
+// The chart's models: hues that colour-blind readers tell apart, at
+// lightnesses far enough apart (about 17, 42 and 64 % grey) to stay apart
+// on a grey-scale print.
+QColor ModelColour(sedalyn::LbmAlgorithm model);
+inline const QColor RateColour(0x20, 0x20, 0x20);
+inline const QColor WakeUpColour(0x50, 0x50, 0x50);
+inline const QColor RateChangeColour(0xB4, 0xB4, 0xB4);
+inline const QColor BolusColour(0x7B, 0x32, 0x94);
+inline const QColor GridColour(0xDC, 0xDC, 0xDC);
 
 // Text colour for labels, edit boxes and buttons alike.
 void SetTextColour(QWidget* widget, const QColor& colour);

@@ -1,5 +1,7 @@
 #include "TrendChartView.h"
 
+#include "Style.h"
+
 #include <QChart>
 #include <QMouseEvent>
 #include <QPainter>
@@ -17,18 +19,8 @@ constexpr int RowHeight = 17;
 
 } // namespace
 
-QFont TrendChartView::TextFont()
-{
-    QFont font;
-    font.setFamilies({QStringLiteral("Liberation Sans"), QStringLiteral("Arial"),
-                      QStringLiteral("Helvetica"), QStringLiteral("DejaVu Sans")});
-    font.setStyleHint(QFont::SansSerif);
-    font.setPixelSize(11);
-    return font;
-}
-
 TrendChartView::TrendChartView(QChart* chart, QWidget* parent)
-    : QChartView(chart, parent), m_font(TextFont())
+    : QChartView(chart, parent), m_font(style::ChartFont())
 {
     setMouseTracking(true);
     viewport()->setMouseTracking(true);
@@ -37,12 +29,15 @@ TrendChartView::TrendChartView(QChart* chart, QWidget* parent)
 void TrendChartView::SetLegend(std::vector<TrendLegendEntry> entries)
 {
     m_legend = std::move(entries);
+    m_placedWidth = -1.0;
     ReserveLegendSpace();
     viewport()->update();
 }
 
-TrendChartView::LegendLayout TrendChartView::PlaceLegend(qreal width) const
+const TrendChartView::LegendLayout& TrendChartView::PlaceLegend(qreal width) const
 {
+    if (width == m_placedWidth)
+        return m_placed;
     const QFontMetricsF metrics(m_font);
     std::vector<Placed> placed;
     std::vector<qreal> rowWidths;
@@ -65,7 +60,9 @@ TrendChartView::LegendLayout TrendChartView::PlaceLegend(qreal width) const
         const auto row = static_cast<std::size_t>(p.at.y() / RowHeight);
         p.at.rx() += SideMargin + std::max(0.0, (room - rowWidths[row]) / 2);
     }
-    return {placed, static_cast<int>(rowWidths.size())};
+    m_placed = {placed, static_cast<int>(rowWidths.size())};
+    m_placedWidth = width;
+    return m_placed;
 }
 
 void TrendChartView::ReserveLegendSpace()
@@ -83,8 +80,11 @@ void TrendChartView::drawForeground(QPainter* painter, const QRectF& rect)
 {
     QChartView::drawForeground(painter, rect);
     const QRectF area = chart()->geometry();
-    const LegendLayout legend = PlaceLegend(area.width());
+    const LegendLayout& legend = PlaceLegend(area.width());
     const QPointF origin(area.left(), area.bottom() - legend.rows * RowHeight - 2);
+    // A tick repaints a strip of the plot, above the legend.
+    if (rect.bottom() < origin.y() - RowHeight)
+        return;
     const QFontMetricsF metrics(m_font);
 
     painter->save();

@@ -20,10 +20,6 @@ class TrendChartView : public QChartView {
 public:
     TrendChartView(QChart* chart, QWidget* parent);
 
-    // The window's 11-pixel text, so the chart reads like the panel beside
-    // it at every resolution.
-    static QFont TextFont();
-
     void SetLegend(std::vector<TrendLegendEntry> entries);
     const std::vector<TrendLegendEntry>& Legend() const { return m_legend; }
 
@@ -45,9 +41,12 @@ private:
         std::vector<Placed> placed;
         int rows = 0;
     };
-    LegendLayout PlaceLegend(qreal width) const;
+    const LegendLayout& PlaceLegend(qreal width) const;
     void ReserveLegendSpace();
 
     std::vector<TrendLegendEntry> m_legend;
     QFont m_font;
+    // Placing the legend measures its text: done again only for a new width.
+    mutable LegendLayout m_placed;
+    mutable qreal m_placedWidth = -1.0;
 };

@@ -1,19 +1,15 @@
 #pragma once
 // The live trend chart of a case: the six predicted concentrations, the rate
 // in use, the rate changes, boluses and the wake-up level, against case time.
-// It draws from the case history and keeps no data of its own: its series
-// are a picture of the records, appended as the ticks add them.
-//
-// A series holds a bounded number of points however long the case: in the
-// whole-case view, records older than the newest bucket are drawn as the
-// extremes of their bucket, and a bucket doubles in length whenever their
-// number passes an hour's worth of records. The last-hour view draws every
-// record in sight and lets go of what has scrolled out of it. The rate line
-// holds only its corners and its end.
+// The series builder turns the case history into points; this panel owns
+// the chart that draws them, its axes, the span choice and the Save button,
+// and repaints no more of the plot than a tick changed.
 
 #include "CaseHistory.h"
 #include "TextFormats.h"
+#include "TrendAxes.h"
 #include "TrendChartView.h"
+#include "TrendSeries.h"
 
 #include <QWidget>
 
@@ -34,7 +30,7 @@ class TrendPanel : public QWidget {
     Q_OBJECT
 
 public:
-    enum class Span { WholeCase, LastHour }; // the span choice's items, in order
+    using Span = TrendSpan;
 
     explicit TrendPanel(const sedalyn::CaseHistory& history, QWidget* parent = nullptr);
 
@@ -56,13 +52,10 @@ public:
     TrendChartView* ChartView() const { return m_view; }
     QComboBox* SpanChoice() const { return m_span; }
     QPushButton* SaveButton() const { return m_save; }
-    QLineSeries* ConcentrationSeries(sedalyn::ConcentrationIndex index) const
-    {
-        return m_concentrations[index];
-    }
-    QLineSeries* RateSeries() const { return m_rate; }
-    QLineSeries* RateChangeMarks() const { return m_rateChanges; }
-    QLineSeries* BolusMarks() const { return m_boluses; }
+    QLineSeries* ConcentrationSeries(sedalyn::ConcentrationIndex index) const { return m_series[index]; }
+    QLineSeries* RateSeries() const { return m_series[TrendRateLine]; }
+    QLineSeries* RateChangeMarks() const { return m_series[TrendRateChangeMarks]; }
+    QLineSeries* BolusMarks() const { return m_series[TrendBolusMarks]; }
     QLineSeries* WakeUpLine() const { return m_wakeUp; }
     QValueAxis* TimeAxis() const { return m_timeAxis; }
     QValueAxis* ConcentrationAxis() const { return m_concentrationAxis; }
@@ -71,26 +64,13 @@ public:
 private:
     void CreateChart();
     void CreateLegend();
-    Span CurrentSpan() const;
-    std::size_t FirstInSight() const;
-    void Rebuild();
-    void DrawNextRecord();
-    void CloseBucket();
-    void LetGoOfUnseen();
-    void UpdateAxes();
-    void SetTimeAxis(double from, double to, double step);
+    void Draw(const TrendUpdate& update);
+    bool ShowScales();
+    void RepaintFrom(double minutes);
     void UpdateWakeUpLine();
-    void SaveChart();
-    bool WriteChart(const QString& path) const;
 
     const sedalyn::CaseHistory& m_history;
-    std::size_t m_shown = 0;     // records drawn so far
-    std::size_t m_first = 0;     // first record the concentration series hold
-    std::size_t m_bucket = 1;    // records a bucket
-    std::size_t m_openStart = 0; // first record of the newest bucket, drawn as it is
-    std::array<int, sedalyn::ConcentrationCount> m_openPoint{}; // its first point in each series
-    double m_maxConcentration = 0.0;
-    double m_maxRate = 0.0;
+    TrendSeriesBuilder m_builder;
     double m_wakeUpLevel = 1.2;
     sedalyn::LocaleSettings m_locale;
 
@@ -99,10 +79,7 @@ private:
     QComboBox* m_span = nullptr;
     QPushButton* m_save = nullptr;
     TSaveDialog* m_saveDialog = nullptr;
-    std::array<QLineSeries*, sedalyn::ConcentrationCount> m_concentrations{};
-    QLineSeries* m_rate = nullptr;
-    QLineSeries* m_rateChanges = nullptr;
-    QLineSeries* m_boluses = nullptr;
+    std::array<QLineSeries*, TrendSeriesCount> m_series{};
     QLineSeries* m_wakeUp = nullptr;
     QValueAxis* m_timeAxis = nullptr;
     QValueAxis* m_concentrationAxis = nullptr;

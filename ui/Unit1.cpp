@@ -6,6 +6,7 @@
 
 #include "CasePanel.h"
 #include "CaseText.h"
+#include "FileError.h"
 #include "MessageBoxes.h"
 #include "SaveDialog.h"
 #include "Style.h"
@@ -699,6 +700,7 @@ void TForm1::OfferResume()
     Timer2Timer(Timer2);
     Side->CaseStarted();
     Side->ShowNotice(resumed.Notice);
+    Side->ShowLastBolus(resumed.LastBolusLine);
     // The pump ran on: the steps missed are made up now, not in 5 seconds.
     Timer3Timer(Timer3);
 }

@@ -91,8 +91,7 @@ private slots:
         QFETCH(QStringList, times);
         QFETCH(QString, start);
         FakeDisk disk;
-        Session c(locale == 0 ? TwentyFourHour() : locale == 1 ? DecimalComma() : NoLocale());
-        c.s.DataFile().File().SetDiskCalls(disk.Calls());
+        Session c(locale == 0 ? TwentyFourHour() : locale == 1 ? DecimalComma() : NoLocale(), disk.files);
         c.clock.base = base;
         const QString path = c.CsvPath();
         c.Confirm(QStringLiteral("45"), QStringLiteral("1.750"), QStringLiteral("+80"));
@@ -220,19 +219,22 @@ private slots:
         QFETCH(int, syncError);
         QFETCH(QString, removed);
         FakeDisk disk;
-        Session c;
-        c.s.DataFile().File().SetDiskCalls(disk.Calls());
+        Session c(TwentyFourHour(), disk.files);
         const QString path = c.CsvPath();
         c.StartExample(QStringLiteral("10"), path);
         c.Tick(6);
         const QByteArray before = ReadFile(path);
-        disk = {room, syncError, {}};
+        disk.Set(room, syncError);
         if (removed == QLatin1String("file"))
             QVERIFY(QFile::remove(path));
         else if (removed == QLatin1String("folder"))
             QVERIFY(c.folder.remove());
 
-        QCOMPARE(c.Tick(6).FileNotice, QStringLiteral("File write error"));
+        // The classic text, then what happened.
+        const QString notice = c.Tick(6).FileNotice;
+        QVERIFY2(notice.startsWith(removed.isEmpty() ? QStringLiteral("File write error\ncannot ")
+                                                     : QStringLiteral("File write error\nThe data file ")),
+                 qPrintable(notice));
         const QStringList held = c.PanelWithPoint();
         QCOMPARE(c.s.DataFile().Recording(), removed.isEmpty());
         if (removed.isEmpty()) {
@@ -241,7 +243,7 @@ private slots:
                      qPrintable(c.s.StatusLines()));
             QCOMPARE(ReadFile(path), before);
         }
-        disk = {};
+        disk.Set();
         QCOMPARE(c.Tick(6).FileNotice, QString());
         QCOMPARE(c.s.StatusLines(), QString());
         if (removed.isEmpty()) {
@@ -280,7 +282,8 @@ private slots:
         const QString path = c.CsvPath();
         QVERIFY(QFile::link(QStringLiteral("/proc/sedalyn-case.csv"), path));
         c.ConfirmAdult(path);
-        QCOMPARE(c.fileNotice, QStringLiteral("File open/write error"));
+        QCOMPARE(c.fileNotice, QStringLiteral("File open/write error\ncannot open %1: it is a symbolic link, not a file")
+                                   .arg(path));
         QVERIFY(!c.s.DataFile().Recording());
         QVERIFY(!c.s.DataFile().File().IsOpen());
         const int since = c.s.DataFile().StepsSinceRow();

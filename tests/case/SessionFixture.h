@@ -10,7 +10,10 @@ namespace casesupport {
 
 class Session {
 public:
-    explicit Session(const LocaleSettings& locale = TwentyFourHour()) : s(locale, clock.Clocks()) {}
+    explicit Session(const LocaleSettings& locale = TwentyFourHour(), FileSystem& files = FileSystem::System())
+        : s(locale, clock.Clocks(), files)
+    {
+    }
 
     sedalyn::PatientOutcome Confirm(const QString& age, const QString& height, const QString& weight,
                                     const QString& gender = QStringLiteral("Male"))
@@ -59,6 +62,15 @@ public:
             last = s.Tick();
         }
         return last;
+    }
+
+    // The six concentration texts a session's models hold, "." as decimal point.
+    static QStringList PanelOf(const sedalyn::CaseSession& session)
+    {
+        QStringList texts;
+        for (const double value : session.Engine().Concentrations())
+            texts << QString::fromStdString(sedalyn::FormatFixed(value, 6, 2, {}));
+        return texts;
     }
 
     // The six concentration texts of the last tick.

@@ -106,31 +106,48 @@ inline QList<QByteArray> FileLines(const QString& path)
 
 // A disk that notes its calls ("write", "sync"), has `room` bytes left (-1:
 // no limit) and fails its syncs with `syncError` (0: none). What it takes
-// reaches the file.
-struct FakeDisk {
+// reaches the file. Only the data file makes these two calls, on the case's
+// own thread; the journal's writer uses the system's.
+class FakeDisk {
+public:
+    FakeDisk() : files(Calls()) {}
+    FakeDisk(const FakeDisk&) = delete;
+    FakeDisk& operator=(const FakeDisk&) = delete;
+
+    void Set(qint64 roomLeft = -1, int error = 0)
+    {
+        room = roomLeft;
+        syncError = error;
+        made.clear();
+    }
+
     qint64 room = -1;
     int syncError = 0;
     QStringList made;
+    FileSystem files;
 
-    TDataFile::DiskCalls Calls()
+private:
+    FileSystem::Calls Calls()
     {
-        const TDataFile::DiskCalls system = TDataFile::SystemDisk();
-        return {[this, system](int fd, const void* data, std::size_t size, off_t offset) -> ssize_t {
-                    made << QStringLiteral("write");
-                    if (room == 0) {
-                        errno = ENOSPC;
-                        return -1;
-                    }
-                    const std::size_t taken = room < 0 ? size : std::min(size, std::size_t(room));
-                    const ssize_t written = system.Write(fd, data, taken, offset);
-                    room -= room > 0 ? written : 0;
-                    return written;
-                },
-                [this, system](int fd) {
-                    made << QStringLiteral("sync");
-                    errno = syncError;
-                    return syncError == 0 ? system.Sync(fd) : -1;
-                }};
+        FileSystem::Calls calls = FileSystem::SystemCalls();
+        calls.Pwrite = [this, write = calls.Pwrite](int fd, const void* data, std::size_t size,
+                                                     off_t offset) -> ssize_t {
+            made << QStringLiteral("write");
+            if (room == 0) {
+                errno = ENOSPC;
+                return -1;
+            }
+            const std::size_t taken = room < 0 ? size : std::min(size, std::size_t(room));
+            const ssize_t written = write(fd, data, taken, offset);
+            room -= room > 0 ? written : 0;
+            return written;
+        };
+        calls.Fdatasync = [this, sync = calls.Fdatasync](int fd) {
+            made << QStringLiteral("sync");
+            errno = syncError;
+            return syncError == 0 ? sync(fd) : -1;
+        };
+        return calls;
     }
 };
 

@@ -1,6 +1,7 @@
 #include "JournalFile.h"
 
 #include "CaseJournal.h"
+#include "FileFaults.h"
 
 #include <QTemporaryDir>
 
@@ -27,6 +28,14 @@ using sedalyn::JournalReading;
 using sedalyn::ParseJournal;
 
 constexpr std::int64_t kNow = 1'714'561'200'000;
+
+// `text` with each "%" made `folder`.
+std::string WithFolder(std::string text, const std::string& folder)
+{
+    for (std::size_t at = text.find('%'); at != std::string::npos; at = text.find('%', at + folder.size()))
+        text.replace(at, 1, folder);
+    return text;
+}
 
 std::string Record(std::int64_t steps)
 {
@@ -187,20 +196,14 @@ TEST_F(JournalFileTest, ReadsWhatIsThere)
 
     std::ofstream(Path(JournalFileName)) << std::string(sedalyn::JournalMaxBytes + 5000, 'x');
     EXPECT_EQ(ReadJournal(Folder()).Text->size(), sedalyn::JournalMaxBytes + 1);
-
-    ASSERT_EQ(::unlink(Path(JournalFileName).c_str()), 0);
-    ASSERT_EQ(::mkdir(Path(JournalFileName).c_str(), 0700), 0);
-    const StoredJournal unreadable = ReadJournal(Folder());
-    EXPECT_FALSE(unreadable.Text);
-    EXPECT_EQ(unreadable.Problem, "cannot read " + Path(JournalFileName) + ": Is a directory");
 }
 
 TEST_F(JournalFileTest, SetAsideKeepsTheLastBadJournal)
 {
-    EXPECT_TRUE(SetAside(Folder()));
+    EXPECT_EQ(SetAside(Folder()), "");
     for (const std::int64_t steps : {1, 2}) {
         ASSERT_EQ(WriteJournalFile(Folder(), Record(steps)), "");
-        EXPECT_TRUE(SetAside(Folder()));
+        EXPECT_EQ(SetAside(Folder()), "");
         EXPECT_FALSE(Exists(JournalFileName));
     }
     std::ifstream bad(Path(JournalSetAsideName));
@@ -224,7 +227,18 @@ TEST_F(JournalFileTest, FolderIsMadeAndKeptPrivate)
     std::string problem;
     std::ofstream(Path("file"));
     EXPECT_FALSE(PrepareJournalFolder(Folder() + QStringLiteral("/file"), &problem));
-    EXPECT_EQ(problem, "cannot use " + Path("file") + " as the journal's folder");
+    EXPECT_EQ(problem, "cannot use " + Path("file") + " as the journal's folder: Not a directory");
+
+    // A link to a folder is the user's arrangement; a dangling one makes none.
+    ASSERT_EQ(::symlink(nested.toStdString().c_str(), Path("linked").c_str()), 0);
+    ASSERT_EQ(::chmod(nested.toStdString().c_str(), 0755), 0);
+    EXPECT_TRUE(PrepareJournalFolder(Folder() + QStringLiteral("/linked")));
+    ASSERT_EQ(::stat(nested.toStdString().c_str(), &status), 0);
+    EXPECT_EQ(status.st_mode & 0777, 0700u);
+    ASSERT_EQ(::symlink(Path("nowhere").c_str(), Path("dangling").c_str()), 0);
+    EXPECT_FALSE(PrepareJournalFolder(Folder() + QStringLiteral("/dangling"), &problem));
+    EXPECT_EQ(problem, "cannot use " + Path("dangling") + " as the journal's folder: No such file or directory");
+    EXPECT_FALSE(Exists("nowhere"));
 }
 
 // ------------------------------------------------------------------- lock
@@ -253,7 +267,7 @@ TEST_F(JournalFileTest, OneHolderAtATime)
     JournalLock second(Folder());
     EXPECT_FALSE(second.Acquire());
     EXPECT_EQ(second.Problem(), "another running Sedalyn keeps the case journal");
-    EXPECT_FALSE(second.Held());
+    EXPECT_TRUE(second.HeldElsewhere());
     EXPECT_EQ(AcquireInChild(Folder()), 1);
 
     first.reset();
@@ -292,6 +306,186 @@ TEST_F(JournalFileTest, NoLockInAFolderThatIsNone)
     EXPECT_FALSE(lock.Acquire());
     EXPECT_EQ(lock.Problem(),
               "cannot open " + Path("missing") + "/case.lock: No such file or directory");
+    EXPECT_FALSE(lock.HeldElsewhere());
+}
+
+// ------------------------------------------- what stands at the journal's paths
+
+using filefaults::Obstacle;
+using filefaults::ObstacleCase;
+
+// One of the journal's uses of a path: it reports what it found there, or
+// nothing when it took the path's place. `onFolder` is what a folder there
+// gives ("%": the journal's folder); the uses that only open the path refuse
+// anything but a regular file.
+struct PathUse {
+    const char* name;
+    const char* at;
+    std::string (*run)(const QString& folder);
+    const char* onFolder; // null: it opens the path
+};
+
+void PrintTo(const PathUse& c, std::ostream* os)
+{
+    *os << c.name;
+}
+
+std::string WriteOne(const QString& folder)
+{
+    return WriteJournalFile(folder, Record(1));
+}
+
+std::string SetAsideOne(const QString& folder)
+{
+    if (const std::string problem = WriteJournalFile(folder, Record(1)); !problem.empty())
+        return "setting up: " + problem;
+    return SetAside(folder);
+}
+
+std::string Read(const QString& folder)
+{
+    const StoredJournal stored = ReadJournal(folder);
+    EXPECT_FALSE(stored.Text);
+    return stored.Problem;
+}
+
+std::string Keep(const QString& folder)
+{
+    const JournalKeeper keeper(folder);
+    EXPECT_EQ(keeper.Why(), JournalKeeper::Absence::NoFolder);
+    return keeper.Problem();
+}
+
+const PathUse kPathUses[] = {
+    {"Read", JournalFileName, Read, nullptr},
+    {"Lock", JournalLockFileName, Keep, nullptr},
+    {"WriteTemporary", JournalTempFileName, WriteOne, "cannot create %/case.journal.tmp: it is a folder, not a file"},
+    {"ReplaceJournal", JournalFileName, WriteOne,
+     "cannot rename %/case.journal.tmp to %/case.journal: Is a directory"},
+    {"SetAside", JournalSetAsideName, SetAsideOne,
+     "cannot rename %/case.journal to %/case.journal.bad: Is a directory"},
+};
+
+class JournalPathObstacle : public JournalFileTest,
+                            public ::testing::WithParamInterface<std::tuple<PathUse, ObstacleCase>> {};
+
+// Never blocks, never writes or creates anything outside the folder, and
+// says what it found; a path the journal replaces whole takes the place of
+// anything but a folder.
+TEST_P(JournalPathObstacle, ReturnsAtOnceAndSaysWhatItFound)
+{
+    const auto& [use, obstacle] = GetParam();
+    const std::string path = Path(use.at);
+    const QTemporaryDir elsewhere;
+    const std::string outside = elsewhere.path().toStdString() + "/outside";
+    ASSERT_TRUE(filefaults::Place(obstacle.what, path, outside));
+    std::string problem = "<blocked>";
+    EXPECT_TRUE(filefaults::ReturnsAtOnce([&, run = use.run] { problem = run(Folder()); }, path));
+    EXPECT_TRUE(filefaults::OutsideUntouched(obstacle.what, outside));
+
+    const std::string folder = Folder().toStdString();
+    if (!use.onFolder)
+        EXPECT_EQ(problem, "cannot open " + path + ": " + obstacle.found);
+    else if (obstacle.what == Obstacle::Folder)
+        EXPECT_EQ(problem, WithFolder(use.onFolder, folder));
+    else
+        EXPECT_EQ(problem, "");
+    const bool stays = obstacle.what == Obstacle::Folder && use.at == std::string(JournalTempFileName);
+    EXPECT_EQ(Exists(JournalTempFileName), stays);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Paths, JournalPathObstacle,
+    ::testing::Combine(::testing::ValuesIn(kPathUses), ::testing::ValuesIn(filefaults::kObstacles)),
+    [](const auto& p) { return std::string(std::get<0>(p.param).name) + std::get<1>(p.param).name; });
+
+// ------------------------------------------------------ a failing disk
+
+using filefaults::Cue;
+using C = FileSystem::Calls;
+
+struct WriteFault {
+    const char* name;
+    void (*inject)(FileSystem::Calls&, std::shared_ptr<Cue>);
+    int pass;            // calls that succeed first
+    int fail;            // then fail (-1: all)
+    const char* problem; // "%": the folder; empty: none
+    bool replaced;       // the new journal took the old one's place
+};
+
+void PrintTo(const WriteFault& c, std::ostream* os)
+{
+    *os << c.name;
+}
+
+template <auto Entry, int Error>
+void Inject(FileSystem::Calls& calls, std::shared_ptr<Cue> cue)
+{
+    filefaults::FailOnCue(calls.*Entry, Error, std::move(cue));
+}
+
+class JournalWriteFault : public JournalFileTest, public ::testing::WithParamInterface<WriteFault> {};
+
+// The writer's thread meets the fault: the old journal stays whole unless
+// the new one took its place, no temporary file is left, the failure is
+// said in words, and the next text is written once the disk is well again.
+TEST_P(JournalWriteFault, KeepsAWholeJournalAndSaysWhy)
+{
+    const WriteFault& c = GetParam();
+    ASSERT_EQ(WriteJournalFile(Folder(), Record(1)), "");
+    auto cue = std::make_shared<Cue>();
+    FileSystem::Calls calls = FileSystem::SystemCalls();
+    c.inject(calls, cue);
+    FileSystem files(calls);
+    JournalWriter writer(Folder(), files);
+    cue->pass = c.pass;
+    cue->fail = c.fail;
+    writer.Submit(Record(2));
+    EXPECT_EQ(writer.Flush(), *c.problem == '\0');
+    EXPECT_EQ(writer.LastError(), WithFolder(c.problem, Folder().toStdString()));
+    EXPECT_EQ(Stored(), Record(c.replaced ? 2 : 1));
+    EXPECT_FALSE(Exists(JournalTempFileName));
+
+    cue->fail = 0;
+    writer.Submit(Record(3));
+    EXPECT_TRUE(writer.Flush());
+    EXPECT_EQ(writer.LastError(), "");
+    EXPECT_EQ(Stored(), Record(3));
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Faults, JournalWriteFault,
+    ::testing::Values(
+        WriteFault{"CreateOnReadOnlyDisk", Inject<&C::Open, EROFS>, 0, -1,
+                   "cannot create %/case.journal.tmp: Read-only file system", false},
+        WriteFault{"WriteDiskFull", Inject<&C::Write, ENOSPC>, 0, -1,
+                   "cannot write %/case.journal.tmp: No space left on device", false},
+        WriteFault{"SyncDeviceFault", Inject<&C::Fsync, EIO>, 0, -1,
+                   "cannot sync %/case.journal.tmp: Input/output error", false},
+        WriteFault{"RenameOnReadOnlyDisk", Inject<&C::Rename, EROFS>, 0, -1,
+                   "cannot rename %/case.journal.tmp to %/case.journal: Read-only file system", false},
+        // In place, but not known to survive a power cut: said all the same.
+        WriteFault{"FolderSyncDeviceFault", Inject<&C::Fsync, EIO>, 1, -1,
+                   "cannot sync the folder %: Input/output error", true},
+        WriteFault{"CreateInterrupted", Inject<&C::Open, EINTR>, 0, 3, "", true},
+        WriteFault{"WriteInterrupted", Inject<&C::Write, EINTR>, 0, 3, "", true},
+        WriteFault{"SyncInterrupted", Inject<&C::Fsync, EINTR>, 0, 3, "", true},
+        WriteFault{"RenameInterrupted", Inject<&C::Rename, EINTR>, 0, 3, "", true}),
+    [](const auto& p) { return std::string(p.param.name); });
+
+// A lock refused for another reason than another holder says that reason,
+// and the keeper says it too rather than blame another Sedalyn.
+TEST_F(JournalFileTest, ALockThatFailsSaysWhy)
+{
+    FileSystem::Calls calls = FileSystem::SystemCalls();
+    calls.Flock = [](int, int) {
+        errno = ENOLCK;
+        return -1;
+    };
+    FileSystem files(calls);
+    const JournalKeeper keeper(Folder(), files);
+    EXPECT_EQ(keeper.Why(), JournalKeeper::Absence::NoFolder);
+    EXPECT_EQ(keeper.Problem(), "cannot lock " + Path(JournalLockFileName) + ": No locks available");
 }
 
 } // namespace

@@ -61,8 +61,7 @@ private slots:
     {
         QFETCH(bool, deleted);
         FakeDisk disk;
-        Case c;
-        c.session().DataFile().File().SetDiskCalls(disk.Calls());
+        Case c(TwentyFourHour(), disk.files);
         const QString path = c.CsvPath();
         c.StartExample(QStringLiteral("10"), path);
         c.Tick(6);
@@ -72,7 +71,8 @@ private slots:
 
         c.driver.AnswerBox(QMessageBox::Ok);
         c.Tick(12);
-        QCOMPARE(c.driver.SeenTexts(), QStringList{QStringLiteral("File write error")});
+        QCOMPARE(c.driver.SeenTexts().size(), 1);
+        QVERIFY(c.driver.SeenTexts()[0].startsWith(QStringLiteral("File write error\n")));
         QCOMPARE(IndicatorsShown(c.form), !deleted);
         QCOMPARE(c.form.Side->StatusLabel->isVisibleTo(c.form.Side), !deleted);
         if (!deleted)
@@ -100,7 +100,8 @@ private slots:
         c.driver.AnswerBox(QMessageBox::Ok);
         c.form.ConfirmPatient->click();
         QCOMPARE(c.driver.Pending(), 0u);
-        QCOMPARE(c.driver.SeenTexts(), QStringList{QStringLiteral("File open/write error")});
+        QCOMPARE(c.driver.SeenTexts(),
+                 QStringList{QStringLiteral("File open/write error\ncannot open %1: it is a symbolic link, not a file").arg(path)});
         QCOMPARE(c.driver.SeenBoxes()[0].caption, QStringLiteral("Sedalyn"));
         QVERIFY(IndicatorsHidden(c.form));
         c.Start();

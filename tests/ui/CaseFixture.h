@@ -57,8 +57,8 @@ inline bool IndicatorsHidden(const TForm1& form)
 
 class Case {
 public:
-    explicit Case(const LocaleSettings& locale = TwentyFourHour())
-        : form(std::make_unique<sedalyn::CaseSession>(locale, clock.Clocks()))
+    explicit Case(const LocaleSettings& locale = TwentyFourHour(), FileSystem& files = FileSystem::System())
+        : form(std::make_unique<sedalyn::CaseSession>(locale, clock.Clocks(), files))
     {
     }
 

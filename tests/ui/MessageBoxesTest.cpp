@@ -1,6 +1,7 @@
 // The message boxes, the general error report and the save dialog, each
 // answered by ModalDriver as a user would.
 
+#include "FileError.h"
 #include "MessageBoxes.h"
 #include "ModalDriver.h"
 #include "QtTestMain.h"
@@ -160,30 +161,6 @@ private slots:
         QCOMPARE(seen.text, QStringLiteral("Error in Age. All inputs must be >= 0 and numeric."));
         QCOMPARE(seen.icon, QMessageBox::NoIcon);
         QCOMPARE(seen.buttons, QMessageBox::StandardButtons(QMessageBox::Ok));
-    }
-
-    void inOutErrorTexts_data()
-    {
-        QTest::addColumn<int>("code");
-        QTest::addColumn<QString>("text");
-        QTest::newRow("2") << 2 << QStringLiteral("File not found");
-        QTest::newRow("3") << 3 << QStringLiteral("Invalid filename");
-        QTest::newRow("4") << 4 << QStringLiteral("Too many open files");
-        QTest::newRow("5") << 5 << QStringLiteral("File access denied");
-        QTest::newRow("100") << 100 << QStringLiteral("Read beyond end of file");
-        QTest::newRow("101") << 101 << QStringLiteral("Disk full");
-        QTest::newRow("106") << 106 << QStringLiteral("Invalid numeric input");
-        QTest::newRow("103, never opened") << 103 << QStringLiteral("I/O error 103");
-        QTest::newRow("1") << 1 << QStringLiteral("I/O error 1");
-    }
-
-    void inOutErrorTexts()
-    {
-        QFETCH(int, code);
-        QFETCH(QString, text);
-        const EInOutError error(code);
-        QCOMPARE(QString::fromUtf8(error.what()), text);
-        QCOMPARE(error.ErrorCode, code);
     }
 
     void generalErrorReport_data()

@@ -15,6 +15,7 @@
 #include <QLineEdit>
 #include <QLineSeries>
 #include <QPushButton>
+#include <QScreen>
 #include <QSignalSpy>
 #include <QTemporaryDir>
 #include <QTest>
@@ -73,6 +74,24 @@ QList<QLineSeries*> DrawnSeries(const TrendPanel& panel)
     for (std::size_t i = 0; i < ConcentrationCount; ++i)
         all << panel.ConcentrationSeries(static_cast<ConcentrationIndex>(i));
     return all;
+}
+
+// Pixels whose colours differ by more than a shade.
+int PixelsApart(const QImage& a, const QImage& b)
+{
+    const QImage x = a.convertToFormat(QImage::Format_RGB32);
+    const QImage y = b.convertToFormat(QImage::Format_RGB32);
+    int apart = 0;
+    for (int row = 0; row < x.height(); ++row) {
+        for (int column = 0; column < x.width(); ++column) {
+            const QRgb p = x.pixel(column, row);
+            const QRgb q = y.pixel(column, row);
+            const int most = std::max({std::abs(qRed(p) - qRed(q)), std::abs(qGreen(p) - qGreen(q)),
+                                       std::abs(qBlue(p) - qBlue(q))});
+            apart += most > 32 ? 1 : 0;
+        }
+    }
+    return apart;
 }
 
 double Grey(const QColor& colour)
@@ -193,13 +212,14 @@ private slots:
             const QList<QPointF> points = panel.ConcentrationSeries(which)->points();
             QVERIFY2(points.size() <= 1500, qPrintable(QString::number(points.size())));
             QCOMPARE(points.constLast(), QPointF(history.Last().Minutes, history.Last().Concentrations[i]));
-            const auto [low, high] = std::minmax_element(
-                history.Records().begin(), history.Records().end(),
-                [i](const CaseRecord& a, const CaseRecord& b) {
-                    return a.Concentrations[i] < b.Concentrations[i];
-                });
-            QCOMPARE(std::max_element(points.begin(), points.end(), byValue)->y(), high->Concentrations[i]);
-            QCOMPARE(std::min_element(points.begin() + 1, points.end(), byValue)->y(), low->Concentrations[i]);
+            double low = HUGE_VAL;
+            double high = -HUGE_VAL;
+            for (std::size_t r = 0; r < history.Size(); ++r) {
+                low = std::min(low, history[r].Concentrations[i]);
+                high = std::max(high, history[r].Concentrations[i]);
+            }
+            QCOMPARE(std::max_element(points.begin(), points.end(), byValue)->y(), high);
+            QCOMPARE(std::min_element(points.begin() + 1, points.end(), byValue)->y(), low);
             QCOMPARE(points, redrawn.ConcentrationSeries(which)->points());
         }
         QCOMPARE(panel.RateSeries()->count(), 4);
@@ -270,6 +290,57 @@ private slots:
         QVERIFY(panel.RateAxis()->max() < std::max(2.0 * rateInSight, 10.0));
     }
 
+    // A tick repaints only the strip it changed: what the window shows then
+    // is what a whole new picture shows.
+    void windowShowsTheLatest_data()
+    {
+        QTest::addColumn<TrendPanel::Span>("span");
+        QTest::addColumn<int>("before"); // records already there when shown
+        QTest::addColumn<QString>("plan");
+        QTest::addColumn<double>("wakeUpLevel"); // set at the end
+        const auto whole = TrendPanel::Span::WholeCase;
+        QTest::newRow("steady") << whole << 0 << "6|6|6|6|6|6" << 1.2;
+        QTest::newRow("rate changes and a bolus") << whole << 12 << "6|8|8+40|8|4 4|4" << 1.2;
+        QTest::newRow("past the time axis") << whole << 118 << "6|6|6|6|6|6" << 1.2;
+        QTest::newRow("wake-up level moved") << whole << 0 << "6|6|6" << 2.0;
+        QTest::newRow("last hour scrolling") << TrendPanel::Span::LastHour << 900 << "6|6|8|8+20|8" << 1.2;
+    }
+
+    void windowShowsTheLatest()
+    {
+        QFETCH(TrendPanel::Span, span);
+        QFETCH(int, before);
+        QFETCH(QString, plan);
+        QFETCH(double, wakeUpLevel);
+        CaseHistory history;
+        for (int i = 0; i < before; ++i)
+            history.Append(Record(history.Size(), 6.0));
+        TrendPanel panel(history);
+        panel.SpanChoice()->setCurrentIndex(static_cast<int>(span));
+        panel.resize(600, 450);
+        panel.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&panel));
+        panel.Refresh();
+        QTest::qWait(20);
+        for (const QString& tick : plan.split(u'|')) {
+            RunTicks(history, panel, tick);
+            QCoreApplication::processEvents();
+        }
+        if (wakeUpLevel != panel.WakeUpLevel()) {
+            QTest::qWait(20);
+            panel.SetWakeUpLevel(wakeUpLevel);
+        }
+        QTest::qWait(20);
+        QWidget* const view = panel.ChartView();
+        const QImage shown = panel.screen()->grabWindow(panel.winId()).toImage().copy(view->geometry());
+        const QImage fresh = view->grab().toImage();
+        QCOMPARE(shown.size(), fresh.size());
+        // Dashes drawn within a strip may round their edges a shade apart;
+        // a line missing or left behind differs by far more.
+        const int apart = PixelsApart(shown, fresh);
+        QVERIFY2(apart <= 12, qPrintable(QString::number(apart)));
+    }
+
     void toolTipText_data()
     {
         QTest::addColumn<CaseRecord>("record");
@@ -287,14 +358,14 @@ private slots:
         drifted.Minutes = 0.9999999;
         const QString body = QStringLiteral(
             "Plasma / effect site (mcg/ml)\nJames  3.21 / 2.99\nHume  3.10 / 2.90\nJanmahasatian  3.46 / 3.15");
-        QTest::newRow("plain") << plain << "." << QStringLiteral("Case time 12:30\nRate 6 mg/kg/hr\n") + body;
+        QTest::newRow("plain") << plain << "." << QStringLiteral("Case time 00:12:30\nRate 6 mg/kg/hr\n") + body;
         QTest::newRow("bolus, past two hours")
-            << bolus << "." << QStringLiteral("Case time 125:05\nRate 6.5 mg/kg/hr, bolus 40 mg\n") + body;
+            << bolus << "." << QStringLiteral("Case time 02:05:05\nRate 6.5 mg/kg/hr, bolus 40 mg\n") + body;
         QTest::newRow("rounded to the second")
-            << drifted << "." << QStringLiteral("Case time 1:00\nRate 6 mg/kg/hr\n") + body;
+            << drifted << "." << QStringLiteral("Case time 00:01:00\nRate 6 mg/kg/hr\n") + body;
         QTest::newRow("decimal comma")
             << bolus << ","
-            << QStringLiteral("Case time 125:05\nRate 6,5 mg/kg/hr, bolus 40 mg\nPlasma / effect site (mcg/ml)\n"
+            << QStringLiteral("Case time 02:05:05\nRate 6,5 mg/kg/hr, bolus 40 mg\nPlasma / effect site (mcg/ml)\n"
                               "James  3,21 / 2,99\nHume  3,10 / 2,90\nJanmahasatian  3,46 / 3,15");
     }
 
@@ -326,9 +397,9 @@ private slots:
 
         RunTicks(history, panel, QStringLiteral("6 6 6 6 6 6 6 6 6 6 6 6 6 6 6 6 6 6 6 6 6 6 6 6"));
         // Between two records, the nearer one; past the last, the last.
-        QVERIFY(panel.ToolTipAt(at(1.0 + 1.0 / 48.0, 1.0)).startsWith(QStringLiteral("Case time 1:00\n")));
-        QVERIFY(panel.ToolTipAt(at(1.0 - 1.0 / 48.0, 1.0)).startsWith(QStringLiteral("Case time 1:00\n")));
-        QVERIFY(panel.ToolTipAt(at(5.0, 1.0)).startsWith(QStringLiteral("Case time 2:00\n")));
+        QVERIFY(panel.ToolTipAt(at(1.0 + 1.0 / 48.0, 1.0)).startsWith(QStringLiteral("Case time 00:01:00\n")));
+        QVERIFY(panel.ToolTipAt(at(1.0 - 1.0 / 48.0, 1.0)).startsWith(QStringLiteral("Case time 00:01:00\n")));
+        QVERIFY(panel.ToolTipAt(at(5.0, 1.0)).startsWith(QStringLiteral("Case time 00:02:00\n")));
         QVERIFY(panel.ToolTipAt(at(1.0, -1.0)).isEmpty()); // below the plot
         QVERIFY(panel.ToolTipAt(QPoint(1, 1)).isEmpty());
     }

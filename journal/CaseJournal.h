@@ -5,7 +5,7 @@
 // line in a fixed order, ending in an FNV-1a 64-bit checksum of everything
 // before it:
 //
-//   Sedalyn case journal 1
+//   Sedalyn case journal 2
 //   Gender "Male"
 //   Age 53
 //   ...
@@ -16,6 +16,9 @@
 //   Pending.Rate 3602300 5.5      case clock ms, mg/kg/hr (Pending.Bolus: mg)
 //   DataFilePath "/home/a/case 3.csv"
 //   ...
+//   Taken 2
+//   Taken.Rate 1 0 10              step, case clock ms, mg/kg/hr (Taken.Bolus: mg)
+//   Taken.Bolus 9 42100 140
 //   Checksum c6c2e79baf8e470c
 
 #include "CaseTimeline.h"
@@ -28,11 +31,13 @@
 #include <optional>
 #include <string>
 #include <string_view>
+#include <vector>
 
 namespace sedalyn {
 
 struct CaseJournal {
-    static constexpr int FormatVersion = 1;
+    // 2 adds the inputs taken since Start; a journal of 1 still reads.
+    static constexpr int FormatVersion = 2;
 
     std::string Gender;                      // "Male" or "Female", the gender button's caption
     double Age = 0.0;                        // years
@@ -51,6 +56,7 @@ struct CaseJournal {
     int LogTickCount = 0;                    // steps since the last data row, 0..5
     double GivenRateMgPerKg = 0.0;           // dose given so far by the rates, mg/kg
     double GivenBolusMg = 0.0;               // and by boluses, mg
+    std::vector<TakenInput> Taken;           // every rate and bolus a step took since Start
 
     friend bool operator==(const CaseJournal&, const CaseJournal&) = default;
 };
@@ -68,13 +74,24 @@ inline constexpr std::size_t JournalMaxBytes = 1 << 20;
 // backslash escaped, so the text is plain ASCII whatever the strings hold.
 std::string FormatJournal(const CaseJournal& journal);
 
-// The record a journal text holds, or why it cannot be resumed: a clause in
-// words for a one-line notice ("the clock was set back", "it is older than
-// 12 hours"); exactly one of the two is set. `nowUtcMs` is the wall clock.
 struct JournalReading {
     std::optional<CaseJournal> Journal;
-    std::string Problem;
+    std::string Problem; // a clause in words: "it is damaged: line 5 holds an unreadable Weight"
 };
+
+// The record a journal text holds, or why the text gives none: it is
+// damaged or incomplete, from another version, or holds values no running
+// case can hold. Exactly one of the two is set.
+JournalReading ParseJournalText(std::string_view text);
+
+// Why a record read whole may not be resumed now (`nowUtcMs`, the wall
+// clock): it is older than 12 hours, it was saved in the future, or the
+// model refuses its patient. A clause in words for a one-line notice ("the
+// clock was set back"); empty when the case may be carried on.
+std::string ResumeRefusal(const CaseJournal& journal, std::int64_t nowUtcMs);
+
+// Both, as the program uses them at start: the record when it may be
+// resumed, else why not.
 JournalReading ParseJournal(std::string_view text, std::int64_t nowUtcMs);
 
 } // namespace sedalyn

@@ -5,9 +5,12 @@
 
 #include <array>
 #include <charconv>
+#include <climits>
 #include <cmath>
 #include <cstdint>
+#include <deque>
 #include <iterator>
+#include <string>
 #include <system_error>
 #include <utility>
 
@@ -25,6 +28,9 @@ constexpr const char* StateNames[] = {"Minutes", "Plasma", "Compartment2", "Comp
 static_assert(std::size(StateNames) == std::tuple_size_v<ModelState>);
 constexpr std::string_view PendingRateKey = "Pending.Rate";
 constexpr std::string_view PendingBolusKey = "Pending.Bolus";
+constexpr std::string_view TakenRateKey = "Taken.Rate";
+constexpr std::string_view TakenBolusKey = "Taken.Bolus";
+constexpr std::int64_t FirstReadableVersion = 1;
 
 // A case clock beyond this is taken for damage; it also keeps the step
 // arithmetic (steps times 5000 ms) far from overflowing.
@@ -69,9 +75,36 @@ int UpperHexValue(char c)
     return HexValue(c, 'A');
 }
 
-bool HasKey(std::string_view line, std::string_view key)
+// A field's name: "Age", or "James.Plasma" in a group.
+struct FieldKey {
+    FieldKey(const char* name) : Name(name) {}
+    FieldKey(std::string_view name) : Name(name) {}
+    FieldKey(std::string_view group, std::string_view name) : Group(group), Name(name) {}
+
+    std::string Text() const { return Group.empty() ? std::string(Name) : std::string(Group) + '.' + std::string(Name); }
+
+    std::string_view Group;
+    std::string_view Name;
+};
+
+// The length of "Key " at the start of `line`, or 0 when it begins otherwise.
+std::size_t KeyLength(std::string_view line, FieldKey key)
 {
-    return line.size() > key.size() && line.starts_with(key) && line[key.size()] == ' ';
+    std::size_t at = 0;
+    if (!key.Group.empty()) {
+        if (!line.starts_with(key.Group) || line.size() <= key.Group.size() || line[key.Group.size()] != '.')
+            return 0;
+        at = key.Group.size() + 1;
+    }
+    const std::string_view rest = line.substr(at);
+    if (rest.size() <= key.Name.size() || !rest.starts_with(key.Name) || rest[key.Name.size()] != ' ')
+        return 0;
+    return at + key.Name.size() + 1;
+}
+
+bool HasKey(std::string_view line, FieldKey key)
+{
+    return KeyLength(line, key) != 0;
 }
 
 // ------------------------------------------------------------------ writing
@@ -125,32 +158,73 @@ void AppendQuoted(std::string& out, std::string_view text)
     out += '"';
 }
 
-void AppendKey(std::string& out, std::string_view key)
-{
-    out += key;
-    out += ' ';
-}
+// Puts each field on a line of its own.
+class FieldWriter {
+public:
+    explicit FieldWriter(std::string& out) : m_out(out) {}
 
-void PutNumber(std::string& out, std::string_view key, double value)
-{
-    AppendKey(out, key);
-    AppendNumber(out, value);
-    out += '\n';
-}
+    void Number(FieldKey key, double value)
+    {
+        Key(key);
+        AppendNumber(m_out, value);
+        m_out += '\n';
+    }
 
-void PutInteger(std::string& out, std::string_view key, std::int64_t value)
-{
-    AppendKey(out, key);
-    AppendInteger(out, value);
-    out += '\n';
-}
+    void Integer(FieldKey key, std::int64_t value)
+    {
+        Key(key);
+        AppendInteger(m_out, value);
+        m_out += '\n';
+    }
 
-void PutString(std::string& out, std::string_view key, std::string_view value)
-{
-    AppendKey(out, key);
-    AppendQuoted(out, value);
-    out += '\n';
-}
+    void String(FieldKey key, std::string_view value)
+    {
+        Key(key);
+        AppendQuoted(m_out, value);
+        m_out += '\n';
+    }
+
+    // Their count, then one line each: "Pending.Rate AT VALUE".
+    void Inputs(FieldKey key, const std::deque<PendingInput>& inputs)
+    {
+        Integer(key, static_cast<std::int64_t>(inputs.size()));
+        for (const PendingInput& input : inputs) {
+            Key(input.What == PendingInput::Kind::Bolus ? PendingBolusKey : PendingRateKey);
+            AppendInteger(m_out, input.At);
+            m_out += ' ';
+            AppendNumber(m_out, input.Value);
+            m_out += '\n';
+        }
+    }
+
+    // Their count, then one line each: "Taken.Rate STEP AT VALUE".
+    void Taken(FieldKey key, const std::vector<TakenInput>& inputs)
+    {
+        Integer(key, static_cast<std::int64_t>(inputs.size()));
+        for (const TakenInput& input : inputs) {
+            Key(input.What == PendingInput::Kind::Bolus ? TakenBolusKey : TakenRateKey);
+            AppendInteger(m_out, input.Step);
+            m_out += ' ';
+            AppendInteger(m_out, input.At);
+            m_out += ' ';
+            AppendNumber(m_out, input.Value);
+            m_out += '\n';
+        }
+    }
+
+    void Key(FieldKey key)
+    {
+        if (!key.Group.empty()) {
+            m_out += key.Group;
+            m_out += '.';
+        }
+        m_out += key.Name;
+        m_out += ' ';
+    }
+
+private:
+    std::string& m_out;
+};
 
 // ------------------------------------------------------------------ reading
 
@@ -233,30 +307,56 @@ std::optional<std::string> ParseQuoted(std::string_view text)
     return out;
 }
 
-// The body's lines in order, each "Key value"; the first problem met stays.
-class LineReader {
+std::string ImpossibleValue(std::string_view key, double value)
+{
+    std::string text = "it holds an impossible value: " + std::string(key) + ' ';
+    AppendNumber(text, value);
+    return text;
+}
+
+std::string ImpossibleInteger(std::string_view key, std::int64_t value)
+{
+    std::string text = "it holds an impossible value: " + std::string(key) + ' ';
+    AppendInteger(text, value);
+    return text;
+}
+
+// Takes each field from the next line of the body; the first problem met stays.
+class FieldReader {
 public:
     // The body follows the header, which is line 1.
-    explicit LineReader(std::string_view body) : m_rest(body) {}
+    explicit FieldReader(std::string_view body) : m_rest(body) {}
 
     bool Failed() const { return !m_problem.empty(); }
     const std::string& Problem() const { return m_problem; }
 
-    void Number(std::string_view key, double& value)
+    void Number(FieldKey key, double& value)
     {
         const std::optional<std::string_view> text = Value(key);
         if (text && !ParseDouble(*text, value))
             Unreadable(key);
     }
 
-    void Integer(std::string_view key, std::int64_t& value, std::int64_t least = INT64_MIN)
+    void Integer(FieldKey key, std::int64_t& value, std::int64_t least = INT64_MIN)
     {
         const std::optional<std::string_view> text = Value(key);
         if (text && !(ParseInteger(*text, value) && value >= least))
             Unreadable(key);
     }
 
-    void String(std::string_view key, std::string& value)
+    void Integer(FieldKey key, int& value)
+    {
+        std::int64_t wide = 0;
+        Integer(key, wide);
+        if (Failed())
+            return;
+        if (wide < INT_MIN || wide > INT_MAX)
+            m_problem = ImpossibleInteger(key.Text(), wide);
+        else
+            value = static_cast<int>(wide);
+    }
+
+    void String(FieldKey key, std::string& value)
     {
         const std::optional<std::string_view> text = Value(key);
         if (!text)
@@ -268,28 +368,22 @@ public:
             Unreadable(key);
     }
 
-    // "Pending.Rate AT VALUE" or "Pending.Bolus AT VALUE".
-    void Pending(PendingInput& input)
+    void Inputs(FieldKey key, std::deque<PendingInput>& inputs)
     {
-        if (Failed())
-            return;
-        const std::string_view line = NextLine();
-        std::string_view key;
-        if (HasKey(line, PendingRateKey)) {
-            key = PendingRateKey;
-            input.What = PendingInput::Kind::Rate;
-        } else if (HasKey(line, PendingBolusKey)) {
-            key = PendingBolusKey;
-            input.What = PendingInput::Kind::Bolus;
-        } else {
-            Expected("Pending.Rate or Pending.Bolus");
-            return;
-        }
-        const std::string_view value = line.substr(key.size() + 1);
-        const std::size_t space = value.find(' ');
-        if (space == std::string_view::npos || !ParseInteger(value.substr(0, space), input.At)
-            || !ParseDouble(value.substr(space + 1), input.Value))
-            Unreadable(key);
+        std::int64_t count = 0;
+        Integer(key, count, 0);
+        // Each input has a line of its own, so a count the text cannot hold
+        // fails at the first missing line, before it costs any memory.
+        for (std::int64_t i = 0; i < count && !Failed(); ++i)
+            Input(inputs.emplace_back());
+    }
+
+    void Taken(FieldKey key, std::vector<TakenInput>& inputs)
+    {
+        std::int64_t count = 0;
+        Integer(key, count, 0);
+        for (std::int64_t i = 0; i < count && !Failed(); ++i)
+            TakenLine(inputs.emplace_back());
     }
 
     // Only the checksum line, which is not part of the body, may follow.
@@ -302,6 +396,54 @@ public:
     }
 
 private:
+    // "Pending.Rate AT VALUE" or "Pending.Bolus AT VALUE".
+    void Input(PendingInput& input)
+    {
+        if (Failed())
+            return;
+        const std::string_view line = NextLine();
+        FieldKey key = PendingRateKey;
+        if (HasKey(line, PendingRateKey)) {
+            input.What = PendingInput::Kind::Rate;
+        } else if (HasKey(line, PendingBolusKey)) {
+            key = PendingBolusKey;
+            input.What = PendingInput::Kind::Bolus;
+        } else {
+            Expected("Pending.Rate or Pending.Bolus");
+            return;
+        }
+        const std::string_view value = line.substr(key.Name.size() + 1);
+        const std::size_t space = value.find(' ');
+        if (space == std::string_view::npos || !ParseInteger(value.substr(0, space), input.At)
+            || !ParseDouble(value.substr(space + 1), input.Value))
+            Unreadable(key);
+    }
+
+    // "Taken.Rate STEP AT VALUE" or "Taken.Bolus STEP AT VALUE".
+    void TakenLine(TakenInput& input)
+    {
+        if (Failed())
+            return;
+        const std::string_view line = NextLine();
+        FieldKey key = TakenRateKey;
+        if (HasKey(line, TakenRateKey)) {
+            input.What = PendingInput::Kind::Rate;
+        } else if (HasKey(line, TakenBolusKey)) {
+            key = TakenBolusKey;
+            input.What = PendingInput::Kind::Bolus;
+        } else {
+            Expected("Taken.Rate or Taken.Bolus");
+            return;
+        }
+        const std::string_view value = line.substr(key.Name.size() + 1);
+        const std::size_t first = value.find(' ');
+        const std::size_t second = first == std::string_view::npos ? first : value.find(' ', first + 1);
+        if (second == std::string_view::npos || !ParseInteger(value.substr(0, first), input.Step)
+            || !ParseInteger(value.substr(first + 1, second - first - 1), input.At)
+            || !ParseDouble(value.substr(second + 1), input.Value))
+            Unreadable(key);
+    }
+
     std::string_view NextLine()
     {
         ++m_lineNumber;
@@ -311,28 +453,27 @@ private:
         return line;
     }
 
-    std::optional<std::string_view> Value(std::string_view key)
+    std::optional<std::string_view> Value(FieldKey key)
     {
         if (Failed())
             return std::nullopt;
         const std::string_view line = NextLine();
-        if (!HasKey(line, key)) {
-            Expected(key);
+        const std::size_t length = KeyLength(line, key);
+        if (length == 0) {
+            Expected(key.Text());
             return std::nullopt;
         }
-        return line.substr(key.size() + 1);
+        return line.substr(length);
     }
 
-    void Expected(std::string_view key)
+    void Expected(std::string_view what)
     {
-        m_problem = "it is damaged: line " + std::to_string(m_lineNumber) + " should hold "
-            + std::string(key);
+        m_problem = "it is damaged: line " + std::to_string(m_lineNumber) + " should hold " + std::string(what);
     }
 
-    void Unreadable(std::string_view key)
+    void Unreadable(FieldKey key)
     {
-        m_problem = "it is damaged: line " + std::to_string(m_lineNumber) + " holds an unreadable "
-            + std::string(key);
+        m_problem = "it is damaged: line " + std::to_string(m_lineNumber) + " holds an unreadable " + key.Text();
     }
 
     std::string_view m_rest;
@@ -356,22 +497,36 @@ bool FiniteAtLeast(double value, double low)
     return std::isfinite(value) && value >= low;
 }
 
-std::string ImpossibleValue(std::string_view key, double value)
+// The one list of the fields, in the order of their lines: both the writer
+// and the reader go through it, so no field is written and not read.
+template <class Visitor, class Record>
+void Fields(Visitor& v, Record& j, std::int64_t version = CaseJournal::FormatVersion)
 {
-    std::string text = "it holds an impossible value: " + std::string(key) + ' ';
-    AppendNumber(text, value);
-    return text;
-}
-
-std::string ImpossibleInteger(std::string_view key, std::int64_t value)
-{
-    std::string text = "it holds an impossible value: " + std::string(key) + ' ';
-    AppendInteger(text, value);
-    return text;
+    v.String("Gender", j.Gender);
+    v.Number("Age", j.Age);
+    v.Number("Height", j.Height);
+    v.Number("Weight", j.Weight);
+    v.Integer("StartUtcMs", j.StartUtcMs);
+    v.Integer("SavedUtcMs", j.SavedUtcMs);
+    v.Integer("StepsTaken", j.StepsTaken);
+    for (std::size_t m = 0; m < j.Models.size(); ++m)
+        for (std::size_t e = 0; e < j.Models[m].size(); ++e)
+            v.Number({ModelNames[m], StateNames[e]}, j.Models[m][e]);
+    v.Number("RateInUse", j.RateInUse);
+    v.Number("ConfirmedRate", j.ConfirmedRate);
+    v.String("RateText", j.RateText);
+    v.Inputs("Pending", j.Pending);
+    v.String("DataFilePath", j.DataFilePath);
+    v.Integer("DataFileBytes", j.DataFileBytes);
+    v.Integer("LogTickCount", j.LogTickCount);
+    v.Number("GivenRateMgPerKg", j.GivenRateMgPerKg);
+    v.Number("GivenBolusMg", j.GivenBolusMg);
+    if (version >= 2)
+        v.Taken("Taken", j.Taken);
 }
 
 // Values no running case can hold; empty when there are none.
-std::string ValueProblem(const CaseJournal& j, std::int64_t logTickCount)
+std::string ValueProblem(const CaseJournal& j)
 {
     if (j.Gender != MaleCaption && j.Gender != FemaleCaption) {
         std::string text = "it holds an impossible value: Gender ";
@@ -392,7 +547,7 @@ std::string ValueProblem(const CaseJournal& j, std::int64_t logTickCount)
         for (std::size_t e = 0; e < j.Models[m].size(); ++e) {
             const double value = j.Models[m][e];
             if (!std::isfinite(value) || (e == StateTime && value < 0.0))
-                return ImpossibleValue(std::string(ModelNames[m]) + '.' + StateNames[e], value);
+                return ImpossibleValue(FieldKey(ModelNames[m], StateNames[e]).Text(), value);
         }
     if (!InRange(j.RateInUse, 0.0, MaxInfusionRate))
         return ImpossibleValue("RateInUse", j.RateInUse);
@@ -411,17 +566,25 @@ std::string ValueProblem(const CaseJournal& j, std::int64_t logTickCount)
     }
     if (j.DataFileBytes < 0)
         return ImpossibleInteger("DataFileBytes", j.DataFileBytes);
-    if (logTickCount < 0 || logTickCount > MaxLogTickCount)
-        return ImpossibleInteger("LogTickCount", logTickCount);
+    if (j.LogTickCount < 0 || j.LogTickCount > MaxLogTickCount)
+        return ImpossibleInteger("LogTickCount", j.LogTickCount);
     if (!FiniteAtLeast(j.GivenRateMgPerKg, 0.0))
         return ImpossibleValue("GivenRateMgPerKg", j.GivenRateMgPerKg);
     if (!FiniteAtLeast(j.GivenBolusMg, 0.0))
         return ImpossibleValue("GivenBolusMg", j.GivenBolusMg);
-
-    const std::string gender = j.Gender;
-    const Patient patient{j.Age, j.Height, j.Weight, [gender] { return gender; }};
-    if (std::string refusal = PatientRefusal(patient); !refusal.empty())
-        return "its patient cannot be modelled: " + refusal;
+    std::int64_t step = 1;
+    for (const TakenInput& input : j.Taken) {
+        const bool rate = input.What == PendingInput::Kind::Rate;
+        const std::string_view key = rate ? TakenRateKey : TakenBolusKey;
+        // In the order the steps took them, none beyond the steps taken.
+        if (input.Step < step || input.Step > j.StepsTaken)
+            return ImpossibleInteger(key, input.Step);
+        if (input.At < 0 || input.At > MaxCaseMs)
+            return ImpossibleInteger(key, input.At);
+        if (!InRange(input.Value, 0.0, rate ? MaxInfusionRate : MaxBolusMg))
+            return ImpossibleValue(key, input.Value);
+        step = input.Step;
+    }
     return {};
 }
 
@@ -435,53 +598,24 @@ JournalReading Refused(std::string problem)
 std::string FormatJournal(const CaseJournal& journal)
 {
     std::string out;
-    out.reserve(1024 + 4 * (journal.RateText.size() + journal.DataFilePath.size()));
+    out.reserve(1024 + 4 * (journal.RateText.size() + journal.DataFilePath.size()) + 40 * journal.Taken.size());
     out += Magic;
     AppendInteger(out, CaseJournal::FormatVersion);
     out += '\n';
-    PutString(out, "Gender", journal.Gender);
-    PutNumber(out, "Age", journal.Age);
-    PutNumber(out, "Height", journal.Height);
-    PutNumber(out, "Weight", journal.Weight);
-    PutInteger(out, "StartUtcMs", journal.StartUtcMs);
-    PutInteger(out, "SavedUtcMs", journal.SavedUtcMs);
-    PutInteger(out, "StepsTaken", journal.StepsTaken);
-    for (std::size_t m = 0; m < journal.Models.size(); ++m)
-        for (std::size_t e = 0; e < journal.Models[m].size(); ++e) {
-            out += ModelNames[m];
-            out += '.';
-            AppendKey(out, StateNames[e]);
-            AppendNumber(out, journal.Models[m][e]);
-            out += '\n';
-        }
-    PutNumber(out, "RateInUse", journal.RateInUse);
-    PutNumber(out, "ConfirmedRate", journal.ConfirmedRate);
-    PutString(out, "RateText", journal.RateText);
-    PutInteger(out, "Pending", static_cast<std::int64_t>(journal.Pending.size()));
-    for (const PendingInput& input : journal.Pending) {
-        AppendKey(out, input.What == PendingInput::Kind::Bolus ? PendingBolusKey : PendingRateKey);
-        AppendInteger(out, input.At);
-        out += ' ';
-        AppendNumber(out, input.Value);
-        out += '\n';
-    }
-    PutString(out, "DataFilePath", journal.DataFilePath);
-    PutInteger(out, "DataFileBytes", journal.DataFileBytes);
-    PutInteger(out, "LogTickCount", journal.LogTickCount);
-    PutNumber(out, "GivenRateMgPerKg", journal.GivenRateMgPerKg);
-    PutNumber(out, "GivenBolusMg", journal.GivenBolusMg);
+    FieldWriter writer(out);
+    Fields(writer, journal);
 
     std::array<char, ChecksumDigits> digits{};
     std::uint64_t sum = Fnv1a64(out);
     for (std::size_t i = ChecksumDigits; i-- > 0; sum >>= 4)
         digits[i] = "0123456789abcdef"[sum & 0xf];
-    AppendKey(out, ChecksumKey);
+    writer.Key(ChecksumKey);
     out.append(digits.data(), digits.size());
     out += '\n';
     return out;
 }
 
-JournalReading ParseJournal(std::string_view text, std::int64_t nowUtcMs)
+JournalReading ParseJournalText(std::string_view text)
 {
     if (text.empty())
         return Refused("the journal is empty");
@@ -498,7 +632,7 @@ JournalReading ParseJournal(std::string_view text, std::int64_t nowUtcMs)
         return Refused((Magic.starts_with(header) || versionRead) ? Incomplete : NotAJournal);
     if (!versionRead)
         return Refused(NotAJournal);
-    if (version != CaseJournal::FormatVersion)
+    if (version < FirstReadableVersion || version > CaseJournal::FormatVersion)
         return Refused("it is from another version of Sedalyn");
 
     // The last line is the checksum of everything before it.
@@ -517,44 +651,38 @@ JournalReading ParseJournal(std::string_view text, std::int64_t nowUtcMs)
         return Refused("it is damaged: its checksum does not match");
 
     CaseJournal j;
-    std::int64_t logTickCount = 0;
-    std::int64_t pendingCount = 0;
-    LineReader reader(text.substr(headerEnd + 1, checksumStart - headerEnd - 1));
-    reader.String("Gender", j.Gender);
-    reader.Number("Age", j.Age);
-    reader.Number("Height", j.Height);
-    reader.Number("Weight", j.Weight);
-    reader.Integer("StartUtcMs", j.StartUtcMs);
-    reader.Integer("SavedUtcMs", j.SavedUtcMs);
-    reader.Integer("StepsTaken", j.StepsTaken);
-    for (std::size_t m = 0; m < j.Models.size(); ++m)
-        for (std::size_t e = 0; e < j.Models[m].size(); ++e)
-            reader.Number(std::string(ModelNames[m]) + '.' + StateNames[e], j.Models[m][e]);
-    reader.Number("RateInUse", j.RateInUse);
-    reader.Number("ConfirmedRate", j.ConfirmedRate);
-    reader.String("RateText", j.RateText);
-    reader.Integer("Pending", pendingCount, 0);
-    // Each input has a line of its own, so a count the text cannot hold
-    // fails at the first missing line, before it costs any memory.
-    for (std::int64_t i = 0; i < pendingCount && !reader.Failed(); ++i)
-        reader.Pending(j.Pending.emplace_back());
-    reader.String("DataFilePath", j.DataFilePath);
-    reader.Integer("DataFileBytes", j.DataFileBytes);
-    reader.Integer("LogTickCount", logTickCount);
-    reader.Number("GivenRateMgPerKg", j.GivenRateMgPerKg);
-    reader.Number("GivenBolusMg", j.GivenBolusMg);
+    FieldReader reader(text.substr(headerEnd + 1, checksumStart - headerEnd - 1));
+    Fields(reader, j, version);
     reader.End();
     if (reader.Failed())
         return Refused(reader.Problem());
-
-    if (j.SavedUtcMs > nowUtcMs && Distance(j.SavedUtcMs, nowUtcMs) > JournalClockSlackMs)
-        return Refused("it was saved in the future: the clock was set back");
-    if (nowUtcMs > j.SavedUtcMs && Distance(nowUtcMs, j.SavedUtcMs) > JournalMaxAgeMs)
-        return Refused("it is older than 12 hours");
-    if (std::string problem = ValueProblem(j, logTickCount); !problem.empty())
+    if (std::string problem = ValueProblem(j); !problem.empty())
         return Refused(std::move(problem));
-    j.LogTickCount = static_cast<int>(logTickCount);
     return {std::move(j), {}};
+}
+
+std::string ResumeRefusal(const CaseJournal& journal, std::int64_t nowUtcMs)
+{
+    const std::int64_t saved = journal.SavedUtcMs;
+    if (saved > nowUtcMs && Distance(saved, nowUtcMs) > JournalClockSlackMs)
+        return "it was saved in the future: the clock was set back";
+    if (nowUtcMs > saved && Distance(nowUtcMs, saved) > JournalMaxAgeMs)
+        return "it is older than 12 hours";
+    const std::string gender = journal.Gender;
+    const Patient patient{journal.Age, journal.Height, journal.Weight, [gender] { return gender; }};
+    if (std::string refusal = PatientRefusal(patient); !refusal.empty())
+        return "its patient cannot be modelled: " + refusal;
+    return {};
+}
+
+JournalReading ParseJournal(std::string_view text, std::int64_t nowUtcMs)
+{
+    JournalReading reading = ParseJournalText(text);
+    if (reading.Journal) {
+        if (std::string refusal = ResumeRefusal(*reading.Journal, nowUtcMs); !refusal.empty())
+            return Refused(std::move(refusal));
+    }
+    return reading;
 }
 
 } // namespace sedalyn

@@ -1,11 +1,12 @@
 #include "CaseJournal.h"
 
-#include "PatientSupport.h"
+#include "../engine/PatientSupport.h"
 #include "PharmacokineticEngine.h"
 
 #include <gtest/gtest.h>
 
 #include <cmath>
+#include <climits>
 #include <cstdint>
 #include <cstdio>
 #include <functional>
@@ -48,6 +49,8 @@ CaseJournal FullRecord()
     j.LogTickCount = 5;
     j.GivenRateMgPerKg = 1.0 / 3.0;
     j.GivenBolusMg = 20.0;
+    j.Taken = {{1, 0, PendingInput::Kind::Rate, 30.0}, {13, 0, PendingInput::Kind::Rate, 6.0},
+               {240, 1'195'000, PendingInput::Kind::Bolus, 20.0}};
     return j;
 }
 
@@ -101,7 +104,7 @@ TEST_P(JournalRoundTrip, ReadsBackExactly)
 {
     const CaseJournal record = GetParam().make();
     const std::string text = FormatJournal(record);
-    const JournalReading reading = ParseJournal(text, record.SavedUtcMs);
+    const JournalReading reading = ParseJournalText(text);
     ASSERT_TRUE(reading.Journal) << reading.Problem << "\n" << text;
     EXPECT_EQ(reading.Problem, "");
     EXPECT_EQ(*reading.Journal, record);
@@ -129,17 +132,18 @@ INSTANTIATE_TEST_SUITE_P(
 TEST(CaseJournal, ShowsTheFieldsToAReader)
 {
     const std::string text = FormatJournal(FullRecord());
-    EXPECT_EQ(text.substr(0, text.find('\n')), "Sedalyn case journal 1");
+    EXPECT_EQ(text.substr(0, text.find('\n')), "Sedalyn case journal 2");
     for (const char* line : {"\nGender \"Female\"\n", "\nConfirmedRate 0.30000000000000004\n",
                              "\nRateText \"7,5 \\\"mg\\\"\\\\\\r\\n\\t\\x01\\x7F\\xFF\\xC3\\xA9\\x00end\"\n",
                              "\nPending 3\nPending.Bolus 3600100 20\nPending.Rate 3601000 7.5\n",
-                             "\nJanmahasatian.EffectSite "})
+                             "\nJanmahasatian.EffectSite ",
+                             "\nTaken 3\nTaken.Rate 1 0 30\nTaken.Rate 13 0 6\nTaken.Bolus 240 1195000 20\n"})
         EXPECT_NE(text.find(line), std::string::npos) << line;
 }
 
 // ------------------------------------------------------- refused journals
 
-using Damage = std::function<void(std::string& text, std::int64_t& now)>;
+using Damage = std::function<void(std::string& text)>;
 
 struct DamageCase {
     const char* name;
@@ -154,18 +158,18 @@ void PrintTo(const DamageCase& c, std::ostream* os)
 
 Damage Text(std::string replacement)
 {
-    return [replacement](std::string& text, std::int64_t&) { text = replacement; };
+    return [replacement](std::string& text) { text = replacement; };
 }
 
 Damage Edit(std::string from, std::string to)
 {
-    return [from, to](std::string& text, std::int64_t&) { Replace(text, from, to); };
+    return [from, to](std::string& text) { Replace(text, from, to); };
 }
 
 // An edit behind a checksum made for it: only the field parser can refuse it.
 Damage Sealed(std::string from, std::string to)
 {
-    return [from, to](std::string& text, std::int64_t&) {
+    return [from, to](std::string& text) {
         Replace(text, from, to);
         text = Resealed(text);
     };
@@ -173,7 +177,7 @@ Damage Sealed(std::string from, std::string to)
 
 Damage Value(std::function<void(CaseJournal&)> change)
 {
-    return [change](std::string& text, std::int64_t&) {
+    return [change](std::string& text) {
         CaseJournal j = FullRecord();
         change(j);
         text = FormatJournal(j);
@@ -182,18 +186,13 @@ Damage Value(std::function<void(CaseJournal&)> change)
 
 Damage Appended(std::string tail)
 {
-    return [tail](std::string& text, std::int64_t&) { text += tail; };
+    return [tail](std::string& text) { text += tail; };
 }
 
 // Everything from the last `marker` on is lost.
 Damage CutBefore(std::string marker)
 {
-    return [marker](std::string& text, std::int64_t&) { text.erase(text.rfind(marker)); };
-}
-
-Damage ReadAfter(std::int64_t ms)
-{
-    return [ms](std::string&, std::int64_t& now) { now += ms; };
+    return [marker](std::string& text) { text.erase(text.rfind(marker)); };
 }
 
 class DamagedJournal : public ::testing::TestWithParam<DamageCase> {};
@@ -201,30 +200,34 @@ class DamagedJournal : public ::testing::TestWithParam<DamageCase> {};
 TEST_P(DamagedJournal, IsRefusedWithItsReason)
 {
     std::string text = FormatJournal(FullRecord());
-    std::int64_t now = kSaved;
-    GetParam().damage(text, now);
-    const JournalReading reading = ParseJournal(text, now);
+    GetParam().damage(text);
+    const JournalReading reading = ParseJournalText(text);
     EXPECT_EQ(reading.Problem, GetParam().problem);
     EXPECT_EQ(reading.Journal.has_value(), reading.Problem.empty());
 }
 
 constexpr const char* kDamaged = "it is damaged: its checksum does not match";
-constexpr std::int64_t kHourMs = 3'600'000;
-constexpr std::int64_t kForever = std::numeric_limits<std::int64_t>::max() - kSaved;
 
 INSTANTIATE_TEST_SUITE_P(
     Faults, DamagedJournal,
     ::testing::Values(
         DamageCase{"Empty", Text(""), "the journal is empty"},
         DamageCase{"OtherFile", Text("time,rate\r\n"), "it is not a Sedalyn case journal"},
-        DamageCase{"LaterVersion", Edit("journal 1\n", "journal 2\n"), "it is from another version of Sedalyn"},
+        DamageCase{"LaterVersion", Edit("journal 2\n", "journal 3\n"), "it is from another version of Sedalyn"},
+        // The first version had no inputs taken: it still reads, without them.
+        DamageCase{"FirstVersion",
+                   [](std::string& text) {
+                       Replace(text, "journal 2\n", "journal 1\n");
+                       text.erase(text.find("Taken 3\n"), text.find("Checksum") - text.find("Taken 3\n"));
+                       text = Resealed(text);
+                   },
+                   ""},
+        DamageCase{"TakenBeyondTheSteps", Value([](CaseJournal& j) { j.Taken.back().Step = j.StepsTaken + 1; }),
+                   "it holds an impossible value: Taken.Bolus 721"},
+        DamageCase{"TakenOutOfOrder", Sealed("Taken.Rate 13 ", "Taken.Rate 300 "),
+                   "it holds an impossible value: Taken.Bolus 240"},
         DamageCase{"TooLarge", Edit("Checksum", std::string(JournalMaxBytes, 'x')),
                    "the journal is too large to be a case journal"},
-        DamageCase{"SavedOverAMinuteAhead", ReadAfter(-60'001), "it was saved in the future: the clock was set back"},
-        DamageCase{"SavedAMinuteAhead", ReadAfter(-60'000), ""},
-        DamageCase{"ThirteenHoursOld", ReadAfter(13 * kHourMs), "it is older than 12 hours"},
-        DamageCase{"TwelveHoursOld", ReadAfter(12 * kHourMs), ""},
-        DamageCase{"ReadAtTheEndOfTime", ReadAfter(kForever), "it is older than 12 hours"},
         DamageCase{"ValueChanged", Edit("Age 47.5", "Age 57.5"), kDamaged},
         DamageCase{"LineEndsInCrLf", Edit("\nAge", "\r\nAge"), kDamaged},
         DamageCase{"NoChecksum", CutBefore("Checksum"), "it is incomplete"},
@@ -232,7 +235,7 @@ INSTANTIATE_TEST_SUITE_P(
         DamageCase{"UnknownField", Sealed("\nAge ", "\nColour 3\nAge "), "it is damaged: line 3 should hold Age"},
         DamageCase{"DuplicateField", Sealed("\nAge ", "\nGender \"Male\"\nAge "), "it is damaged: line 3 should hold Age"},
         DamageCase{"MissingField", Sealed("\nLogTickCount 5", ""), "it is damaged: line 33 should hold LogTickCount"},
-        DamageCase{"FieldAfterTheLast", Sealed("\nChecksum", "\nAge 3\nChecksum"), "it is damaged: line 36 should hold Checksum"},
+        DamageCase{"FieldAfterTheLast", Sealed("\nChecksum", "\nAge 3\nChecksum"), "it is damaged: line 40 should hold Checksum"},
         DamageCase{"PendingCountTooHigh", Sealed("\nPending 3", "\nPending 999999999999"),
                    "it is damaged: line 31 should hold Pending.Rate or Pending.Bolus"},
         DamageCase{"NegativeCount", Sealed("\nPending 3", "\nPending -1"), "it is damaged: line 27 holds an unreadable Pending"},
@@ -256,16 +259,76 @@ INSTANTIATE_TEST_SUITE_P(
                    "it holds an impossible value: ConfirmedRate 1000.5"},
         DamageCase{"PendingOutOfOrder", Value([](CaseJournal& j) { j.Pending[2].At = 5; }),
                    "it holds an impossible value: Pending.Rate 5"},
-        DamageCase{"PatientRefused", Value([](CaseJournal& j) { j.Height = 163; }),
-                   "its patient cannot be modelled: Height above 2.5 m. Height is in metres, for example 1.75."}),
+        DamageCase{"LogTickCountBeyondInt", Sealed("\nLogTickCount 5", "\nLogTickCount 4294967301"),
+                   "it holds an impossible value: LogTickCount 4294967301"}),
+    [](const auto& p) { return std::string(p.param.name); });
+
+// --------------------------------------------------------- resume policy
+
+struct PolicyCase {
+    const char* name;
+    std::function<void(CaseJournal&, std::int64_t& now)> change;
+    const char* refusal; // empty: it may be resumed
+};
+
+void PrintTo(const PolicyCase& c, std::ostream* os)
+{
+    *os << c.name;
+}
+
+class ResumePolicy : public ::testing::TestWithParam<PolicyCase> {};
+
+// A whole record the policy refuses still reads: the two are apart, and
+// together they give the policy's answer.
+TEST_P(ResumePolicy, DecidesOnAWholeRecord)
+{
+    CaseJournal j = FullRecord();
+    std::int64_t now = kSaved;
+    GetParam().change(j, now);
+    const std::string text = FormatJournal(j);
+    const JournalReading read = ParseJournalText(text);
+    ASSERT_TRUE(read.Journal) << read.Problem;
+    EXPECT_EQ(ResumeRefusal(*read.Journal, now), GetParam().refusal);
+    const JournalReading both = ParseJournal(text, now);
+    EXPECT_EQ(both.Problem, GetParam().refusal);
+    EXPECT_EQ(both.Journal.has_value(), both.Problem.empty());
+}
+
+std::function<void(CaseJournal&, std::int64_t&)> ReadAfter(std::int64_t ms)
+{
+    return [ms](CaseJournal&, std::int64_t& now) { now += ms; };
+}
+
+constexpr std::int64_t kHourMs = 3'600'000;
+constexpr const char* kSetBack = "it was saved in the future: the clock was set back";
+constexpr const char* kStale = "it is older than 12 hours";
+
+INSTANTIATE_TEST_SUITE_P(
+    Rules, ResumePolicy,
+    ::testing::Values(
+        PolicyCase{"JustSaved", ReadAfter(0), ""},
+        PolicyCase{"SavedAMinuteAhead", ReadAfter(-60'000), ""},
+        PolicyCase{"SavedOverAMinuteAhead", ReadAfter(-60'001), kSetBack},
+        PolicyCase{"ClockAtItsEarliest", [](CaseJournal&, std::int64_t& now) { now = INT64_MIN; }, kSetBack},
+        PolicyCase{"TwelveHoursOld", ReadAfter(12 * kHourMs), ""},
+        PolicyCase{"TwelveHoursAndAMillisecondOld", ReadAfter(12 * kHourMs + 1), kStale},
+        PolicyCase{"ReadAtTheEndOfTime", [](CaseJournal&, std::int64_t& now) { now = INT64_MAX; }, kStale},
+        PolicyCase{"PatientRefused", [](CaseJournal& j, std::int64_t&) { j.Height = 163; },
+                   "its patient cannot be modelled: Height above 2.5 m. Height is in metres, for example 1.75."},
+        PolicyCase{"StaleAndRefused",
+                   [](CaseJournal& j, std::int64_t& now) {
+                       j.Height = 163;
+                       now += 13 * kHourMs;
+                   },
+                   kStale}),
     [](const auto& p) { return std::string(p.param.name); });
 
 TEST(CaseJournal, EveryTruncationIsIncomplete)
 {
     const std::string text = FormatJournal(FullRecord());
-    EXPECT_EQ(ParseJournal({}, kSaved).Problem, "the journal is empty");
+    EXPECT_EQ(ParseJournalText({}).Problem, "the journal is empty");
     for (std::size_t length = 1; length < text.size(); ++length) {
-        const JournalReading reading = ParseJournal(std::string_view(text).substr(0, length), kSaved);
+        const JournalReading reading = ParseJournalText(std::string_view(text).substr(0, length));
         EXPECT_FALSE(reading.Journal) << length;
         EXPECT_EQ(reading.Problem, "it is incomplete") << length;
     }
@@ -280,7 +343,7 @@ TEST(CaseJournal, EveryFlippedByteIsRefused)
         for (const unsigned char mask : {0x01, 0x02, 0x20, 0x80, 0xff}) {
             std::string damaged = text;
             damaged[at] = static_cast<char>(damaged[at] ^ mask);
-            const JournalReading reading = ParseJournal(damaged, kSaved);
+            const JournalReading reading = ParseJournalText(damaged);
             ASSERT_FALSE(reading.Journal) << at << " ^ " << int(mask);
             EXPECT_EQ(reading.Problem.find('\n'), std::string::npos);
             if (at >= bodyStart && at + 1 < checksumStart)

@@ -1,0 +1,127 @@
+// What the trend chart costs a tick: one record appended, the panel told,
+// the view painted, in a case resumed 0 h, 1 h, a day and a week in.
+// "painted" 0: the whole view rendered into an image every tick (the most a
+// tick can cost); 1: the panel shown and the event loop painting what it
+// finds changed, as in the program (run with QT_QPA_PLATFORM=xcb under a
+// display to count a real window's painting).
+
+#include "BodySize.h"
+#include "CaseHistory.h"
+#include "PharmacokineticEngine.h"
+#include "TrendPanel.h"
+
+#include <QApplication>
+#include <QComboBox>
+#include <QEvent>
+#include <QImage>
+#include <QLineSeries>
+#include <QPainter>
+
+#include <benchmark/benchmark.h>
+
+#include <string>
+#include <vector>
+
+namespace {
+
+using namespace sedalyn;
+
+// A case as the program would record it: the rate changed every 20 minutes
+// between three settings, a bolus every two hours.
+class CaseMaker {
+public:
+    CaseRecord Next()
+    {
+        const std::size_t step = m_steps++;
+        const double rate = step < 12 ? 30.0 : (step / 240) % 3 == 0 ? 6.0 : (step / 240) % 3 == 1 ? 4.5 : 8.0;
+        const double bolus = step % 1440 == 0 ? 50.0 : 0.0;
+        m_engine.AdvanceTick(m_patient, rate, bolus);
+        return {m_engine.JamesModel.State[StateTime], rate, bolus, m_engine.Concentrations()};
+    }
+
+private:
+    Patient m_patient{53.0, 1.77, 77.0, [] { return std::string(MaleCaption); }};
+    PharmacokineticEngine m_engine;
+    std::size_t m_steps = 0;
+};
+
+// The same case for every run, made once and as far as the runs need.
+const CaseRecord& Step(std::size_t index)
+{
+    static CaseMaker maker;
+    static std::vector<CaseRecord> made;
+    while (made.size() <= index)
+        made.push_back(maker.Next());
+    return made[index];
+}
+
+class PaintCounter : public QObject {
+public:
+    int paints = 0;
+
+protected:
+    bool eventFilter(QObject* watched, QEvent* event) override
+    {
+        paints += event->type() == QEvent::Paint ? 1 : 0;
+        return QObject::eventFilter(watched, event);
+    }
+};
+
+void ChartTick(benchmark::State& state)
+{
+    const auto hours = static_cast<std::size_t>(state.range(0));
+    const bool shown = state.range(2) != 0;
+    CaseHistory history;
+    for (std::size_t i = 0; i < hours * 60 * TicksPerMinute; ++i)
+        history.Append(Step(i));
+
+    TrendPanel panel(history);
+    panel.SpanChoice()->setCurrentIndex(static_cast<int>(state.range(1)));
+    // Unshown it is visible to itself, so it keeps its scene up to date,
+    // but is painted only here.
+    if (!shown)
+        panel.setAttribute(Qt::WA_DontShowOnScreen);
+    panel.resize(560, 480);
+    panel.show();
+    panel.Refresh();
+    QImage image(panel.size(), QImage::Format_ARGB32_Premultiplied);
+    QApplication::processEvents();
+    PaintCounter counter;
+    panel.ChartView()->viewport()->installEventFilter(&counter);
+
+    for (auto _ : state) {
+        history.Append(Step(history.Size()));
+        panel.Refresh();
+        QApplication::processEvents();
+        if (!shown) {
+            QPainter painter(&image);
+            panel.ChartView()->render(&painter);
+        }
+    }
+    state.counters["paints"] = benchmark::Counter(counter.paints, benchmark::Counter::kAvgIterations);
+    state.counters["points"] = panel.ConcentrationSeries(JamesPlasma)->count();
+    state.SetLabel(std::to_string(history.Size()) + " records");
+}
+
+BENCHMARK(ChartTick)
+    ->ArgNames({"hours", "lastHour", "shown"})
+    ->ArgsProduct({{0, 1, 24, 168}, {0}, {0, 1}})
+    ->Args({24, 1, 0})
+    ->Args({24, 1, 1})
+    ->Unit(benchmark::kMillisecond)
+    ->MeasureProcessCPUTime();
+
+} // namespace
+
+int main(int argc, char** argv)
+{
+    if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
+        qputenv("QT_QPA_PLATFORM", "offscreen");
+    QApplication app(argc, argv);
+    benchmark::Initialize(&argc, argv);
+    if (benchmark::ReportUnrecognizedArguments(argc, argv))
+        return 1;
+    benchmark::RunSpecifiedBenchmarks();
+    benchmark::Shutdown();
+    return 0;
+}

@@ -1,3 +1,0 @@
-#include "QtTestMain.h"
-
-SEDALYN_QTEST_CORE_MAIN

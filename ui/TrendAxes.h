@@ -1,0 +1,35 @@
+#pragma once
+// The trend chart's scales: the time in sight for a span, and value axes
+// with round steps that leave room above the highest line. Plain numbers,
+// so they can be checked without a chart.
+
+#include <span>
+
+enum class TrendSpan { WholeCase, LastHour }; // the span choice's items, in order
+
+struct TimeScale {
+    double from = 0.0; // minutes
+    double to = 0.0;
+    double step = 0.0; // between labelled ticks
+};
+
+struct ValueScale {
+    double top = 0.0; // the axis runs from 0
+    int intervals = 0;
+    double step = 0.0;
+    int decimals = 0; // enough for every multiple of step
+};
+
+// The case time shown for `span` when the newest record is at `now`.
+TimeScale TrendTimeScale(TrendSpan span, double now);
+
+// Room above the highest concentration in sight and the wake-up level.
+ValueScale ConcentrationScale(double peak, double wakeUpLevel);
+// Room above the highest rate in sight, in as many intervals as the
+// concentration axis, so one grid serves both.
+ValueScale RateScale(double peak, int intervals);
+
+// The smallest of `factors` times a power of ten that is at least `value` (> 0).
+double NiceStep(double value, std::span<const double> factors);
+// Decimals enough to write every multiple of `step` (at most 3).
+int StepDecimals(double step);
