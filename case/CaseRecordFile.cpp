@@ -60,13 +60,23 @@ QString CaseRecordFile::Open(const QString& path, const QStringList& header)
     return {};
 }
 
-QString CaseRecordFile::Reopen(const QString& path, std::int64_t bytes, int stepsSinceRow)
+void CaseRecordFile::CutTornRow(const QString& path, std::int64_t bytes, FileIdentity identity, FileSystem& files)
+{
+    if (path.isEmpty() || !identity)
+        return;
+    TDataFile file(files);
+    file.Reopen(path, static_cast<off_t>(bytes), "UTF-8", identity);
+    if (file.IsOpen())
+        file.Close();
+}
+
+QString CaseRecordFile::Reopen(const QString& path, std::int64_t bytes, int stepsSinceRow, FileIdentity identity)
 {
     m_held.clear();
     m_dropped = 0;
     // Rows written after the state the case carries on from stay; only a
     // torn last row goes.
-    m_file.Reopen(path, static_cast<off_t>(bytes), m_codeset);
+    m_file.Reopen(path, static_cast<off_t>(bytes), m_codeset, identity);
     if (!m_file.IsOpen() || m_file.IOResult() != 0) {
         const std::string problem = m_file.Problem();
         Leave();

@@ -47,7 +47,11 @@ public:
     QString Open(const QString& path, const QStringList& header);
     // Opens the file of a case carried on after a crash, cut back to `bytes`,
     // `stepsSinceRow` steps after its last row. Empty when done, else the notice.
-    QString Reopen(const QString& path, std::int64_t bytes, int stepsSinceRow);
+    QString Reopen(const QString& path, std::int64_t bytes, int stepsSinceRow, FileIdentity identity = {});
+    // The file of a case not carried on, left as a crash left it: only a torn
+    // last row is cut, and only from the file the case was writing.
+    static void CutTornRow(const QString& path, std::int64_t bytes, FileIdentity identity, FileSystem& files);
+    FileIdentity Identity() const { return m_file.Identity(); }
 
     // The whole rows Reopen found past the bytes it was given, in order:
     // written after the state the case carries on from, and kept.

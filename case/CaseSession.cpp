@@ -81,6 +81,11 @@ Patient PatientOf(double age, double height, double weight, const QString& gende
     return {age, height, weight, [caption = gender.toStdString()] { return caption; }};
 }
 
+FileIdentity IdentityOf(const CaseJournal& j)
+{
+    return {static_cast<std::uint64_t>(j.DataFileDevice), static_cast<std::uint64_t>(j.DataFileInode)};
+}
+
 CaseRecord RecordOf(const PharmacokineticEngine& engine, const StepInput& input)
 {
     return {engine.JamesModel.State[StateTime], input.Rate, input.BolusMg, engine.Concentrations()};
@@ -590,8 +595,15 @@ ResumeOffer CaseSession::OfferResume()
     const StoredJournal stored = ReadJournal(m_journal->Folder());
     if (!stored.Text && stored.Problem.empty())
         return {};
-    const JournalReading reading =
-        stored.Text ? ParseJournal(*stored.Text, m_clocks.UtcMs()) : JournalReading{std::nullopt, stored.Problem};
+    JournalReading reading =
+        stored.Text ? ParseJournalText(*stored.Text) : JournalReading{std::nullopt, stored.Problem};
+    if (reading.Journal) {
+        if (std::string refusal = ResumeRefusal(*reading.Journal, m_clocks.UtcMs()); !refusal.empty()) {
+            // Not carried on: its data file is left whole, a torn last row cut.
+            CutTornRow(*reading.Journal);
+            reading = {std::nullopt, std::move(refusal)};
+        }
+    }
     if (!reading.Journal) {
         // Kept for inspection, never offered: a damaged or stale journal
         // would put wrong numbers on the screen.
@@ -619,8 +631,15 @@ ResumeOffer CaseSession::OfferResume()
                      file)};
 }
 
+void CaseSession::CutTornRow(const CaseJournal& j)
+{
+    CaseRecordFile::CutTornRow(QString::fromStdString(j.DataFilePath), j.DataFileBytes, IdentityOf(j), m_files);
+}
+
 void CaseSession::DeclineResume()
 {
+    if (m_offered)
+        CutTornRow(*m_offered);
     m_offered.reset();
     if (m_journal)
         m_journal->Writer().Remove();
@@ -674,7 +693,8 @@ ResumeOutcome CaseSession::Resume()
     m_startTime = m_clocks.LocalNow() - static_cast<double>(sinceStart) / MillisecondsPerDay;
 
     if (!j.DataFilePath.empty())
-        outcome.FileNotice = m_file.Reopen(QString::fromStdString(j.DataFilePath), j.DataFileBytes, j.LogTickCount);
+        outcome.FileNotice = m_file.Reopen(QString::fromStdString(j.DataFilePath), j.DataFileBytes, j.LogTickCount,
+                                           IdentityOf(j));
     TakeRowsFoundAfter(j);
     outcome.RateLine = RateLine(m_rate);
     outcome.BoxText = m_rateText;
@@ -819,6 +839,8 @@ void CaseSession::JournalCase()
     if (m_file.Recording() && m_file.File().IsOpen()) {
         j.DataFilePath = m_file.Path().toStdString();
         j.DataFileBytes = m_file.Bytes();
+        j.DataFileDevice = static_cast<std::int64_t>(m_file.Identity().Device);
+        j.DataFileInode = static_cast<std::int64_t>(m_file.Identity().Inode);
         j.LogTickCount = m_file.StepsSinceRow();
     }
     j.GivenRateMgPerKg = m_history.RateMgPerKg();

@@ -217,6 +217,7 @@ private:
     bool Replay(const CaseJournal& journal);
     void TakeRowsFoundAfter(const CaseJournal& journal);
     bool AlreadyWritten(const QStringList& row);
+    void CutTornRow(const CaseJournal& journal);
 
     LocaleSettings m_locale;
     CaseClocks m_clocks;

@@ -69,16 +69,17 @@ TDataFile::TDataFile(FileSystem& files) : m_files(files)
 
 void TDataFile::Rewrite(const QString& path, const std::string& codeset)
 {
-    Open(path, codeset, O_CREAT, 0);
+    Open(path, codeset, O_CREAT, 0, {});
 }
 
-void TDataFile::Reopen(const QString& path, off_t length, const std::string& codeset)
+void TDataFile::Reopen(const QString& path, off_t length, const std::string& codeset, FileIdentity identity)
 {
     // Not created: a file that has gone is not the case's record.
-    Open(path, codeset, 0, length);
+    Open(path, codeset, 0, length, identity);
 }
 
-void TDataFile::Open(const QString& path, const std::string& codeset, int create, off_t length)
+void TDataFile::Open(const QString& path, const std::string& codeset, int create, off_t length,
+                     FileIdentity identity)
 {
     if (m_file.IsOpen())
         Close();
@@ -99,6 +100,9 @@ void TDataFile::Open(const QString& path, const std::string& codeset, int create
     // no shorter than what was written to it.
     if (!error && create == 0 && status.st_uid != ::geteuid())
         error = FileError::Found(FileFault::OtherOwner, "open", m_path);
+    const FileIdentity found{static_cast<std::uint64_t>(status.st_dev), static_cast<std::uint64_t>(status.st_ino)};
+    if (!error && identity && found != identity)
+        error = FileError::Found(FileFault::Replaced, "open", m_path);
     if (!error && status.st_size < length)
         error = FileError::Found(FileFault::Shortened, "open", m_path);
     off_t end = length;
@@ -113,6 +117,7 @@ void TDataFile::Open(const QString& path, const std::string& codeset, int create
     }
     m_file = std::move(file);
     m_end = end;
+    m_identity = found;
 }
 
 FileError TDataFile::WholeLinesAfter(const File& file, off_t size, off_t length, off_t& end)

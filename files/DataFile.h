@@ -12,9 +12,19 @@
 #include <QString>
 #include <QStringList>
 
+#include <cstdint>
 #include <string>
 
 #include <sys/types.h>
+
+// Which file a path named: its device and inode. Zero: not known.
+struct FileIdentity {
+    std::uint64_t Device = 0;
+    std::uint64_t Inode = 0;
+
+    explicit operator bool() const { return Device != 0 || Inode != 0; }
+    friend bool operator==(const FileIdentity&, const FileIdentity&) = default;
+};
 
 class TDataFile {
 public:
@@ -32,7 +42,11 @@ public:
     // of its user's, of at least `length` bytes (where the state the case
     // carries on from had left it). Whole lines past `length` stay; only a
     // torn last line (without its CR LF, or holding NUL bytes) is cut.
-    void Reopen(const QString& path, off_t length, const std::string& codeset = "UTF-8");
+    // Given an identity, the file must still be that one.
+    void Reopen(const QString& path, off_t length, const std::string& codeset = "UTF-8",
+                FileIdentity identity = {});
+    // The open file's identity.
+    FileIdentity Identity() const { return m_identity; }
     // The whole lines Reopen found past its length.
     const QByteArray& WholeLinesAfter() const { return m_after; }
     // Where the last whole line ends: all a crash now could leave.
@@ -58,7 +72,7 @@ public:
     const FileError& Failure() const { return m_failure; }
 
 private:
-    void Open(const QString& path, const std::string& codeset, int create, off_t length);
+    void Open(const QString& path, const std::string& codeset, int create, off_t length, FileIdentity identity);
     FileError WholeLinesAfter(const File& file, off_t size, off_t length, off_t& end);
     void Fail(const FileError& error);
     bool WriteAll(const QByteArray& bytes);
@@ -72,5 +86,6 @@ private:
     FileError m_failure;
     off_t m_end = 0;      // where the last whole line ends
     QByteArray m_after;   // whole lines past the length reopened at
+    FileIdentity m_identity;
     bool m_torn = false;  // bytes past m_end that could not yet be cut
 };

@@ -80,6 +80,8 @@ std::string FileError::Reason() const
             return "it is shorter than what was written to it";
         case FileFault::OtherOwner:
             return "it belongs to another user";
+        case FileFault::Replaced:
+            return "it is not the file the case was writing";
         default:
             return "it failed";
         }
@@ -117,6 +119,7 @@ int FileError::IoCode() const
     case FileFault::Locked:
     case FileFault::Shortened:
     case FileFault::OtherOwner:
+    case FileFault::Replaced:
         return IoAccessDenied;
     case FileFault::DiskFull:
         return IoDiskFull;

@@ -24,6 +24,7 @@ enum class FileFault {
     Locked,       // another open file holds the lock
     Shortened,    // shorter than what was written to it
     OtherOwner,   // a file of another user
+    Replaced,     // another file than the one expected stands at the path
     Other,
 };
 

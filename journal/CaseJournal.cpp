@@ -518,6 +518,10 @@ void Fields(Visitor& v, Record& j, std::int64_t version = CaseJournal::FormatVer
     v.Inputs("Pending", j.Pending);
     v.String("DataFilePath", j.DataFilePath);
     v.Integer("DataFileBytes", j.DataFileBytes);
+    if (version >= 2) {
+        v.Integer("DataFileDevice", j.DataFileDevice);
+        v.Integer("DataFileInode", j.DataFileInode);
+    }
     v.Integer("LogTickCount", j.LogTickCount);
     v.Number("GivenRateMgPerKg", j.GivenRateMgPerKg);
     v.Number("GivenBolusMg", j.GivenBolusMg);

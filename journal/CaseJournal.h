@@ -53,6 +53,8 @@ struct CaseJournal {
     std::deque<PendingInput> Pending;        // given but not yet taken by a step
     std::string DataFilePath;                // empty: the case has no data file
     std::int64_t DataFileBytes = 0;          // after the last row that reached the disk
+    std::int64_t DataFileDevice = 0;         // which file it is: its device and inode; 0 not known
+    std::int64_t DataFileInode = 0;
     int LogTickCount = 0;                    // steps since the last data row, 0..5
     double GivenRateMgPerKg = 0.0;           // dose given so far by the rates, mg/kg
     double GivenBolusMg = 0.0;               // and by boluses, mg

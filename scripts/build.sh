@@ -1,12 +1,11 @@
 #!/usr/bin/env bash
-# Configures and builds Sedalyn in build/ (Release unless BUILD_TYPE says otherwise):
-# everything, or only the targets named, e.g. scripts/build.sh sedalyn.
+# Configures and builds Sedalyn in build/ (the release preset; Release unless
+# BUILD_TYPE says otherwise): everything, or only the targets named, e.g.
+# scripts/build.sh sedalyn.
 set -euo pipefail
 cd "$(dirname "$0")/.."
-generator=()
-command -v ninja >/dev/null && generator=(-G Ninja)
 if [ ! -f build/CMakeCache.txt ]; then
-  cmake -S . -B build "${generator[@]}" -DCMAKE_BUILD_TYPE="${BUILD_TYPE:-Release}"
+  scripts/configure.sh release -DCMAKE_BUILD_TYPE="${BUILD_TYPE:-Release}"
 fi
 targets=()
 [ $# -gt 0 ] && targets=(--target "$@")

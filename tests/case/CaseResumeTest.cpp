@@ -249,16 +249,23 @@ private slots:
     }
 
     // A second Sedalyn keeps no journal of its own and leaves the first
-    // one's alone. No to the offer: the journal goes.
+    // one's alone. No to the offer: the journal goes, and the data file it
+    // names loses the row a kill tore, and nothing else.
     void secondProgramThenNo()
     {
         QTemporaryDir journal;
+        QTemporaryDir files;
+        const QString csv = files.filePath(QStringLiteral("case.csv"));
+        QByteArray whole;
         {
             Session first;
             first.s.UseJournal(journal.path());
-            first.StartExample(QStringLiteral("10"));
-            first.Tick();
+            first.StartExample(QStringLiteral("10"), csv);
+            first.Tick(6);
             first.s.FlushJournal();
+            whole = ReadFile(csv);
+            QFile torn(csv);
+            QVERIFY(torn.open(QIODevice::Append) && torn.write(QByteArray(5, '\0') + "0, 10, 0.3") > 0);
 
             Session second;
             second.s.UseJournal(journal.path());
@@ -275,6 +282,7 @@ private slots:
         declined.s.DeclineResume();
         QVERIFY(!declined.s.Running());
         QVERIFY(!Exists(journal, JournalFileName));
+        QCOMPARE(ReadFile(csv), whole);
     }
 };
 

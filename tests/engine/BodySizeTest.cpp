@@ -3,6 +3,8 @@
 #include <gtest/gtest.h>
 
 #include <cmath>
+#include <ostream>
+#include <string>
 
 namespace sedalyn {
 namespace {
@@ -16,6 +18,11 @@ struct BodySizeCase {
     double hume;
     double janmahasatian;
 };
+
+void PrintTo(const BodySizeCase& c, std::ostream* os)
+{
+    *os << (c.male ? "male, " : "female, ") << c.height << " m, " << c.weight << " kg";
+}
 
 class BodySizeFigures : public ::testing::TestWithParam<BodySizeCase> {};
 
@@ -33,7 +40,12 @@ INSTANTIATE_TEST_SUITE_P(Patients, BodySizeFigures,
                              BodySizeCase{true, 1.77, 77, 24.5779, 60.4761, 59.3379, 59.5380},
                              BodySizeCase{false, 1.60, 60, 23.4375, 43.3875, 42.3095, 38.3619},
                              BodySizeCase{true, 1.75, 150, 48.9796, 70.9592, 88.4827, 80.5639},
-                             BodySizeCase{false, 1.60, 120, 46.8750, 45.1500, 57.4171, 55.0216}));
+                             BodySizeCase{false, 1.60, 120, 46.8750, 45.1500, 57.4171, 55.0216}),
+                         [](const auto& p) {
+                             return std::string(p.param.male ? "Male" : "Female") +
+                                    std::to_string(std::lround(p.param.height * 100)) + "cm" +
+                                    std::to_string(std::lround(p.param.weight)) + "kg";
+                         });
 
 TEST(JamesLbm, CrossesZeroAtTheMaleBmiLimitAndGoesNegativeUnclamped)
 {

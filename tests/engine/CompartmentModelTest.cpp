@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <limits>
+#include <ostream>
 
 namespace sedalyn {
 namespace {
@@ -23,6 +24,8 @@ struct SlopeCase {
     ModelState state;
     ModelState slopes;
 };
+
+void PrintTo(const SlopeCase& c, std::ostream* os) { *os << c.name; }
 
 class Slopes : public ::testing::TestWithParam<SlopeCase> {};
 

@@ -9,6 +9,7 @@
 #include <algorithm>
 #include <array>
 #include <cmath>
+#include <ostream>
 #include <vector>
 
 namespace sedalyn {
@@ -74,6 +75,12 @@ struct Covariates {
     bool opioid;
 };
 
+void PrintTo(const Covariates& c, std::ostream* os)
+{
+    *os << (c.male ? "male, " : "female, ") << c.age << " y, " << c.height << " m, " << c.weight << " kg"
+        << (c.opioid ? ", with opioid" : "");
+}
+
 class EleveldCovariates : public ::testing::TestWithParam<Covariates> {};
 
 TEST_P(EleveldCovariates, FollowThePapersEquations)
@@ -102,6 +109,8 @@ struct TickCase {
     Covariates patient;
     std::vector<Dose> doses;
 };
+
+void PrintTo(const TickCase& c, std::ostream* os) { *os << c.name; }
 
 class EleveldTick : public ::testing::TestWithParam<TickCase> {};
 
@@ -174,6 +183,8 @@ struct PopulationCase {
     double age, weight;
     bool inside;
 };
+
+void PrintTo(const PopulationCase& c, std::ostream* os) { *os << c.age << " y, " << c.weight << " kg"; }
 
 class EleveldPopulation : public ::testing::TestWithParam<PopulationCase> {};
 

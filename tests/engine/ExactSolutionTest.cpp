@@ -7,6 +7,7 @@
 #include <unsupported/Eigen/MatrixFunctions>
 
 #include <algorithm>
+#include <ostream>
 #include <vector>
 
 namespace sedalyn {
@@ -27,6 +28,8 @@ struct MatrixCase {
     ModelState state;
     bool switchedOff = false; // compartments 3 and 4 of volume 0
 };
+
+void PrintTo(const MatrixCase& c, std::ostream* os) { *os << c.name; }
 
 class CompartmentMatrixTest : public ::testing::TestWithParam<MatrixCase> {};
 
@@ -72,6 +75,8 @@ struct AdvanceCase {
     double rate;
     double minutes;
 };
+
+void PrintTo(const AdvanceCase& c, std::ostream* os) { *os << c.name; }
 
 class AdvanceTest : public ::testing::TestWithParam<AdvanceCase> {};
 
@@ -132,6 +137,8 @@ struct TickCase {
     const char* name;
     std::vector<Dose> doses;
 };
+
+void PrintTo(const TickCase& c, std::ostream* os) { *os << c.name; }
 
 class TickAgainstExactSolution : public ::testing::TestWithParam<TickCase> {};
 

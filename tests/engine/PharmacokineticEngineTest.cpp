@@ -4,6 +4,8 @@
 
 #include <gtest/gtest.h>
 
+#include <ostream>
+
 namespace sedalyn {
 namespace {
 
@@ -33,6 +35,8 @@ struct CarriedCase {
     double jamesEffect;
 };
 
+void PrintTo(const CarriedCase& c, std::ostream* os) { *os << c.ticks << " ticks"; }
+
 class CarriedTicks : public ::testing::TestWithParam<CarriedCase> {};
 
 TEST_P(CarriedTicks, JamesExampleAtTenMgPerKgPerHour)
@@ -53,7 +57,8 @@ INSTANTIATE_TEST_SUITE_P(Calls, CarriedTicks,
                          ::testing::Values(CarriedCase{1, 0.241131, 0.004581},
                                            CarriedCase{12, 1.974192, 0.442010},
                                            CarriedCase{60, 3.445373, 2.744237},
-                                           CarriedCase{120, 3.771659, 3.581545}));
+                                           CarriedCase{120, 3.771659, 3.581545}),
+                         [](const auto& p) { return std::to_string(p.param.ticks) + "Ticks"; });
 
 TEST(PharmacokineticEngine, ZeroRateKeepsEverythingAtZeroAndResetRestarts)
 {
@@ -80,6 +85,11 @@ struct RefusalCase {
     bool refused;
     const char* words;
 };
+
+void PrintTo(const RefusalCase& c, std::ostream* os)
+{
+    *os << (c.male ? "male, " : "female, ") << c.age << " y, " << c.height << " m, " << c.weight << " kg";
+}
 
 class Refusal : public ::testing::TestWithParam<RefusalCase> {};
 
@@ -133,6 +143,11 @@ struct WarningCase {
     double weight;
     std::vector<std::string> starts;
 };
+
+void PrintTo(const WarningCase& c, std::ostream* os)
+{
+    *os << (c.male ? "male, " : "female, ") << c.age << " y, " << c.height << " m, " << c.weight << " kg";
+}
 
 class Warnings : public ::testing::TestWithParam<WarningCase> {};
 

@@ -4,6 +4,8 @@
 #include <gtest/gtest.h>
 
 #include <cmath>
+#include <ostream>
+#include <string>
 
 namespace sedalyn {
 namespace {
@@ -35,6 +37,8 @@ struct CheckCase {
     std::int32_t intervals;
     IntegratorErrorCode code;
 };
+
+void PrintTo(const CheckCase& c, std::ostream* os) { *os << c.name; }
 
 class ArgumentChecks : public ::testing::TestWithParam<CheckCase> {};
 
@@ -74,6 +78,11 @@ struct ThinningCase {
     std::vector<int> states;
 };
 
+void PrintTo(const ThinningCase& c, std::ostream* os)
+{
+    *os << c.intervals << " intervals, " << c.results << " results";
+}
+
 class Thinning : public ::testing::TestWithParam<ThinningCase> {};
 
 TEST_P(Thinning, RowsTakeEvenlySpreadStates)
@@ -96,7 +105,11 @@ INSTANTIATE_TEST_SUITE_P(Ratios, Thinning,
                                            ThinningCase{7, 3, {0, 3, 5, 7}},
                                            ThinningCase{5, 2, {0, 3, 5}},
                                            ThinningCase{12, 12, {0, 1, 2, 3, 4, 5, 6, 7, 8, 9, 10, 11, 12}},
-                                           ThinningCase{1000, 1, {0, 1000}}));
+                                           ThinningCase{1000, 1, {0, 1000}}),
+                         [](const auto& p) {
+                             return std::to_string(p.param.intervals) + "IntervalsTo" +
+                                    std::to_string(p.param.results) + "Results";
+                         });
 
 TEST(RungeKuttaSystem, TimeContinuesFromTheInitialState)
 {
@@ -163,7 +176,8 @@ TEST_P(ReportIntegratorErrorDeathTest, FatalCodesShowTheTextAndExitWithStatusOne
 
 INSTANTIATE_TEST_SUITE_P(Fatal, ReportIntegratorErrorDeathTest,
                          ::testing::Values(IntegratorErrorCode{1}, IntegratorErrorCode{4},
-                                           IntegratorErrorCode{6}, IntegratorErrorCode{200}));
+                                           IntegratorErrorCode{6}, IntegratorErrorCode{200}),
+                         [](const auto& p) { return "Code" + std::to_string(p.param); });
 
 } // namespace
 } // namespace sedalyn

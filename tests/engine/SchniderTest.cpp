@@ -4,6 +4,10 @@
 
 #include <gtest/gtest.h>
 
+#include <cmath>
+#include <ostream>
+#include <string>
+
 namespace sedalyn {
 namespace {
 
@@ -14,6 +18,8 @@ struct ClearanceCase {
     double cl1;
     double k10;
 };
+
+void PrintTo(const ClearanceCase& c, std::ostream* os) { *os << AlgorithmName(c.algorithm); }
 
 class ExamplePatientSets : public ::testing::TestWithParam<ClearanceCase> {};
 
@@ -38,7 +44,8 @@ INSTANTIATE_TEST_SUITE_P(Male53y177cm77kg, ExamplePatientSets,
                          ::testing::Values(ClearanceCase{LbmAlgorithm::James, 1.789481, 0.419082},
                                            ClearanceCase{LbmAlgorithm::Hume, 1.866992, 0.437235},
                                            ClearanceCase{LbmAlgorithm::Janmahasatian, 1.853364,
-                                                         0.434043}));
+                                                         0.434043}),
+                         [](const auto& p) { return std::string(AlgorithmName(p.param.algorithm)); });
 
 TEST(BuildSchniderParameters, FemaleFortyYearsJames)
 {
@@ -69,6 +76,11 @@ struct InputCase {
     double input;
 };
 
+void PrintTo(const InputCase& c, std::ostream* os)
+{
+    *os << c.rate << " mg/kg/hr, " << c.weight << " kg";
+}
+
 class ModelInputs : public ::testing::TestWithParam<InputCase> {};
 
 TEST_P(ModelInputs, ConvertRateAndAddTheEffectCompartment)
@@ -89,7 +101,11 @@ TEST_P(ModelInputs, ConvertRateAndAddTheEffectCompartment)
 
 INSTANTIATE_TEST_SUITE_P(Rates, ModelInputs,
                          ::testing::Values(InputCase{10, 77, 12.8333}, InputCase{0, 77, 0},
-                                           InputCase{6, 60, 6.0}));
+                                           InputCase{6, 60, 6.0}),
+                         [](const auto& p) {
+                             return std::to_string(std::lround(p.param.rate)) + "mgPerKgPerHour" +
+                                    std::to_string(std::lround(p.param.weight)) + "kg";
+                         });
 
 } // namespace
 } // namespace sedalyn

@@ -2,15 +2,28 @@
 
 #include <gtest/gtest.h>
 
+#include <cctype>
 #include <cfloat>
 #include <cmath>
+#include <cstddef>
 #include <limits>
 #include <ostream>
 #include <string>
+#include <string_view>
 
 namespace {
 
 using sedalyn::LocaleSettings;
+
+// A test's name: its row, then the text it reads or writes in letters and
+// digits (the texts repeat, and other characters may not appear in names).
+std::string RowName(std::size_t row, std::string_view text)
+{
+    std::string name = std::to_string(row) + '_';
+    for (const unsigned char ch : text)
+        name += std::isalnum(ch) != 0 && ch < 0x80 ? static_cast<char>(ch) : '_';
+    return name;
+}
 
 constexpr double kNan = std::numeric_limits<double>::quiet_NaN();
 constexpr double kInf = std::numeric_limits<double>::infinity();
@@ -88,6 +101,8 @@ constexpr TextCase Date(double v, Locale l, const char* e) { return {Kind::Date,
 
 class TextTest : public testing::TestWithParam<TextCase> {};
 
+std::string TextRowName(const testing::TestParamInfo<TextCase>& p) { return RowName(p.index, p.param.expected); }
+
 TEST_P(TextTest, IsExact)
 {
     const TextCase& c = GetParam();
@@ -122,7 +137,7 @@ INSTANTIATE_TEST_SUITE_P(FourDigits, TextTest, testing::Values(
     General(5e-324, 4, Defaults, "4.941E-324"),
     General(26.122448, 4, DecimalComma, "26,12"),
     General(12345, 4, DecimalComma, "1,235E4"),
-    General(0.0123, 4, DecimalComma, "0,0123")));
+    General(0.0123, 4, DecimalComma, "0,0123")), TextRowName);
 
 INSTANTIATE_TEST_SUITE_P(FifteenDigits, TextTest, testing::Values(
     General(1.75, 15, Defaults, "1.75"),
@@ -136,7 +151,7 @@ INSTANTIATE_TEST_SUITE_P(FifteenDigits, TextTest, testing::Values(
     General(1e15, 15, Defaults, "1E15"),
     General(123456789012345678.0, 15, Defaults, "1.23456789012346E17"),
     General(0.1 + 0.2, 15, Defaults, "0.3"),
-    General(1.75, 15, DecimalComma, "1,75")));
+    General(1.75, 15, DecimalComma, "1,75")), TextRowName);
 
 // A tie goes away from zero, judged on the double actually held: several of
 // these decimal texts are not what the binary value is.
@@ -148,12 +163,12 @@ INSTANTIATE_TEST_SUITE_P(Ties, TextTest, testing::Values(
     General(1.45, 2, Defaults, "1.4"),
     General(1.55, 2, Defaults, "1.6"),
     General(9.9995, 4, Defaults, "9.999"),
-    General(0.35, 1, Defaults, "0.3")));
+    General(0.35, 1, Defaults, "0.3")), TextRowName);
 
 INSTANTIATE_TEST_SUITE_P(GeneralNotFinite, TextTest, testing::Values(
     General(kNan, 4, Defaults, "NAN"),
     General(kInf, 15, Defaults, "INF"),
-    General(-kInf, 15, Defaults, "-INF")));
+    General(-kInf, 15, Defaults, "-INF")), TextRowName);
 
 INSTANTIATE_TEST_SUITE_P(Concentrations, TextTest, testing::Values(
     Fixed(0, 6, 2, Defaults, "0.00"),
@@ -183,7 +198,7 @@ INSTANTIATE_TEST_SUITE_P(Concentrations, TextTest, testing::Values(
     Fixed(1234567, 6, 2, DecimalComma, "1,23457E6"),
     Fixed(2.5, 6, 0, Defaults, "3"),
     Fixed(kNan, 6, 2, Defaults, "NAN"),
-    Fixed(-kInf, 6, 2, Defaults, "-INF")));
+    Fixed(-kInf, 6, 2, Defaults, "-INF")), TextRowName);
 
 INSTANTIATE_TEST_SUITE_P(TwentyFourHour, TextTest, testing::Values(
     Time(0, German, "00:00:00"),
@@ -199,7 +214,7 @@ INSTANTIATE_TEST_SUITE_P(TwentyFourHour, TextTest, testing::Values(
     Time(1 + Clock(1, 0, 0), German, "01:00:00"),
     Time((45000.3 + Clock(1, 2, 3)) - 45000.3, German, "01:02:03"),
     Time(-Clock(1, 2, 3), German, "01:02:03"),
-    Time(-2.25, German, "06:00:00")));
+    Time(-2.25, German, "06:00:00")), TextRowName);
 
 INSTANTIATE_TEST_SUITE_P(TwelveHour, TextTest, testing::Values(
     Time(0, Defaults, "12:00:00 am"),
@@ -208,14 +223,14 @@ INSTANTIATE_TEST_SUITE_P(TwelveHour, TextTest, testing::Values(
     Time(Clock(11, 59, 59), Us, "11:59:59 AM"),
     Time(Clock(12, 0, 0), Us, "12:00:00 PM"),
     Time(Clock(13, 5, 9), Us, "1:05:09 PM"),
-    Time(Clock(23, 59, 59), Defaults, "11:59:59 pm")));
+    Time(Clock(23, 59, 59), Defaults, "11:59:59 pm")), TextRowName);
 
 INSTANTIATE_TEST_SUITE_P(TimeNotFinite, TextTest, testing::Values(
     Time(kNan, German, "NAN"),
     Time(kInf, German, "INF"),
     Time(-kInf, German, "INF"),
     Time(1e300, German, "00:00:00"),
-    Time(-1e300, Us, "12:00:00 AM")));
+    Time(-1e300, Us, "12:00:00 AM")), TextRowName);
 
 TEST(TimeTextTest, LeadingZeroAndDesignatorFollowTheRecord)
 {
@@ -246,7 +261,7 @@ INSTANTIATE_TEST_SUITE_P(Calendar, TextTest, testing::Values(
     Date(-693594, Finnish, ""),
     Date(2958466, Finnish, ""),
     Date(kNan, Defaults, "NAN"),
-    Date(-kInf, Defaults, "-INF")));
+    Date(-kInf, Defaults, "-INF")), TextRowName);
 
 TEST(DateTextTest, FormatTokensAndLiterals)
 {
@@ -287,6 +302,8 @@ void PrintTo(const ParseCase& c, std::ostream* os)
 
 class ParseNumberAccepts : public testing::TestWithParam<ParseCase> {};
 
+std::string ParseRowName(const testing::TestParamInfo<ParseCase>& p) { return RowName(p.index, p.param.text); }
+
 TEST_P(ParseNumberAccepts, Value)
 {
     const ParseCase& c = GetParam();
@@ -318,9 +335,11 @@ INSTANTIATE_TEST_SUITE_P(Grammar, ParseNumberAccepts, testing::Values(
     ParseCase{"0e999", 0},
     ParseCase{"0.000e-99999", 0},
     ParseCase{"1e-310", 1e-310},
-    ParseCase{"1.7976931348623157e308", DBL_MAX}));
+    ParseCase{"1.7976931348623157e308", DBL_MAX}), ParseRowName);
 
 class ParseNumberRejects : public testing::TestWithParam<const char*> {};
+
+std::string RejectedRowName(const testing::TestParamInfo<const char*>& p) { return RowName(p.index, p.param); }
 
 TEST_P(ParseNumberRejects, Text)
 {
@@ -330,13 +349,13 @@ TEST_P(ParseNumberRejects, Text)
 INSTANTIATE_TEST_SUITE_P(Grammar, ParseNumberRejects, testing::Values(
     "", " ", "75 ", "1,75", ".", "5.", "-5.", "+", "-", "--5", "+-5", "- 5",
     "\t75", "75\t", "1.2.3", "1e", "1e+", "1E-", "5.e", "1e5x", "5e2.5", "1 000",
-    "0x10", "inf", "nan", "\xd9\xab" "5"));
+    "0x10", "inf", "nan", "\xd9\xab" "5"), RejectedRowName);
 
 // A bare exponent used to read as 0; and no number may silently become
 // infinity or lose all its digits.
 INSTANTIATE_TEST_SUITE_P(NoMantissaOrOutOfRange, ParseNumberRejects, testing::Values(
     "e5", "E5", ".e5", "+e5", "-e5", " e5", "1e999", "-1e999", "1.8e308",
-    "1e99999999999999999999", "1e-999", "-2e-324"));
+    "1e99999999999999999999", "1e-999", "-2e-324"), RejectedRowName);
 
 TEST(ParseNumberRejects, EmbeddedNul)
 {

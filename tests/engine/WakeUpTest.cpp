@@ -9,6 +9,7 @@
 
 #include <cmath>
 #include <limits>
+#include <ostream>
 
 namespace sedalyn {
 namespace {
@@ -90,6 +91,8 @@ struct AgreementCase {
     // The Eleveld model in place of the Schnider one of `algorithm`.
     enum { Schnider, Eleveld, EleveldWithOpioid } model = Schnider;
 };
+
+void PrintTo(const AgreementCase& c, std::ostream* os) { *os << c.name; }
 
 class WakeUpAgreement : public ::testing::TestWithParam<AgreementCase> {};
 
@@ -179,6 +182,8 @@ struct KnownCase {
     std::optional<double> expected;
     bool eliminates = true; // false: k10 = 0
 };
+
+void PrintTo(const KnownCase& c, std::ostream* os) { *os << c.name; }
 
 class WakeUpKnownAnswers : public ::testing::TestWithParam<KnownCase> {};
 

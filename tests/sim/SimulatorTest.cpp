@@ -11,6 +11,7 @@
 #include <charconv>
 #include <cmath>
 #include <limits>
+#include <ostream>
 #include <sstream>
 
 namespace sedalyn::sim {
@@ -69,6 +70,8 @@ struct BadCase {
     std::vector<std::string> args;
     const char* mentions;
 };
+
+void PrintTo(const BadCase& c, std::ostream* os) { *os << c.name; }
 
 class BadArguments : public ::testing::TestWithParam<BadCase> {};
 
@@ -304,6 +307,8 @@ struct EscapeCase {
     std::string text;
     std::string shown;
 };
+
+void PrintTo(const EscapeCase& c, std::ostream* os) { *os << c.name; }
 
 class Escapes : public ::testing::TestWithParam<EscapeCase> {};
 
