@@ -9,9 +9,17 @@
 
 #include <cmath>
 #include <limits>
+#include <ostream>
 #include <string>
 
 namespace sedalyn {
+
+// Where gtest looks for it, beside the type.
+void PrintTo(const ModelChoice& model, std::ostream* os)
+{
+    *os << ModelKindName(model.Kind) << (model.Opioid ? " with opioid" : "");
+}
+
 namespace {
 
 using test::MakePatient;
@@ -100,6 +108,12 @@ constexpr PlanPatient Woman{"woman", false, 35, 1.65, 60};
 struct Aim {
     double target, reach, step;
 };
+
+void PrintTo(const PlanPatient& who, std::ostream* os) { *os << who.name; }
+void PrintTo(const Aim& aim, std::ostream* os)
+{
+    *os << "Ce " << aim.target << " by " << aim.reach << " min, steps of " << aim.step;
+}
 
 using PlanCase = std::tuple<PlanPatient, ModelChoice, Aim>;
 
@@ -199,6 +213,8 @@ struct ShortCase {
     double target, reach;
 };
 
+void PrintTo(const ShortCase& c, std::ostream* os) { *os << c.name; }
+
 class UnreachableTargets : public ::testing::TestWithParam<ShortCase> {};
 
 // Too short a reach time for the largest bolus: the reach time gives way,
@@ -234,6 +250,8 @@ struct BadCourse {
     unsigned unmet;
 };
 
+void PrintTo(const BadCourse& c, std::ostream* os) { *os << c.name; }
+
 class CheckedCourses : public ::testing::TestWithParam<BadCourse> {};
 
 TEST_P(CheckedCourses, NameWhatTheyMiss)
@@ -259,6 +277,8 @@ struct BadRequest {
     const char* name;
     PlanRequest request;
 };
+
+void PrintTo(const BadRequest& c, std::ostream* os) { *os << c.name; }
 
 class RefusedRequests : public ::testing::TestWithParam<BadRequest> {};
 

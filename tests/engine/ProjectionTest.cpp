@@ -9,6 +9,7 @@
 
 #include <cmath>
 #include <limits>
+#include <ostream>
 
 namespace sedalyn {
 namespace {
@@ -20,6 +21,8 @@ struct AheadCase {
     ModelChoice model;
     DoseCourse course; // from minute 20 of a case at 8 mg/kg/hr with 100 mg at its start
 };
+
+void PrintTo(const AheadCase& c, std::ostream* os) { *os << c.name; }
 
 class ProjectionAgainstTicks : public ::testing::TestWithParam<AheadCase> {};
 
