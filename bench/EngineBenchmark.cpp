@@ -1,6 +1,8 @@
 #include "CaseHistory.h"
+#include "DosePlanner.h"
 #include "Eleveld.h"
 #include "PharmacokineticEngine.h"
+#include "Projection.h"
 #include "TextFormats.h"
 #include "WakeUp.h"
 
@@ -155,6 +157,66 @@ void BM_WakeUpEleveld(benchmark::State& state)
         benchmark::DoNotOptimize(WakeUpMinutes(model, ExamplePatient, s[3]));
 }
 BENCHMARK(BM_WakeUpEleveld)->DenseRange(0, 2)->Unit(benchmark::kMicrosecond);
+
+// What the window adds to a tick with the projection on: each of the four
+// models decomposed afresh and Cp and Ce 30 minutes ahead at the rate in
+// use, an hour into a case at 10 mg/kg/hr. Points: every minute, or every
+// tick.
+void BM_ProjectionFourModels(benchmark::State& state)
+{
+    PharmacokineticEngine engine;
+    EleveldModel eleveld;
+    eleveld.Reset(false);
+    for (int tick = 0; tick < 60 * TicksPerMinute; ++tick) {
+        engine.AdvanceTick(ExamplePatient, 10.0);
+        eleveld.AdvanceTick(ExamplePatient, 10.0);
+    }
+    const std::vector<double> minutes = EvenMinutes(30.0, state.range(0) == 0 ? 1.0 : TickMinutes);
+    const std::pair<ModelKind, const ModelState*> models[] = {
+        {ModelKind::James, &engine.JamesModel.State},
+        {ModelKind::Hume, &engine.HumeModel.State},
+        {ModelKind::Janmahasatian, &engine.HanModel.State},
+        {ModelKind::Eleveld, &eleveld.Slot.State}};
+    for (auto _ : state)
+        for (const auto& [kind, now] : models) {
+            const ModelProjection projection(ExamplePatient, {kind, false});
+            benchmark::DoNotOptimize(projection.ProjectHeld(*now, 10.0, minutes));
+        }
+    state.counters["points"] = static_cast<double>(minutes.size());
+}
+BENCHMARK(BM_ProjectionFourModels)->Arg(0)->Arg(1)->Unit(benchmark::kMicrosecond);
+
+// A plan from induction to Ce 3 by 5 minutes over a 2-hour horizon, replayed
+// through the ticks: James and Eleveld, steps of 5, 10 and 15 minutes.
+void BM_PlanTwoHours(benchmark::State& state)
+{
+    PlanRequest request;
+    request.Model.Kind = state.range(0) == 0 ? ModelKind::James : ModelKind::Eleveld;
+    request.Target = 3.0;
+    request.ReachMinutes = 5.0;
+    request.StepMinutes = static_cast<double>(state.range(1));
+    request.HorizonMinutes = 120.0;
+    for (auto _ : state)
+        benchmark::DoNotOptimize(PlanDoses(ExamplePatient, request));
+}
+BENCHMARK(BM_PlanTwoHours)
+    ->ArgsProduct({{0, 1}, {5, 10, 15}})
+    ->ArgNames({"eleveld", "step"})
+    ->Unit(benchmark::kMillisecond);
+
+// The slowest path: Ce 6 asked for in one minute, which no bolus within the
+// limits reaches, so the reach time is put back until a plan keeps the
+// ceiling and the hold.
+void BM_PlanUnreachable(benchmark::State& state)
+{
+    PlanRequest request;
+    request.Model.Kind = state.range(0) == 0 ? ModelKind::James : ModelKind::Eleveld;
+    request.Target = 6.0;
+    request.ReachMinutes = 1.0;
+    for (auto _ : state)
+        benchmark::DoNotOptimize(PlanDoses(ExamplePatient, request));
+}
+BENCHMARK(BM_PlanUnreachable)->Arg(0)->Arg(1)->ArgName("eleveld")->Unit(benchmark::kMillisecond);
 
 // A day of records as the tick makes them: the engine's times and
 // concentrations, 6 mg/kg/hr changed to 4 after 8 hours, a bolus an hour.

@@ -117,7 +117,18 @@ INSTANTIATE_TEST_SUITE_P(
         BadCase{"opioid_without_eleveld", Args({"--opioid"}), "needs --eleveld"},
         BadCase{"eleveld_twice", Args({"--eleveld", "--opioid", "--eleveld"}), "--eleveld"},
         BadCase{"line_feed_and_escape_shown_escaped", Args({"--every", "2\n\x1b[2J"}), "'2\\n\\x1b[2J'"},
-        BadCase{"carriage_return_in_a_name", Args({"--sp\reed", "3"}), "--sp\\reed"}),
+        BadCase{"carriage_return_in_a_name", Args({"--sp\reed", "3"}), "--sp\\reed"},
+        BadCase{"plan_without_reach_time", Args({"--plan", "3"}), "--plan"},
+        BadCase{"plan_target_zero", Args({"--plan", "0@5"}), "--plan"},
+        BadCase{"plan_reach_beyond_horizon", Args({"--plan", "3@130"}), "horizon"},
+        BadCase{"plan_every_seven", Args({"--plan", "3@5", "--plan-every", "7"}), "--plan-every"},
+        BadCase{"plan_model_capitalised", Args({"--plan", "3@5", "--plan-model", "James"}), "--plan-model"},
+        BadCase{"plan_hours_beyond_a_day", Args({"--plan", "3@5", "--plan-hours", "25"}), "--plan-hours"},
+        BadCase{"plan_option_without_plan", Args({"--plan-from", "10"}), "needs --plan"},
+        BadCase{"plan_with_minutes", Args({"--plan", "3@5", "--minutes", "10"}), "--minutes"},
+        BadCase{"plan_with_a_rate_at_its_start", Args({"--plan", "3@5", "--plan-from", "20", "--rate", "20=6"}), "--rate"},
+        BadCase{"plan_with_a_bolus_after_its_start", Args({"--plan", "3@5", "--bolus", "80"}), "--bolus"},
+        BadCase{"opioid_with_a_schnider_plan", Args({"--plan", "3@5", "--opioid"}), "--opioid"}),
     [](const auto& p) { return std::string(p.param.name); });
 
 TEST(RunSimulation, MatchesTheEngineTickForTick)
@@ -264,6 +275,65 @@ TEST(RunSimulation, EleveldColumnsAreItsModelTickForTickAndLeaveTheOthersAsTheyW
     }
     EXPECT_GT(rows[60][13], 0.0);
 }
+
+// The plan's CSV given back to the simulator as the case's schedule: the
+// planned model's effect site, from the plan's start, meets the requirements
+// on the simulator's own rows.
+class PlanRoundTrip
+    : public ::testing::TestWithParam<std::tuple<const char*, std::vector<const char*>, double, double, std::size_t>> {};
+
+TEST_P(PlanRoundTrip, GivenBackToTheSimulatorMeetsItsRequirements)
+{
+    const auto& [name, before, from, target, column] = GetParam();
+    std::vector<std::string> args = Args({"--plan-model", column == 9 ? "eleveld" : "hume"});
+    args.insert(args.end(), before.begin(), before.end());
+    args.insert(args.end(), {"--plan-from", std::to_string(from), "--plan", std::to_string(target) + "@5"});
+    std::ostringstream out;
+    std::string why;
+    ASSERT_EQ(RunPlan(Parsed(args), out, why), 0) << why;
+
+    std::vector<std::string> replay = Args({"--minutes", "150"});
+    replay.insert(replay.end(), before.begin(), before.end());
+    if (column == 9)
+        replay.push_back("--eleveld");
+    std::istringstream in(out.str());
+    std::string line;
+    std::getline(in, line);
+    EXPECT_EQ(line, "minute,bolus_mg,rate");
+    for (bool first = true; std::getline(in, line); first = false) {
+        const std::size_t comma = line.find(',');
+        const std::size_t second = line.find(',', comma + 1);
+        const std::string minute = line.substr(0, comma);
+        const std::string bolus = line.substr(comma + 1, second - comma - 1);
+        EXPECT_TRUE(!first || std::stod(minute) == from) << line;
+        EXPECT_TRUE(first || bolus.empty()) << "a bolus after the first row: " << line;
+        replay.insert(replay.end(), {"--rate", minute + "=" + line.substr(second + 1)});
+        if (!bolus.empty())
+            replay.insert(replay.end(), {"--bolus", minute + "=" + bolus});
+    }
+    const auto ticks = Rows(Parsed(replay));
+    const auto start = static_cast<std::size_t>(std::lround(from * TicksPerMinute));
+    const std::size_t reachBy = start + 5 * TicksPerMinute;
+    bool reached = false;
+    for (std::size_t k = start; k <= start + 120 * TicksPerMinute; ++k) { // to the horizon
+        const double ratio = ticks[k][column] / target;
+        reached = reached || (k <= reachBy && ratio >= 0.98);
+        ASSERT_LE(ratio, 1.05) << "minute " << ticks[k][0];
+        ASSERT_TRUE(k < reachBy || ratio >= 0.95) << "minute " << ticks[k][0];
+    }
+    EXPECT_TRUE(reached);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Plans, PlanRoundTrip,
+    ::testing::Values(
+        std::tuple{"induction_hume", std::vector<const char*>{}, 0.0, 3.0, std::size_t{5}},
+        std::tuple{"replan_up_hume", std::vector<const char*>{"--bolus", "40", "--rate", "8", "--rate", "10=6.5"},
+                   30.0, 4.0, std::size_t{5}},
+        std::tuple{"replan_up_eleveld_with_opioid",
+                   std::vector<const char*>{"--bolus", "100", "--rate", "6", "--opioid"}, 20.5, 3.5,
+                   std::size_t{9}}),
+    [](const auto& p) { return std::string(std::get<0>(p.param)); });
 
 TEST(ParseArguments, HelpWinsThenVersion)
 {

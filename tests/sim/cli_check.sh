@@ -40,6 +40,15 @@ grep -Eqx 'sedalyn-sim [0-9]+\.[0-9]+\.[0-9]+' "$out" && [ "$(wc -l <"$out")" -e
 expect 0 --gender Male --age 53 --height 1.77 --weight 77 --bolus 154 --rate 10 --minutes 1 --every 12 --wake 1
 head -n 1 "$out" | grep -q ',han_effect,james_wake,hume_wake,han_wake$' ||
     { echo "FAIL: --wake did not add its columns"; fail=1; }
+expect 0 --gender Male --age 53 --height 1.77 --weight 77 --plan 3@10
+head -n 1 "$out" | grep -qx 'minute,bolus_mg,rate' && sed -n 2p "$out" | grep -Eq '^0,[0-9]+,[0-9.]+$' ||
+    { echo "FAIL: --plan printed '$(head -n 2 "$out")'"; fail=1; }
+expect 2 --gender Male --age 53 --height 1.77 --weight 77 --plan 3
+expect 2 --gender Male --age 53 --height 1.77 --weight 77 --plan 3@5 --plan-every 7
+# Out of reach: the closest plan on stdout, one line on stderr.
+expect 3 --gender Male --age 53 --height 1.77 --weight 77 --plan 6@1
+[ "$(wc -l <"$out")" -ge 2 ] && [ "$(wc -l <"$err")" -eq 1 ] && grep -q 'reach' "$err" ||
+    { echo "FAIL: an unmet plan printed '$(cat "$out")' and said '$(cat "$err")'"; fail=1; }
 # Without --bolus and --wake the output is what it has always been, byte for byte.
 expect 0 --gender Male --age 53 --height 1.77 --weight 77 --rate 10 --rate 20=6 --minutes 60 --every 12
 [ "$(cksum <"$out")" = "4291331708 8011" ] || { echo "FAIL: the plain output changed"; fail=1; }

@@ -1,12 +1,15 @@
 #include "Simulator.h"
 
+#include "DosePlanner.h"
 #include "Eleveld.h"
 #include "ExactSolution.h"
 #include "PharmacokineticEngine.h"
 #include "TextFormats.h"
 #include "WakeUp.h"
 
+#include <algorithm>
 #include <array>
+#include <cctype>
 #include <charconv>
 #include <cmath>
 #include <limits>
@@ -26,6 +29,10 @@ const char* const Usage =
     "                   [--rate RATE] [--rate MINUTE=RATE]... [--bolus [MINUTE=]MG]...\n"
     "                   [--minutes N] [--every K] [--wake LEVEL]\n"
     "                   [--eleveld [--opioid]] [--method rk4|exact]\n"
+    "       sedalyn-sim --gender ... --weight KG --plan TARGET@MINUTES\n"
+    "                   [--plan-model james|hume|janmahasatian|eleveld [--opioid]]\n"
+    "                   [--plan-every 5|10|15] [--plan-hours H]\n"
+    "                   [--plan-from MINUTE [--rate ...]... [--bolus ...]...] [--eleveld]\n"
     "       sedalyn-sim --help | --version\n"
     "\n"
     "Predicts propofol plasma and effect-site concentrations (mcg/ml) with the Schnider\n"
@@ -47,18 +54,36 @@ const char* const Usage =
     "                       with --wake): the Eleveld 2018 model, arterial, with its effect\n"
     "                       site by ke0; built from 27 weeks post-menstrual age to 88 years\n"
     "                       and 0.68 to 160 kg, extrapolated outside\n"
-    "  --opioid             with --eleveld: opioids are given with the propofol (the\n"
-    "                       model's covariate; the default is none)\n"
+    "  --opioid             with --eleveld or --plan-model eleveld: opioids are given\n"
+    "                       with the propofol (the model's covariate; default: none)\n"
     "  --method rk4|exact   rk4 (default): each tick in five Runge-Kutta steps, as Sedalyn\n"
     "                       does; exact: each tick by the exact solution of the linear\n"
     "                       model, many times faster over long runs, agreeing with rk4 to\n"
     "                       about 1e-8 relative\n"
+    "  --plan T@N           print a dosing plan instead of concentrations: a bolus now\n"
+    "                       and a rate every --plan-every minutes that bring the\n"
+    "                       model's effect site to T mcg/ml within N minutes (to at\n"
+    "                       least 0.98 T), never above 1.05 T, then hold it within 5 %\n"
+    "                       to the horizon; the bolus in whole mg up to 4 mg/kg and\n"
+    "                       1000 mg, rates at 0.1 up to 30 mg/kg/hr. Below Ce now the\n"
+    "                       plan starts with rate 0 until Ce falls to T\n"
+    "  --plan-model M       the model planned with: james (default), hume,\n"
+    "                       janmahasatian or eleveld\n"
+    "  --plan-every MIN     minutes between rate changes: 5, 10 (default) or 15\n"
+    "  --plan-hours H       the plan's horizon in hours (default 2, at most 24)\n"
+    "  --plan-from MINUTE   plan from that model minute (default 0); --rate and --bolus\n"
+    "                       then give the case before it\n"
     "  --help               show this text\n"
     "  --version            show the version\n"
     "\n"
     "Output: CSV on stdout, a row for minute 0 and one after every K-th tick:\n"
     "minutes,rate,james_plasma,james_effect,hume_plasma,hume_effect,han_plasma,han_effect\n"
     "then eleveld_plasma,eleveld_effect with --eleveld, then the wake-up columns.\n"
+    "With --plan: CSV minute,bolus_mg,rate, a row per rate change, minutes from the\n"
+    "case's start, the bolus empty where there is none. A plan that misses a\n"
+    "requirement is still printed, the closest found, and one line on stderr says\n"
+    "which; the status is then 3. A plan is the model's prediction for an average\n"
+    "patient, as the concentrations are: it gives nothing and decides no dose.\n"
     "Sedalyn predicts; it controls nothing and is not a medical device.\n";
 
 const char* const VersionLine = "sedalyn-sim " SEDALYN_VERSION;
@@ -206,6 +231,85 @@ private:
     bool m_valid = true;
 };
 
+bool IsPlanOption(const std::string& name)
+{
+    return name == "--plan" || name == "--plan-model" || name == "--plan-every"
+           || name == "--plan-hours" || name == "--plan-from";
+}
+
+// Empty when `value` is a good value for the plan option `name`, stored in
+// `plan`; otherwise why not.
+std::string ParsePlanOption(const std::string& name, const std::string& value, PlanOptions& plan)
+{
+    if (name == "--plan") {
+        const std::size_t at = value.find('@');
+        const auto target = at == std::string::npos ? std::nullopt : Number(value.substr(0, at));
+        const auto reach = at == std::string::npos ? std::nullopt : Number(value.substr(at + 1));
+        if (!target || !reach || !(*target > 0.0) || !(*reach >= 0.0))
+            return "'" + value + "' is not TARGET@MINUTES, a Ce above 0 (mcg/ml) to reach within "
+                   "MINUTES >= 0, for example 3@5";
+        plan.Target = *target;
+        plan.ReachMinutes = *reach;
+    } else if (name == "--plan-model") {
+        constexpr ModelKind kinds[] = {ModelKind::James, ModelKind::Hume, ModelKind::Janmahasatian,
+                                       ModelKind::Eleveld};
+        const auto named = std::find_if(std::begin(kinds), std::end(kinds), [&](ModelKind kind) {
+            std::string lower = ModelKindName(kind);
+            for (char& c : lower)
+                c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+            return lower == value;
+        });
+        if (named == std::end(kinds))
+            return "must be james, hume, janmahasatian or eleveld, not '" + value + "'";
+        plan.Model = *named;
+    } else if (name == "--plan-every") {
+        const auto every = Number(value);
+        if (!every || (*every != 5.0 && *every != 10.0 && *every != 15.0))
+            return "'" + value + "' is not 5, 10 or 15 (minutes between rate changes)";
+        plan.StepMinutes = *every;
+    } else if (name == "--plan-hours") {
+        const auto hours = Number(value);
+        if (!hours || !(*hours > 0.0) || *hours > PlanMaxHorizonMinutes / 60.0)
+            return "'" + value + "' is not a number of hours above 0 and at most 24";
+        plan.Hours = *hours;
+    } else if (name == "--plan-from") {
+        const auto from = Number(value);
+        if (!from || !(*from >= 0.0) || *from > MaxMinutes)
+            return "'" + value + "' is not a model minute from 0 to 1000000";
+        plan.FromMinute = *from;
+    }
+    return {};
+}
+
+// The plan options together: none without --plan, and with it no option
+// that only the concentrations use, and a case before the plan only.
+std::optional<UsageError> CheckPlanOptions(Options& options, const std::set<std::string>& seen,
+                                           bool ratesGiven, const PlanOptions& plan)
+{
+    if (!seen.contains("--plan")) {
+        for (const char* name : {"--plan-model", "--plan-every", "--plan-hours", "--plan-from"})
+            if (seen.contains(name))
+                return Error(name, "needs --plan");
+        return std::nullopt;
+    }
+    for (const char* name : {"--minutes", "--every", "--wake", "--method"})
+        if (seen.contains(name))
+            return Error(name, "does not apply to --plan, which prints a plan and no concentrations");
+    if (plan.ReachMinutes > plan.Hours * 60.0)
+        return Error("--plan", "the reach time is beyond the plan's horizon (--plan-hours, 2 by default)");
+    const auto reachesThePlan = [&](const std::map<double, double>& schedule) {
+        return !schedule.empty() && schedule.rbegin()->first >= plan.FromMinute;
+    };
+    const char* const notBefore = "with --plan, --rate and --bolus give the case before the "
+                                  "plan's start (--plan-from, 0 by default), not at or after it";
+    if (ratesGiven && reachesThePlan(options.Rates))
+        return Error("--rate", notBefore);
+    if (reachesThePlan(options.Boluses))
+        return Error("--bolus", notBefore);
+    options.Plan = plan;
+    return std::nullopt;
+}
+
 } // namespace
 
 std::string OneLine(const std::string& text)
@@ -246,6 +350,7 @@ ParseResult ParseArguments(const std::vector<std::string>& arguments)
     Options options;
     std::set<std::string> seen;
     bool ratesGiven = false;
+    PlanOptions plan;
 
     for (const std::string& argument : arguments)
         if (argument == "--help" || argument == "-h")
@@ -264,7 +369,7 @@ ParseResult ParseArguments(const std::vector<std::string>& arguments)
         }
         if (name != "--gender" && name != "--age" && name != "--height" && name != "--weight"
             && name != "--rate" && name != "--bolus" && name != "--minutes" && name != "--every"
-            && name != "--wake" && name != "--method")
+            && name != "--wake" && name != "--method" && !IsPlanOption(name))
             return Error(name, "unknown argument (see --help)");
         if (i + 1 >= arguments.size())
             return Error(name, "a value is missing");
@@ -336,14 +441,20 @@ ParseResult ParseArguments(const std::vector<std::string>& arguments)
             if (value != "rk4" && value != "exact")
                 return Error(name, "must be rk4 or exact, not '" + value + "'");
             options.Method = value == "exact" ? Stepping::Exact : Stepping::RungeKutta4;
+        } else if (const std::string why = ParsePlanOption(name, value, plan); !why.empty()) {
+            return Error(name, why);
         }
     }
 
     for (const char* required : {"--gender", "--age", "--height", "--weight"})
         if (!seen.contains(required))
             return Error(required, "is required (see --help)");
-    if (options.Opioid && !options.Eleveld)
-        return Error("--opioid", "is a setting of the Eleveld model and needs --eleveld");
+    if (const auto refusal = CheckPlanOptions(options, seen, ratesGiven, plan))
+        return *refusal;
+    const bool eleveldPlan = options.Plan && options.Plan->Model == ModelKind::Eleveld;
+    if (options.Opioid && !options.Eleveld && !eleveldPlan)
+        return Error("--opioid",
+                     "is a setting of the Eleveld model and needs --eleveld or --plan-model eleveld");
 
     Patient patient{options.Age, options.Height, options.Weight,
                     [g = options.Gender] { return g; }};
@@ -452,6 +563,99 @@ void RunSimulation(const Options& options, std::ostream& out)
             WriteRow(out, engine.JamesModel.State[StateTime], rate, engine, eleveld, patient,
                      options.WakeLevel);
     }
+}
+
+int RunPlan(const Options& options, std::ostream& out, std::string& why)
+{
+    const PlanOptions& plan = *options.Plan;
+    const Patient patient{options.Age, options.Height, options.Weight,
+                          [g = options.Gender] { return g; }};
+    const ModelChoice model{plan.Model, options.Opioid};
+
+    // The case before the plan, tick for tick as a simulation runs it: each
+    // rate and bolus from the first tick that begins at or after its minute.
+    PharmacokineticEngine engine;
+    engine.ResetModels();
+    EleveldModel eleveld;
+    eleveld.Reset(options.Opioid);
+    const auto startsBy = [](long long done, double minute) {
+        return static_cast<long double>(done) >= TicksPerMinute * static_cast<long double>(minute);
+    };
+    auto nextRate = options.Rates.begin();
+    auto nextBolus = options.Boluses.begin();
+    double rate = 0.0;
+    for (long long done = 0; !startsBy(done, plan.FromMinute); ++done) {
+        for (; nextRate != options.Rates.end() && startsBy(done, nextRate->first); ++nextRate)
+            rate = nextRate->second;
+        double bolusMg = 0.0;
+        for (; nextBolus != options.Boluses.end() && startsBy(done, nextBolus->first); ++nextBolus)
+            bolusMg += nextBolus->second;
+        if (model.Kind == ModelKind::Eleveld)
+            eleveld.AdvanceTick(patient, rate, bolusMg);
+        else
+            engine.AdvanceTick(patient, rate, bolusMg);
+    }
+
+    PlanRequest request;
+    request.Model = model;
+    switch (model.Kind) {
+    case ModelKind::Eleveld:
+        request.Now = eleveld.Slot.State;
+        break;
+    case ModelKind::Hume:
+        request.Now = engine.HumeModel.State;
+        break;
+    case ModelKind::Janmahasatian:
+        request.Now = engine.HanModel.State;
+        break;
+    case ModelKind::James:
+        request.Now = engine.JamesModel.State;
+        break;
+    }
+    request.Target = plan.Target;
+    request.ReachMinutes = plan.ReachMinutes;
+    request.StepMinutes = plan.StepMinutes;
+    request.HorizonMinutes = plan.Hours * 60.0;
+    const DosePlan dosePlan = PlanDoses(patient, request);
+    if (!dosePlan.Refusal.empty()) {
+        why = dosePlan.Refusal;
+        return 2;
+    }
+
+    out << "minute,bolus_mg,rate\n";
+    bool first = true;
+    for (const RateStep& step : dosePlan.Course.Steps) {
+        WriteNumber(out, plan.FromMinute + step.Minute);
+        out << ',';
+        if (first && dosePlan.Course.BolusMg > 0.0)
+            WriteNumber(out, dosePlan.Course.BolusMg);
+        out << ',';
+        WriteNumber(out, step.Rate);
+        out << '\n';
+        first = false;
+    }
+    if (dosePlan.Check.Unmet == 0)
+        return 0;
+
+    why = "no plan within the limits (bolus up to 4 mg/kg and 1000 mg, rate up to 30 mg/kg/hr) "
+          "meets every requirement; the closest, printed, misses";
+    const char* separator = " ";
+    for (const PlanRequirement requirement : {PlanReach, PlanCeiling, PlanHold}) {
+        if (!(dosePlan.Check.Unmet & requirement))
+            continue;
+        why += separator;
+        why += PlanRequirementText(requirement);
+        separator = "; ";
+        if (requirement == PlanReach && dosePlan.Check.ReachedMinutes) {
+            // To the hundredth: a tick is a twelfth of a minute.
+            const double minute =
+                std::round((plan.FromMinute + *dosePlan.Check.ReachedMinutes) * 100.0) / 100.0;
+            std::array<char, 32> buffer{};
+            const auto end = std::to_chars(buffer.data(), buffer.data() + buffer.size(), minute);
+            why += " (it does at minute " + std::string(buffer.data(), end.ptr) + ")";
+        }
+    }
+    return PlanUnmetStatus;
 }
 
 } // namespace sedalyn::sim

@@ -2,6 +2,8 @@
 // sedalyn-sim: runs the program's own tick over a rate and bolus schedule and
 // prints the six concentrations as CSV, for teaching, research and checking a case.
 
+#include "Projection.h"
+
 #include <iosfwd>
 #include <map>
 #include <optional>
@@ -14,6 +16,16 @@ namespace sedalyn::sim {
 // How a tick advances the models: the program's own five Runge-Kutta steps,
 // or the exact transition of the linear model over the tick.
 enum class Stepping { RungeKutta4, Exact };
+
+// --plan: a dosing plan printed in place of the concentrations.
+struct PlanOptions {
+    double Target = 0.0;       // Ce, mcg/ml
+    double ReachMinutes = 0.0; // from the plan's start
+    ModelKind Model = ModelKind::James;
+    double StepMinutes = 10.0;
+    double Hours = 2.0;
+    double FromMinute = 0.0;   // the case before it is given by --rate and --bolus
+};
 
 struct Options {
     std::string Gender;
@@ -32,6 +44,7 @@ struct Options {
     bool Eleveld = false;
     bool Opioid = false;
     Stepping Method = Stepping::RungeKutta4;
+    std::optional<PlanOptions> Plan;
 };
 
 struct HelpRequested {};
@@ -56,5 +69,14 @@ std::string OneLine(const std::string& text);
 // a wake level, each row ends in the three wake-up times (four with Eleveld).
 // The cost of a tick does not grow with the length of the run or of the schedule.
 void RunSimulation(const Options& options, std::ostream& out);
+
+// The exit status when a plan misses a requirement; the closest plan is printed still.
+inline constexpr int PlanUnmetStatus = 3;
+
+// Runs the case up to the plan's start and writes the plan as CSV
+// (minute,bolus_mg,rate, one row per rate change, minutes from the case's
+// start). Returns 0, or PlanUnmetStatus with one line for stderr in `why`;
+// a plan the planner refuses gives 2 and its reason.
+int RunPlan(const Options& options, std::ostream& out, std::string& why);
 
 } // namespace sedalyn::sim

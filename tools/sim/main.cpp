@@ -22,10 +22,18 @@ int main(int argc, char** argv)
         return 2;
     }
 
-    RunSimulation(std::get<Options>(parsed), std::cout);
+    const Options& options = std::get<Options>(parsed);
+    int status = 0;
+    std::string why;
+    if (options.Plan)
+        status = RunPlan(options, std::cout, why);
+    else
+        RunSimulation(options, std::cout);
     if (!std::cout.flush()) {
         std::cerr << "sedalyn-sim: could not write the output\n";
         return 1;
     }
-    return 0;
+    if (!why.empty())
+        std::cerr << "sedalyn-sim: " << OneLine(why) << '\n';
+    return status;
 }
