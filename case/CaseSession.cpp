@@ -505,7 +505,7 @@ EndOutcome CaseSession::Close()
 QString CaseSession::ElapsedText() const
 {
     const DateTimeDays elapsed = Running() ? m_clocks.LocalNow() - m_startTime : 0.0;
-    return QStringLiteral("Elapsed  ") + Q(TimeText(elapsed, m_locale));
+    return QStringLiteral("Elapsed  ") + Q(ElapsedTimeText(elapsed, m_locale));
 }
 
 QString CaseSession::StatusLines() const

@@ -234,6 +234,19 @@ std::string TimeText(DateTimeDays value, const LocaleSettings& locale)
     return TimeOfDayText(value, locale, true);
 }
 
+std::string ElapsedTimeText(DateTimeDays value, const LocaleSettings& locale)
+{
+    if (!std::isfinite(value))
+        return TimeText(value, locale);
+    const double magnitude = std::fabs(value);
+    // A fraction that rounds up to midnight counts as the next whole day,
+    // as TimeText then shows 00:00:00.
+    const double days = std::trunc(magnitude) + (TimeOfDayOf(magnitude).nextDay ? 1.0 : 0.0);
+    if (days < 1.0)
+        return TimeText(value, locale);
+    return FormatFixed(days, 15, 0, LocaleSettings{}) + " d " + TimeText(value, locale);
+}
+
 std::string ClockText(DateTimeDays value, const LocaleSettings& locale)
 {
     return TimeOfDayText(value, locale, false);

@@ -47,6 +47,10 @@ std::string FormatFixed(double value, int precision, int decimals, const LocaleS
 // (24 hours or more wrap), a negative value as that of its magnitude.
 std::string TimeText(DateTimeDays value, const LocaleSettings& locale);
 
+// The time since Start as the Elapsed line shows it: TimeText below a day;
+// from 24 hours on the whole days lead ("3 d 00:00:07") instead of wrapping.
+std::string ElapsedTimeText(DateTimeDays value, const LocaleSettings& locale);
+
 // Hours and minutes of the time of day, written as TimeText writes them.
 std::string ClockText(DateTimeDays value, const LocaleSettings& locale);
 

@@ -385,8 +385,8 @@ private slots:
         QCOMPARE(c.s.ElapsedText(), QStringLiteral("Elapsed  00:00:00"));
         c.clock.seconds += 3723.0;
         QCOMPARE(c.s.ElapsedText(), QStringLiteral("Elapsed  01:02:03"));
-        c.clock.seconds += 86400.0 - 3723.0 + 5.0;
-        QCOMPARE(c.s.ElapsedText(), QStringLiteral("Elapsed  00:00:05"));
+        c.clock.seconds += 3 * 86400.0 - 3723.0 + 7.0;
+        QCOMPARE(c.s.ElapsedText(), QStringLiteral("Elapsed  3 d 00:00:07"));
         c.s.Abort();
         QCOMPARE(c.s.ElapsedText(), QStringLiteral("Elapsed  00:00:00"));
     }

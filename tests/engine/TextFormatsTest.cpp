@@ -69,7 +69,7 @@ LocaleSettings Make(Locale which)
 // ------------------------------------------------- numbers, times and dates
 
 // One text the formats write: the call, and what it must give.
-enum class Kind { General, Fixed, Time, Date };
+enum class Kind { General, Fixed, Time, Date, Elapsed };
 
 struct TextCase {
     Kind kind;
@@ -82,7 +82,7 @@ struct TextCase {
 
 void PrintTo(const TextCase& c, std::ostream* os)
 {
-    const char* const names[] = {"FormatGeneral", "FormatFixed", "TimeText", "DateText"};
+    const char* const names[] = {"FormatGeneral", "FormatFixed", "TimeText", "DateText", "ElapsedTimeText"};
     *os << names[static_cast<int>(c.kind)] << '(' << c.value;
     if (c.kind == Kind::General || c.kind == Kind::Fixed)
         *os << ", " << c.digits;
@@ -98,6 +98,7 @@ constexpr TextCase Fixed(double v, int precision, int decimals, Locale l, const 
 }
 constexpr TextCase Time(double v, Locale l, const char* e) { return {Kind::Time, v, 0, 0, l, e}; }
 constexpr TextCase Date(double v, Locale l, const char* e) { return {Kind::Date, v, 0, 0, l, e}; }
+constexpr TextCase Elapsed(double v, Locale l, const char* e) { return {Kind::Elapsed, v, 0, 0, l, e}; }
 
 class TextTest : public testing::TestWithParam<TextCase> {};
 
@@ -112,6 +113,7 @@ TEST_P(TextTest, IsExact)
     case Kind::Fixed: EXPECT_EQ(sedalyn::FormatFixed(c.value, c.digits, c.decimals, s), c.expected); break;
     case Kind::Time: EXPECT_EQ(sedalyn::TimeText(c.value, s), c.expected); break;
     case Kind::Date: EXPECT_EQ(sedalyn::DateText(c.value, s), c.expected); break;
+    case Kind::Elapsed: EXPECT_EQ(sedalyn::ElapsedTimeText(c.value, s), c.expected); break;
     }
 }
 
@@ -231,6 +233,17 @@ INSTANTIATE_TEST_SUITE_P(TimeNotFinite, TextTest, testing::Values(
     Time(-kInf, German, "INF"),
     Time(1e300, German, "00:00:00"),
     Time(-1e300, Us, "12:00:00 AM")), TextRowName);
+
+// Below a day the Elapsed line is the time text; from 24 hours the days lead.
+INSTANTIATE_TEST_SUITE_P(ElapsedBeyondADay, TextTest, testing::Values(
+    Elapsed(Clock(23, 59, 59), German, "23:59:59"),
+    Elapsed(Clock(23, 59, 59.9996), German, "1 d 00:00:00"),
+    Elapsed(1.0, German, "1 d 00:00:00"),
+    Elapsed(3 + Clock(0, 0, 7), German, "3 d 00:00:07"),
+    Elapsed(3 + Clock(0, 0, 7), Us, "3 d 12:00:07 AM"),
+    Elapsed(400 + Clock(13, 5, 9), German, "400 d 13:05:09"),
+    Elapsed(-2.25, German, "2 d 06:00:00"),
+    Elapsed(kNan, German, "NAN")), TextRowName);
 
 TEST(TimeTextTest, LeadingZeroAndDesignatorFollowTheRecord)
 {
