@@ -144,7 +144,7 @@ TEST(RunSimulation, MatchesTheEngineTickForTick)
         for (int tick = 0; tick < 12; ++tick)
             engine.AdvanceTick(patient, 10.0);
         const auto& row = rows[static_cast<std::size_t>(minute)];
-        EXPECT_EQ(row[0], engine.JamesModel.State[StateTime]);
+        EXPECT_EQ(row[0], static_cast<double>(minute));
         EXPECT_EQ(row[1], 10.0);
         EXPECT_EQ(row[2], engine.JamesModel.State[StatePlasma]); // exact: shortest form round-trips
         EXPECT_EQ(row[5], engine.HumeModel.State[StateEffectSite]);
@@ -165,6 +165,15 @@ TEST(RunSimulation, ScheduledRateEntersAtTheFirstTickBeginningAtOrAfterItsMinute
     }
     EXPECT_EQ(rows[6][2], 0.0);
     EXPECT_GT(rows[7][2], 0.0);
+}
+
+TEST(RunSimulation, MinutesAreTheStepCountInTwelfths)
+{
+    const auto rows = Rows(Parsed(Args({"--minutes", "61", "--every", "13"})));
+    ASSERT_FALSE(rows.empty());
+    for (std::size_t row = 0; row < rows.size(); ++row)
+        EXPECT_EQ(rows[row][0], static_cast<double>(row * 13) / 12.0) << "row " << row;
+    EXPECT_EQ(rows[1][0], 13.0 / 12.0);
 }
 
 TEST(RunSimulation, MinutesRoundUpToWholeTicksAndEveryThins)

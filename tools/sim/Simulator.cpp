@@ -559,8 +559,10 @@ void RunSimulation(const Options& options, std::ostream& out)
             if (eleveld)
                 eleveldModel.AdvanceTick(patient, rate, bolusMg);
         }
+        // The row's minute from the step count: the models' own clock adds
+        // 1/60 sixty times a tick and drifts in the last digits.
         if ((done + 1) % options.Every == 0)
-            WriteRow(out, engine.JamesModel.State[StateTime], rate, engine, eleveld, patient,
+            WriteRow(out, static_cast<double>(done + 1) / TicksPerMinute, rate, engine, eleveld, patient,
                      options.WakeLevel);
     }
 }
