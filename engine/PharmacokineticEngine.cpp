@@ -112,17 +112,19 @@ double FastestModelRate(const ModelParameters& p)
 
 std::string PatientRefusal(const Patient& patient)
 {
+    // The limits as the texts say them, from the constants that decide.
+    const auto limit = [](double value) { return FormatGeneral(value, 15, LocaleSettings{}); };
     const double height = patient.PatientHeight;
     const double weight = patient.PatientWeight;
     if (height > MaxHeightMetres)
-        return "Height above 2.5 m. Height is in metres, for example 1.75.";
+        return "Height above " + limit(MaxHeightMetres) + " m. Height is in metres, for example 1.75.";
     if (weight > MaxWeightKg)
-        return "Weight above 350 kg. Weight is in kilograms, for example 70.";
+        return "Weight above " + limit(MaxWeightKg) + " kg. Weight is in kilograms, for example 70.";
     const double bmi = BodyMassIndex(height, weight);
     if (!(bmi >= MinBodyMassIndex && bmi <= MaxBodyMassIndex))
-        return "A body-mass index of " + FormatGeneral(bmi, 4, LocaleSettings{})
-               + " kg/m2 is outside 10 to 100. Check the height (in metres, for example 1.75) "
-                 "and the weight (in kilograms).";
+        return "A body-mass index of " + FormatGeneral(bmi, 4, LocaleSettings{}) + " kg/m2 is outside "
+               + limit(MinBodyMassIndex) + " to " + limit(MaxBodyMassIndex)
+               + ". Check the height (in metres, for example 1.75) and the weight (in kilograms).";
 
     for (const LbmAlgorithm algorithm : AllAlgorithms) {
         if (!std::isfinite(SelectedLbm(patient, algorithm)))

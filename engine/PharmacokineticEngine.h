@@ -24,6 +24,7 @@ inline constexpr int TicksPerMinute = 12;
 inline constexpr double MaxInfusionRate = 1000.0; // mg/kg/hr
 inline constexpr const char* RateAboveMaximumText =
     "Infusion rate above 1000 mg/kg/hr: check the rate and its unit (mg/kg/hr).";
+static_assert(MaxInfusionRate == 1000.0, "RateAboveMaximumText names the limit");
 
 // The largest single bolus accepted, in mg.
 inline constexpr double MaxBolusMg = 1000.0;

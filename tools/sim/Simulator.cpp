@@ -639,8 +639,10 @@ int RunPlan(const Options& options, std::ostream& out, std::string& why)
     if (dosePlan.Check.Unmet == 0)
         return 0;
 
-    why = "no plan within the limits (bolus up to 4 mg/kg and 1000 mg, rate up to 30 mg/kg/hr) "
-          "meets every requirement; the closest, printed, misses";
+    const auto limit = [](double value) { return FormatGeneral(value, 15, LocaleSettings{}); };
+    why = "no plan within the limits (bolus up to " + limit(PlanMaxBolusMgPerKg) + " mg/kg and "
+          + limit(MaxBolusMg) + " mg, rate up to " + limit(PlanMaxRate)
+          + " mg/kg/hr) meets every requirement; the closest, printed, misses";
     const char* separator = " ";
     for (const PlanRequirement requirement : {PlanReach, PlanCeiling, PlanHold}) {
         if (!(dosePlan.Check.Unmet & requirement))
