@@ -173,7 +173,7 @@ public:
     QString TimeLabel() const;     // the local time of day
     QString RateLine(double rate) const;
     QString ConcentrationText(double value) const;
-    QString DoseLine() const;      // "Given: 13 mg (0.2 mg/kg) in 1:00"; empty before the first step
+    QString DoseLine() const;      // "Given: 13 mg (0.2 mg/kg) in 00:01:00"; empty before the first step
     QString WakeUpLine(double level) const;
     // What the case cannot keep while it lasts, a line each: the data file's
     // "Data file: not written since ..." and the journal's "Crash recovery
