@@ -44,18 +44,20 @@ PlanPanel::PlanPanel(CaseSession& session, QWidget* parent)
     ReachEdit->setObjectName(QStringLiteral("PlanReachEdit"));
     ReachEdit->setToolTip(QStringLiteral("Minutes from now by which the target is reached."));
     for (QLineEdit* edit : {TargetEdit, ReachEdit})
-        edit->setFixedWidth(60);
+        edit->setFixedWidth(45);
     StepChoice = new QComboBox(this);
     StepChoice->setObjectName(QStringLiteral("PlanStepChoice"));
     for (const double minutes : PlanStepChoices)
         StepChoice->addItem(QString::number(minutes), minutes);
     StepChoice->setCurrentIndex(1);
+    StepChoice->setFixedWidth(55);
     ModelChoice = new QComboBox(this);
     ModelChoice->setObjectName(QStringLiteral("PlanModelChoice"));
     for (const ModelKind kind : {ModelKind::James, ModelKind::Hume, ModelKind::Janmahasatian, ModelKind::Eleveld})
         if (kind != ModelKind::Eleveld || CaseRunsEleveld)
             ModelChoice->addItem(QLatin1String(ModelKindName(kind)), static_cast<int>(kind));
 
+    ModelChoice->setFixedWidth(125);
     PlanButton = new QPushButton(QStringLiteral("Plan"), this);
     PlanButton->setObjectName(QStringLiteral("PlanButton"));
     ClearButton = new QPushButton(QStringLiteral("Clear plan"), this);
@@ -82,9 +84,9 @@ PlanPanel::PlanPanel(CaseSession& session, QWidget* parent)
     auto* grid = new QGridLayout;
     grid->addWidget(Caption(QStringLiteral("Target Ce"), TargetEdit, this), 0, 0);
     grid->addWidget(TargetEdit, 0, 1);
-    grid->addWidget(Caption(QStringLiteral("Reach in (min)"), ReachEdit, this), 0, 2);
+    grid->addWidget(Caption(QStringLiteral("Reach in\n(min)"), ReachEdit, this), 0, 2);
     grid->addWidget(ReachEdit, 0, 3);
-    grid->addWidget(Caption(QStringLiteral("Steps every (min)"), StepChoice, this), 1, 0);
+    grid->addWidget(Caption(QStringLiteral("Steps every\n(min)"), StepChoice, this), 1, 0);
     grid->addWidget(StepChoice, 1, 1);
     grid->addWidget(Caption(QStringLiteral("Model"), ModelChoice, this), 1, 2);
     grid->addWidget(ModelChoice, 1, 3);
