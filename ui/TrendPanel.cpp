@@ -353,7 +353,10 @@ bool SetScale(QValueAxis* axis, const ValueScale& scale)
 bool TrendPanel::ShowScales()
 {
     bool changed = false;
-    const TimeScale time = TrendTimeScale(m_builder.Span(), m_builder.Now() + m_aheadMinutes);
+    TimeScale time = TrendTimeScale(m_builder.Span(), m_builder.Now() + m_aheadMinutes);
+    // The last hour stays in sight before the look ahead.
+    if (m_builder.Span() == Span::LastHour)
+        time.from = std::min(time.from, std::max(m_builder.Now() - 60.0, 0.0));
     if (m_timeAxis->min() != time.from || m_timeAxis->max() != time.to || m_timeAxis->tickInterval() != time.step) {
         // Never a moment with a short step over a long range: the axis would
         // lay out a label for every step of it.

@@ -2,6 +2,7 @@
 
 #include "BodySize.h"
 #include "Style.h"
+#include "TrendChartView.h"
 #include "TrendPanel.h"
 
 #include <QChart>
@@ -77,13 +78,19 @@ TrendProjection::~TrendProjection() = default;
 
 void TrendProjection::Hide()
 {
-    for (QLineSeries* series : m_projected)
-        if (series->count() > 0)
-            series->clear();
-    if (m_course->count() > 0)
-        m_course->clear();
-    m_planShown.reset();
     m_panel.SetAhead(0.0, 0.0);
+    bool shown = m_course->count() > 0;
+    for (QLineSeries* series : m_projected)
+        shown |= series->count() > 0;
+    if (!shown)
+        return;
+    for (QLineSeries* series : m_projected)
+        series->clear();
+    m_course->clear();
+    m_planShown.reset();
+    // The chart repaints only what its own lines change.
+    m_panel.Refresh();
+    m_panel.ChartView()->viewport()->update();
 }
 
 void TrendProjection::Update(const CaseSession& session)

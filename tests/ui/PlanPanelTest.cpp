@@ -91,6 +91,9 @@ private slots:
         view.ClearButton->click();
         QCOMPARE(ahead.PlanCourse()->count(), 0);
         QVERIFY(!view.Table->isVisibleTo(&view));
+        c.Abort();
+        QCOMPARE(ahead.Projected(sedalyn::JamesEffect)->count(), 0);
+        QCOMPARE(c.form.Side->Trend->TimeAxis()->max(), 30.0);
     }
 };
 
