@@ -164,7 +164,7 @@ void PlanPanel::FillTable()
         html += QStringLiteral("<td>%1</td><td align=right>%2</td><td align=right>%3</td></tr>")
                     .arg(m_case.PlanClockText(row.At).toHtmlEscaped(),
                          row.BolusMg > 0.0 ? QString::number(row.BolusMg) : QString(),
-                         QString::number(std::round(row.Rate * 10.0) / 10.0, 'f', 1));
+                         QString::fromStdString(FormatFixed(row.Rate, 15, 1, m_case.Locale())));
     }
     if (first + VisibleRows < rows.size())
         html += QStringLiteral("<tr><td colspan=3>%1 more rows</td></tr>").arg(rows.size() - first - VisibleRows);

@@ -71,6 +71,11 @@ private slots:
                                        .arg(p.Row(0).BolusMg)
                                        .arg(Planned::RateOf(p.Row(0).Rate)));
         QVERIFY(p.c.s.PlanSummary().startsWith(QStringLiteral("Plan: Ce 3 mcg/ml by 12:05 (James), steps 10 min")));
+        // Beyond the dose limits: the closest plan, and what it misses.
+        p.outcome = p.c.s.MakePlan(ModelKind::James, QStringLiteral("10"), QStringLiteral("0"), 10.0);
+        QVERIFY(p.outcome.Unmet.startsWith(QStringLiteral("reach")));
+        QVERIFY(p.c.s.PlanSummary().contains(QStringLiteral("Requirement not met within the dose limits: reach")));
+        QVERIFY(p.Row(0).BolusMg <= 4.0 * 77.0);
     }
 
     // Following the plan in the case itself brings the case's James Ce to
