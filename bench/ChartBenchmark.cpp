@@ -6,9 +6,11 @@
 // display to count a real window's painting).
 
 #include "BodySize.h"
+#include "CaseSession.h"
 #include "CaseHistory.h"
 #include "PharmacokineticEngine.h"
 #include "TrendPanel.h"
+#include "TrendProjection.h"
 
 #include <QApplication>
 #include <QComboBox>
@@ -110,6 +112,42 @@ BENCHMARK(ChartTick)
     ->Args({24, 1, 1})
     ->Unit(benchmark::kMillisecond)
     ->MeasureProcessCPUTime();
+
+// What the look ahead adds to a tick: each model's next 30 minutes at the
+// rate in use and a plan's course, with ("painted" 1) or without the view
+// rendered, an hour into a case on a controlled clock.
+void ProjectionTick(benchmark::State& state)
+{
+    double seconds = 0.0;
+    CaseSession session(LocaleSettings{}, {[&seconds] { return 46000.5 + seconds / 86400.0; },
+                                           [&seconds] { return static_cast<std::int64_t>(seconds * 1000.0); },
+                                           [&seconds] { return static_cast<std::int64_t>(seconds * 1000.0); }});
+    session.ConfirmPatient({QStringLiteral("53"), QStringLiteral("1.77"), QStringLiteral("77"), QStringLiteral("Male")});
+    session.RateTextChanged(QStringLiteral("6"));
+    session.Start();
+    seconds = 3600.0;
+    session.Tick();
+    session.MakePlan(ModelKind::James, QStringLiteral("3"), QStringLiteral("10"), 10.0);
+
+    TrendPanel panel(session.History());
+    TrendProjection projection(panel);
+    panel.setAttribute(Qt::WA_DontShowOnScreen);
+    panel.resize(560, 480);
+    panel.show();
+    QImage image(panel.size(), QImage::Format_ARGB32_Premultiplied);
+    QApplication::processEvents();
+    const bool painted = state.range(0) != 0;
+    for (auto _ : state) {
+        projection.Update(session);
+        panel.Refresh();
+        if (painted) {
+            QPainter painter(&image);
+            panel.ChartView()->render(&painter);
+        }
+    }
+}
+
+BENCHMARK(ProjectionTick)->ArgName("painted")->Arg(0)->Arg(1)->Unit(benchmark::kMicrosecond)->MeasureProcessCPUTime();
 
 } // namespace
 

@@ -241,8 +241,11 @@ RateOutcome CaseSession::ConfirmRate(RateSource source, bool unusualRateAccepted
     m_pending = RateTextState::Confirmed;
     m_lastConfirmation = Confirmation::Accepted;
     m_declinedText.clear();
-    if (changed && Running())
+    if (changed && Running()) {
         WriteEvent(QStringLiteral("rate %1 mg/kg/hr").arg(EditText(m_rate)));
+        NotePlanDeparture(m_plan.RateConfirmed(CaseClock(), m_rate),
+                          QStringLiteral("rate %1 mg/kg/hr").arg(EditText(m_rate)));
+    }
     // After the row, so that the journal knows the file holds it.
     JournalCase();
     return {RateOutcome::Kind::Accepted, {}, RateLine(m_rate), m_rateText};
@@ -303,6 +306,7 @@ RateOutcome CaseSession::Start()
     m_startUtcMs = m_clocks.UtcMs();
     m_startTime = m_clocks.LocalNow();
     m_history.Clear();
+    m_plan.Clear();
     m_pending = RateTextState::Confirmed;
     const RateOutcome outcome = ConfirmRate();
     m_timeline.Start(m_rate);
@@ -453,6 +457,7 @@ BolusOutcome CaseSession::GiveBolus(const QString& typed, bool largeBolusAccepte
                 {}};
     const CaseClockMs at = CaseClock();
     m_timeline.GiveBolus(at, *mg);
+    NotePlanDeparture(m_plan.BolusGiven(at, *mg), QStringLiteral("bolus %1 mg").arg(EditText(*mg)));
     JournalCase();
     return {BolusOutcome::Kind::Given, {}, LastBolusLine(*mg, at)};
 }
@@ -471,6 +476,7 @@ EndOutcome CaseSession::End()
     // Rows that fell due while a box held the tick are not lost.
     TakeDueSteps();
     WriteEvent(QStringLiteral("end"));
+    m_plan.Clear();
     m_stage = CaseStage::PatientEntry;
     // Closed on purpose: nothing to resume.
     EndJournal();
@@ -769,7 +775,8 @@ void CaseSession::TakeRowsFoundAfter(const CaseJournal& j)
                 m_timeline.GiveBolus(*at - 1, *value); // taken by the step the row stands for
             m_written.push_back(fields);
         } else if (words[0] == QLatin1String("start") || words[0] == QLatin1String("resumed")
-                   || words[0] == QLatin1String("rows") || words[0] == QLatin1String("end")) {
+                   || words[0] == QLatin1String("rows") || words[0] == QLatin1String("end")
+                   || words[0] == QLatin1String("plan")) {
             continue;
         } else {
             m_written.push_back(fields);

@@ -8,6 +8,7 @@
 
 #include "CaseHistory.h"
 #include "CaseJournal.h"
+#include "CasePlan.h"
 #include "CaseRecordFile.h"
 #include "CaseTimeline.h"
 #include "PharmacokineticEngine.h"
@@ -117,6 +118,11 @@ struct ResumeOutcome {
     QString Notice;     // the line saying the case was resumed and how
 };
 
+struct PlanOutcome {
+    QString Refusal; // why nothing was planned
+    QString Unmet;   // the closest plan within the limits: what it does not meet
+};
+
 class CaseSession {
 public:
     // The data file and the journal reach the disk through `files`.
@@ -153,6 +159,19 @@ public:
     EndOutcome Abort();
     // The program ends: as Abort, and the journal goes.
     EndOutcome Close();
+
+    // --- the dosing plan, shown and followed, never applied
+    // A plan from the models' state now: `target` (mcg/ml) reached within
+    // `reach` (minutes), both as typed, a rate change every `stepMinutes`.
+    PlanOutcome MakePlan(ModelKind model, const QString& target, const QString& reach, double stepMinutes);
+    void ClearPlan();
+    const CasePlan& Plan() const { return m_plan; }
+    // "Plan: set 6.5 mg/kg/hr now"; empty when nothing is due.
+    QString PlanLine() const;
+    // What the plan aims at and whether it is followed; empty without one.
+    QString PlanSummary() const;
+    // A case time as a time of day, as the plan's rows show it.
+    QString PlanClockText(CaseClockMs at) const;
 
     // --- the journal and resuming
     // The journal in `folder`; `whyNone` says why there is no folder.
@@ -213,6 +232,7 @@ private:
     void JournalCase();
     void EndJournal();
     QString WallClockText(std::int64_t utcMs) const;
+    void NotePlanDeparture(bool departed, const QString& what);
     QString LastBolusLine(double mg, CaseClockMs at) const;
     bool Replay(const CaseJournal& journal);
     void TakeRowsFoundAfter(const CaseJournal& journal);
@@ -252,6 +272,8 @@ private:
     QString m_journalNotice;  // said once the disclaimer is accepted
     QString m_journalProblem; // why the running case's journal is not written
     std::optional<CaseJournal> m_offered;
+
+    CasePlan m_plan;
 };
 
 } // namespace sedalyn

@@ -3,13 +3,16 @@
 #include "CaseSession.h"
 #include "CaseText.h"
 #include "MessageBoxes.h"
+#include "PlanPanel.h"
 #include "Style.h"
 #include "TrendChartView.h"
 #include "TrendPanel.h"
+#include "TrendProjection.h"
 
 #include <QAbstractButton>
 #include <QEvent>
 #include <QGridLayout>
+#include <QHBoxLayout>
 #include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
@@ -131,6 +134,8 @@ CasePanel::CasePanel(CaseSession& session, QWidget* parent) : QWidget(parent), m
     Trend->setMinimumSize(Trend->minimumSizeHint());
     Trend->SetLocale(m_case.Locale());
     Trend->SetWakeUpLevel(m_wakeUpLevel);
+    Projection = new TrendProjection(*Trend);
+    PlanView = new PlanPanel(m_case, this);
 
     auto* entries = new QGridLayout;
     entries->addWidget(bolusCaption, 0, 0);
@@ -149,13 +154,21 @@ CasePanel::CasePanel(CaseSession& session, QWidget* parent) : QWidget(parent), m
 
     auto* layout = new QVBoxLayout(this);
     layout->setContentsMargins(8, 8, 8, 8);
-    layout->addLayout(entries);
+    auto* top = new QHBoxLayout;
+    top->addLayout(entries, 1);
+    top->addWidget(PlanView, 0, Qt::AlignTop);
+    layout->addLayout(top);
     layout->addWidget(Trend, 1);
 
     connect(BolusButton, &QPushButton::clicked, this, [this] { RunReportingErrors([this] { GiveBolusClick(); }); });
     connect(BolusEdit, &QLineEdit::returnPressed, this, [this] { RunReportingErrors([this] { GiveBolusClick(); }); });
     connect(WakeUpLevelEdit, &QLineEdit::editingFinished, this,
             [this] { RunReportingErrors([this] { WakeUpLevelEdited(); }); });
+    connect(PlanView, &PlanPanel::PlanChanged, this, [this] {
+        ShowPlan();
+        Trend->Refresh();
+        Trend->ChartView()->viewport()->update();
+    });
 
     CaseEnded();
 }
@@ -169,6 +182,7 @@ void CasePanel::CaseStarted()
     ShowNotice(QString());
     Trend->Reset();
     ShowWakeUpTimes();
+    ShowPlan();
 }
 
 void CasePanel::CaseEnded()
@@ -176,10 +190,12 @@ void CasePanel::CaseEnded()
     BolusEdit->setEnabled(false);
     BolusButton->setEnabled(false);
     ShowWakeUpTimes();
+    ShowPlan();
 }
 
 void CasePanel::StepsTaken()
 {
+    ShowPlan();
     Trend->Refresh();
     ShowWakeUpTimes();
     if (const QString dose = m_case.DoseLine(); !dose.isEmpty())
@@ -195,6 +211,13 @@ void CasePanel::ShowNotice(const QString& text)
 {
     NoticeLabel->setText(text);
     NoticeLabel->setVisible(!text.isEmpty());
+}
+
+void CasePanel::ShowPlan()
+{
+    // Before the chart redraws, so that its scales make room for the projection.
+    Projection->Update(m_case);
+    PlanView->Refresh();
 }
 
 void CasePanel::ShowStatus(const QString& text)
@@ -218,6 +241,7 @@ void CasePanel::GiveBolusClick()
     case BolusOutcome::Kind::Given:
         BolusEdit->clear();
         ShowLastBolus(outcome.LastBolusLine);
+        PlanView->Refresh();
         break;
     case BolusOutcome::Kind::Refused:
         InputErrorBox(outcome.Text);

@@ -8,8 +8,10 @@
 class QAbstractButton;
 class QLabel;
 class QLineEdit;
+class PlanPanel;
 class QPushButton;
 class TrendPanel;
+class TrendProjection;
 namespace sedalyn {
 class CaseSession;
 }
@@ -30,6 +32,8 @@ public:
     QLabel* NoticeLabel = nullptr;
     QLabel* StatusLabel = nullptr;
     TrendPanel* Trend = nullptr;
+    PlanPanel* PlanView = nullptr;         // the dosing plan
+    TrendProjection* Projection = nullptr; // the chart's look ahead
 
     // Start: the bolus box opens, the chart and the lines start afresh.
     void CaseStarted();
@@ -62,6 +66,7 @@ private:
     void GiveBolusClick();
     void WakeUpLevelEdited();
     void ShowWakeUpTimes();
+    void ShowPlan();
 
     sedalyn::CaseSession& m_case;
     double m_wakeUpLevel = 1.2;

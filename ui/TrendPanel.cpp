@@ -326,7 +326,8 @@ void TrendPanel::RepaintFrom(double minutes)
     const double x = std::isfinite(minutes)
         ? m_chart->mapToPosition(QPointF(minutes, 0.0), m_series[JamesPlasma]).x()
         : plot.left();
-    const double now = m_chart->mapToPosition(QPointF(m_builder.Now(), 0.0), m_series[JamesPlasma]).x();
+    const double now =
+        m_chart->mapToPosition(QPointF(m_builder.Now() + m_aheadMinutes, 0.0), m_series[JamesPlasma]).x();
     const QRectF strip(QPointF(std::max(x, plot.left()) - PenReach, plot.top() - PenReach),
                        QPointF(std::min(now, plot.right()) + PenReach, plot.bottom() + PenReach));
     m_view->viewport()->update(m_view->mapFromScene(m_chart->mapToScene(strip)).boundingRect());
@@ -352,7 +353,10 @@ bool SetScale(QValueAxis* axis, const ValueScale& scale)
 bool TrendPanel::ShowScales()
 {
     bool changed = false;
-    const TimeScale time = TrendTimeScale(m_builder.Span(), m_builder.Now());
+    TimeScale time = TrendTimeScale(m_builder.Span(), m_builder.Now() + m_aheadMinutes);
+    // The last hour stays in sight before the look ahead.
+    if (m_builder.Span() == Span::LastHour)
+        time.from = std::min(time.from, std::max(m_builder.Now() - 60.0, 0.0));
     if (m_timeAxis->min() != time.from || m_timeAxis->max() != time.to || m_timeAxis->tickInterval() != time.step) {
         // Never a moment with a short step over a long range: the axis would
         // lay out a label for every step of it.
@@ -362,10 +366,16 @@ bool TrendPanel::ShowScales()
         changed = true;
     }
     const TrendPeaks peaks = m_builder.Peaks();
-    const ValueScale concentration = ConcentrationScale(peaks.concentration, m_wakeUpLevel);
+    const ValueScale concentration = ConcentrationScale(std::max(peaks.concentration, m_aheadPeak), m_wakeUpLevel);
     changed |= SetScale(m_concentrationAxis, concentration);
     changed |= SetScale(m_rateAxis, RateScale(peaks.rate, concentration.intervals));
     return changed;
+}
+
+void TrendPanel::SetAhead(double minutes, double peak)
+{
+    m_aheadMinutes = std::isfinite(minutes) ? std::max(minutes, 0.0) : 0.0;
+    m_aheadPeak = std::isfinite(peak) ? peak : 0.0;
 }
 
 void TrendPanel::SetWakeUpLevel(double mcgPerMl)

@@ -45,6 +45,11 @@ public:
     // system's until this is called.
     void SetLocale(const sedalyn::LocaleSettings& locale);
 
+    // Lines drawn past the newest record (the projection): the time axis
+    // keeps `minutes` more in sight, the concentration axis room for `peak`.
+    void SetAhead(double minutes, double peak);
+    QChart* Chart() const { return m_chart; }
+
     // The tooltip for a point of the chart view; empty off the plot and
     // before the first record.
     QString ToolTipAt(QPoint viewPosition) const;
@@ -73,6 +78,8 @@ private:
     TrendSeriesBuilder m_builder;
     double m_wakeUpLevel = 1.2;
     sedalyn::LocaleSettings m_locale;
+    double m_aheadMinutes = 0.0;
+    double m_aheadPeak = 0.0;
 
     QChart* m_chart = nullptr;
     TrendChartView* m_view = nullptr;

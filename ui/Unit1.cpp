@@ -5,6 +5,7 @@
 #include "Unit1.h"
 
 #include "CasePanel.h"
+#include "PlanPanel.h"
 #include "CaseText.h"
 #include "FileError.h"
 #include "MessageBoxes.h"
@@ -593,6 +594,7 @@ void TForm1::PresentRate(RateOutcome outcome, RateSource source)
         if (focusWidget() == Changebutton)
             InfRateEdit->setFocus();
         Changebutton->setEnabled(false);
+        Side->PlanView->Refresh();
         break;
     case RateOutcome::Kind::Refused:
         // The box keeps what was typed, to be mended.

@@ -1,0 +1,101 @@
+// The dosing plan through the window: an induction planned and followed
+// step by step by the user's own bolus and rate confirmations, the chart's
+// look ahead moving with the case, a departure and a replan.
+
+#include "CaseFixture.h"
+#include "CasePanel.h"
+#include "PlanPanel.h"
+#include "QtTestMain.h"
+#include "TrendPanel.h"
+#include "TrendProjection.h"
+
+#include <QLineSeries>
+#include <QPushButton>
+#include <QTest>
+#include <QValueAxis>
+
+#include <cmath>
+
+using namespace casefixture;
+
+namespace {
+
+void ConfirmRate(Case& c, double rate)
+{
+    Case::Type(c.form.InfRateEdit, QString::number(std::round(rate * 10.0) / 10.0));
+    c.form.Changebutton->click();
+}
+
+// With SEDALYN_PLAN_PICTURES set, the window as it stands, for a look by eye.
+void Picture(Case& c, const char* name)
+{
+    if (const QByteArray folder = qgetenv("SEDALYN_PLAN_PICTURES"); !folder.isEmpty()) {
+        c.form.TrendButton->setChecked(true);
+        c.form.grab().save(QString::fromLocal8Bit(folder) + QLatin1Char('/') + QLatin1String(name));
+    }
+}
+
+} // namespace
+
+class PlanPanelTest : public QObject {
+    Q_OBJECT
+
+private slots:
+    void cleanup() { VERIFY_NO_STRAY_MODALS(); }
+
+    void inductionFollowedThenReplanned()
+    {
+        Case c;
+        c.form.SetDisclaimerShown(true);
+        c.form.show();
+        c.StartExample(QStringLiteral("0"));
+        c.Tick();
+        PlanPanel& view = *c.form.Side->PlanView;
+        const TrendProjection& ahead = *c.form.Side->Projection;
+        Case::Type(view.TargetEdit, QStringLiteral("3"));
+        Case::Type(view.ReachEdit, QStringLiteral("5"));
+        view.PlanButton->click();
+        const sedalyn::CasePlan& plan = c.session().Plan();
+        QVERIFY(plan.Active());
+        QCOMPARE(ahead.PlanCourse()->count(), static_cast<int>(plan.Course().size()));
+        QVERIFY(view.DueLabel->text().startsWith(QStringLiteral("Plan: give ")));
+
+        Case::Type(c.form.Side->BolusEdit, QString::number(plan.Plan().Course.BolusMg));
+        c.form.Side->BolusButton->click();
+        for (std::size_t row = 0; row < plan.Rows().size() && plan.Rows()[row].At <= 20 * 60'000; ++row) {
+            while (c.clock.Ms() < plan.Rows()[row].At)
+                c.Tick();
+            QVERIFY(view.DueLabel->isVisibleTo(&view));
+            ConfirmRate(c, plan.Rows()[row].Rate);
+            QVERIFY(!view.DueLabel->isVisibleTo(&view));
+        }
+        c.Tick();
+        // The look ahead starts where the case stands, for each line of the panel.
+        const QLineSeries* effect = ahead.Projected(sedalyn::JamesEffect);
+        QCOMPARE(effect->count(), 61);
+        QCOMPARE(effect->at(0).x(), c.session().History().Last().Minutes);
+        QCOMPARE(effect->at(0).y(), c.session().Engine().Concentrations()[sedalyn::JamesEffect]);
+        QVERIFY(std::abs(effect->at(0).y() / 3.0 - 1.0) < 0.05);
+        QVERIFY(c.form.Side->Trend->TimeAxis()->max() >= effect->at(60).x());
+        Picture(c, "plan-followed.png");
+
+        ConfirmRate(c, 2.0);
+        QVERIFY(view.SummaryLabel->text().contains(QStringLiteral("Not followed since")));
+        QVERIFY(view.ReplanButton->isVisibleTo(&view));
+        Case::Type(view.TargetEdit, QStringLiteral("4"));
+        view.ReplanButton->click();
+        QVERIFY(!view.ReplanButton->isVisibleTo(&view));
+        QVERIFY(view.SummaryLabel->text().startsWith(QStringLiteral("Plan: Ce 4 mcg/ml")));
+        c.Tick(12 * 15);
+        Picture(c, "plan-replanned.png");
+        view.ClearButton->click();
+        QCOMPARE(ahead.PlanCourse()->count(), 0);
+        QVERIFY(!view.Table->isVisibleTo(&view));
+        c.Abort();
+        QCOMPARE(ahead.Projected(sedalyn::JamesEffect)->count(), 0);
+        QCOMPARE(c.form.Side->Trend->TimeAxis()->max(), 30.0);
+    }
+};
+
+SEDALYN_TEST_CLASS(PlanPanelTest)
+#include "PlanPanelTest.moc"

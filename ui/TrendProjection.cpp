@@ -1,0 +1,159 @@
+#include "TrendProjection.h"
+
+#include "BodySize.h"
+#include "Style.h"
+#include "TrendChartView.h"
+#include "TrendPanel.h"
+
+#include <QChart>
+#include <QLineSeries>
+#include <QValueAxis>
+
+#include <algorithm>
+
+using namespace sedalyn;
+
+namespace {
+
+constexpr double PointMinutes = 0.5;
+
+struct ProjectedModel {
+    LbmAlgorithm algorithm;
+    ModelKind kind;
+    ConcentrationIndex plasma;
+    ConcentrationIndex effect;
+};
+
+constexpr ProjectedModel Models[] = {
+    {LbmAlgorithm::James, ModelKind::James, JamesPlasma, JamesEffect},
+    {LbmAlgorithm::Hume, ModelKind::Hume, HumePlasma, HumeEffect},
+    {LbmAlgorithm::Janmahasatian, ModelKind::Janmahasatian, HanPlasma, HanEffect},
+};
+
+QColor Faded(QColor colour)
+{
+    colour.setAlpha(150);
+    return colour;
+}
+
+QPen ProjectionPen(const QColor& colour, double width, Qt::PenStyle line)
+{
+    QPen pen(colour, width, line);
+    pen.setCapStyle(Qt::FlatCap);
+    return pen;
+}
+
+} // namespace
+
+TrendProjection::TrendProjection(TrendPanel& panel)
+    : QObject(&panel), m_panel(panel), m_minutes(EvenMinutes(AheadMinutes, PointMinutes))
+{
+    QChart* const chart = panel.Chart();
+    const auto add = [&](const QString& name, const QPen& pen) {
+        auto* series = new QLineSeries;
+        series->setObjectName(name);
+        series->setPen(pen);
+        chart->addSeries(series);
+        series->attachAxis(panel.TimeAxis());
+        series->attachAxis(panel.ConcentrationAxis());
+        return series;
+    };
+    m_course = add(QStringLiteral("PlanCourse"), ProjectionPen(style::Maroon, 3.0, Qt::DashLine));
+    for (const ProjectedModel& model : Models) {
+        const QColor colour = Faded(style::ModelColour(model.algorithm));
+        const QString name = QString::fromLatin1(AlgorithmName(model.algorithm));
+        m_projected[model.plasma] =
+            add(name + QStringLiteral("PlasmaProjection"), ProjectionPen(colour, 1.0, Qt::DotLine));
+        m_projected[model.effect] =
+            add(name + QStringLiteral("EffectProjection"), ProjectionPen(colour, 1.5, Qt::DashLine));
+    }
+    std::vector<TrendLegendEntry> legend = panel.ChartView()->Legend();
+    legend.push_back({QStringLiteral("Next 30 min at this rate"),
+                      ProjectionPen(Faded(Qt::black), 1.5, Qt::DashLine)});
+    legend.push_back({QStringLiteral("Plan (Ce)"), m_course->pen()});
+    panel.ChartView()->SetLegend(std::move(legend));
+}
+
+TrendProjection::~TrendProjection() = default;
+
+void TrendProjection::Hide()
+{
+    m_panel.SetAhead(0.0, 0.0);
+    bool shown = m_course->count() > 0;
+    for (QLineSeries* series : m_projected)
+        shown |= series->count() > 0;
+    if (!shown)
+        return;
+    for (QLineSeries* series : m_projected)
+        series->clear();
+    m_course->clear();
+    m_planShown.reset();
+    // The chart repaints only what its own lines change.
+    m_panel.Refresh();
+    m_panel.ChartView()->viewport()->update();
+}
+
+void TrendProjection::Update(const CaseSession& session)
+{
+    const CaseHistory& history = session.History();
+    if (!session.Running() || history.Empty()) {
+        Hide();
+        return;
+    }
+    const Patient& patient = session.ConfirmedPatient();
+    const std::array<double, 3> body{patient.PatientAge, patient.PatientHeight,
+                                     patient.PatientWeight * (patient.IsMale() ? 1.0 : -1.0)};
+    if (m_builtFor != body) {
+        m_models.clear();
+        for (const ProjectedModel& model : Models)
+            m_models.emplace_back(patient, ModelChoice{model.kind, false});
+        m_builtFor = body;
+    }
+    const double now = history.Last().Minutes;
+    double peak = 0.0;
+    QList<QPointF> plasma(static_cast<qsizetype>(m_minutes.size()));
+    QList<QPointF> effect(static_cast<qsizetype>(m_minutes.size()));
+    for (std::size_t m = 0; m < std::size(Models); ++m) {
+        const ModelState& state = session.Engine().Slot(Models[m].algorithm).State;
+        const std::vector<ProjectedPoint> points =
+            m_models[m].ProjectHeld(state, session.InfusionRate(), m_minutes);
+        plasma.resize(static_cast<qsizetype>(points.size()));
+        effect.resize(static_cast<qsizetype>(points.size()));
+        for (std::size_t i = 0; i < points.size(); ++i) {
+            const double at = now + points[i].Minutes;
+            plasma[static_cast<qsizetype>(i)] = QPointF(at, points[i].Plasma);
+            effect[static_cast<qsizetype>(i)] = QPointF(at, points[i].EffectSite);
+            peak = std::max({peak, points[i].Plasma, points[i].EffectSite});
+        }
+        m_projected[Models[m].plasma]->replace(plasma);
+        m_projected[Models[m].effect]->replace(effect);
+    }
+    peak = std::max(peak, ShowPlan(session, now - 60.0, now + AheadMinutes));
+    m_panel.SetAhead(AheadMinutes, peak);
+}
+
+double TrendProjection::ShowPlan(const CaseSession& session, double from, double to)
+{
+    const CasePlan& plan = session.Plan();
+    if (!plan.Active()) {
+        if (m_course->count() > 0)
+            m_course->clear();
+        m_planShown.reset();
+        return 0.0;
+    }
+    const double start = static_cast<double>(plan.MadeAt()) / 60'000.0;
+    if (m_planShown != plan.Serial()) {
+        QList<QPointF> points;
+        points.reserve(static_cast<qsizetype>(plan.Course().size()));
+        for (const ProjectedPoint& point : plan.Course())
+            points.append(QPointF(start + point.Minutes, point.EffectSite));
+        m_course->replace(points);
+        m_planShown = plan.Serial();
+    }
+    // Only the part in sight needs room on the axis.
+    double peak = 0.0;
+    for (const ProjectedPoint& point : plan.Course())
+        if (start + point.Minutes >= from && start + point.Minutes <= to)
+            peak = std::max(peak, point.EffectSite);
+    return peak;
+}
