@@ -30,6 +30,8 @@ public:
     QLabel* NoticeLabel = nullptr;
     QLabel* StatusLabel = nullptr;
     TrendPanel* Trend = nullptr;
+    QPushButton* SaveReportButton = nullptr; // the running or last case's report, from its data file
+    QPushButton* ReviewButton = nullptr;     // a past case's data file in a window of its own
 
     // Start: the bolus box opens, the chart and the lines start afresh.
     void CaseStarted();

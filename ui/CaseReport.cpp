@@ -40,10 +40,6 @@ QString H(const QString& text)
     return text.toHtmlEscaped();
 }
 
-QString CaseTime(double minutes)
-{
-    return Q(CaseTimeText(std::llround(minutes * 60'000.0)));
-}
 
 QString General(double value, const LocaleSettings& locale)
 {
@@ -55,14 +51,16 @@ QString Mg(double value, const LocaleSettings& locale)
     return Q(FormatFixed(value, 15, 0, locale)) + QStringLiteral(" mg");
 }
 
-struct EventLine {
-    double Minutes;
-    QString Clock, Text;
-};
+} // namespace
 
-std::vector<EventLine> EventLines(const CaseFileContent& content, const LocaleSettings& locale)
+QString CaseTimeOf(double minutes)
 {
-    std::vector<EventLine> lines;
+    return Q(CaseTimeText(std::llround(minutes * 60'000.0)));
+}
+
+std::vector<CaseEventLine> CaseEventLines(const CaseFileContent& content, const LocaleSettings& locale)
+{
+    std::vector<CaseEventLine> lines;
     for (const CaseFileEvent& e : content.Events) {
         QString text = e.Text;
         if (e.What == CaseFileEvent::Kind::Start)
@@ -81,9 +79,11 @@ std::vector<EventLine> EventLines(const CaseFileContent& content, const LocaleSe
         previous = &row;
     }
     std::stable_sort(lines.begin(), lines.end(),
-                     [](const EventLine& a, const EventLine& b) { return a.Minutes < b.Minutes; });
+                     [](const CaseEventLine& a, const CaseEventLine& b) { return a.Minutes < b.Minutes; });
     return lines;
 }
+
+namespace {
 
 QString Table(const QStringList& headings, const std::vector<QStringList>& rows)
 {
@@ -133,7 +133,7 @@ QString FirstPage(const CaseFileContent& content, const QString& source, const L
     const bool ended = std::any_of(content.Events.begin(), content.Events.end(),
                                    [](const CaseFileEvent& e) { return e.What == CaseFileEvent::Kind::End; });
     html += QStringLiteral("Duration: %1%2<br>")
-                .arg(CaseTime(content.EndMinutes()),
+                .arg(CaseTimeOf(content.EndMinutes()),
                      ended ? QString() : QStringLiteral(" (to the last row: the file has no end row)"));
     const double bolus = content.BolusMg();
     const std::optional<double> rate = content.RateMg();
@@ -155,8 +155,8 @@ QString TablesPages(const CaseFileContent& content, const LocaleSettings& locale
 {
     QString html = QStringLiteral("<h3>Events</h3>");
     std::vector<QStringList> events;
-    for (const EventLine& e : EventLines(content, locale))
-        events.push_back({CaseTime(e.Minutes), e.Clock, e.Text});
+    for (const CaseEventLine& e : CaseEventLines(content, locale))
+        events.push_back({CaseTimeOf(e.Minutes), e.Clock, e.Text});
     html += events.empty() ? QStringLiteral("<p>None.</p>")
                            : Table({QStringLiteral("Case time"), QStringLiteral("Clock"), QStringLiteral("Event")}, events);
 
@@ -177,12 +177,12 @@ QString TablesPages(const CaseFileContent& content, const LocaleSettings& locale
         while (next < content.Rows.size() && content.Rows[next].Minutes < t - 1e-6)
             ++next;
         if (next == content.Rows.size() || std::abs(content.Rows[next].Minutes - t) > 1e-6) {
-            rows.push_back({CaseTime(t), QString(), QStringLiteral("no row")});
+            rows.push_back({CaseTimeOf(t), QString(), QStringLiteral("no row")});
             continue;
         }
         const CaseFileRow& row = content.Rows[next];
         const std::optional<double> known = content.RateAt(t);
-        QStringList cells{CaseTime(t), row.Clock,
+        QStringList cells{CaseTimeOf(t), row.Clock,
                           known ? Q(FormatGeneral(*known, 15, locale)) : row.RateText};
         for (const double c : row.Concentrations)
             cells << Q(FormatFixed(c, 6, 2, locale));

@@ -11,7 +11,21 @@
 
 #include <optional>
 
+#include <vector>
+
 class QPainter;
+
+// An event of the case as the report and the review list it.
+struct CaseEventLine {
+    double Minutes = 0.0;
+    QString Clock, Text;
+};
+// Every event in time order: the file's event rows, or for a file without
+// them the changes of the rate box's text; boluses and gaps in the rows.
+std::vector<CaseEventLine> CaseEventLines(const sedalyn::CaseFileContent& content,
+                                          const sedalyn::LocaleSettings& locale);
+// Case time as the Elapsed line writes it: "00:03:10".
+QString CaseTimeOf(double minutes);
 
 // Draws the case's trend chart into `target`, as lines rather than pixels.
 // Needs a QApplication.
