@@ -162,8 +162,8 @@ double CaseFileContent::EndMinutes() const
     double end = 0.0;
     for (const CaseFileEvent& e : Events)
         end = std::max(end, e.Minutes);
-    if (!Rows.empty())
-        end = std::max(end, Rows.back().Minutes);
+    for (const CaseFileRow& row : Rows)
+        end = std::max(end, row.Minutes);
     return end;
 }
 
