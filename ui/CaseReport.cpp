@@ -188,7 +188,7 @@ QString TablesPages(const CaseFileContent& content, const LocaleSettings& locale
             cells << Q(FormatFixed(c, 6, 2, locale));
         rows.push_back(cells);
     }
-    html += rows.empty() ? QStringLiteral("<p>None: the file has no rows.</p>")
+    html += rows.empty() ? QStringLiteral("<p>None: there are no rows.</p>")
                          : Table({QStringLiteral("Case time"), QStringLiteral("Clock"),
                                   content.RatesKnown() ? QStringLiteral("Rate mg/kg/hr") : QStringLiteral("Rate box text"),
                                   QStringLiteral("James Cp"), QStringLiteral("James Ce"), QStringLiteral("Hume Cp"),
