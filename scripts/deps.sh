@@ -14,6 +14,7 @@ packages=(
   xdg-utils
   appstream desktop-file-utils groff-base mandoc
   file dpkg-dev
+  poppler-utils
 )
 
 missing=()

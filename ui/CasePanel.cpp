@@ -1,6 +1,7 @@
 #include "CasePanel.h"
 
 #include "CaseSession.h"
+#include "CaseReview.h"
 #include "CaseText.h"
 #include "MessageBoxes.h"
 #include "PlanPanel.h"
@@ -148,6 +149,14 @@ CasePanel::CasePanel(CaseSession& session, QWidget* parent) : QWidget(parent), m
     entries->addWidget(DoseLabel, 4, 0, 1, 4);
     entries->addWidget(NoticeLabel, 5, 0, 1, 4);
     entries->addWidget(StatusLabel, 6, 0, 1, 4);
+    SaveReportButton = new QPushButton(QStringLiteral("Save report…"), this);
+    SaveReportButton->setObjectName(QStringLiteral("SaveReportButton"));
+    SaveReportButton->setAutoDefault(false);
+    ReviewButton = new QPushButton(QStringLiteral("Review a case…"), this);
+    ReviewButton->setObjectName(QStringLiteral("ReviewButton"));
+    ReviewButton->setAutoDefault(false);
+    entries->addWidget(SaveReportButton, 7, 0);
+    entries->addWidget(ReviewButton, 7, 1, 1, 2);
     entries->setColumnStretch(3, 1);
     BolusEdit->setFixedWidth(70);
     WakeUpLevelEdit->setFixedWidth(70);
@@ -169,6 +178,13 @@ CasePanel::CasePanel(CaseSession& session, QWidget* parent) : QWidget(parent), m
         Trend->Refresh();
         Trend->ChartView()->viewport()->update();
     });
+
+    TSaveDialog* reportDialog = NewReportDialog(this);
+    connect(SaveReportButton, &QPushButton::clicked, this, [this, reportDialog] {
+        RunReportingErrors([&] { SaveReportClick(m_case.DataFile().Path(), m_case.Locale(), *reportDialog, window()); });
+    });
+    connect(ReviewButton, &QPushButton::clicked, this,
+            [this] { RunReportingErrors([this] { ReviewCaseClick(m_case.Locale(), window()); }); });
 
     CaseEnded();
 }

@@ -34,6 +34,8 @@ public:
     TrendPanel* Trend = nullptr;
     PlanPanel* PlanView = nullptr;         // the dosing plan
     TrendProjection* Projection = nullptr; // the chart's look ahead
+    QPushButton* SaveReportButton = nullptr; // the running or last case's report, from its data file
+    QPushButton* ReviewButton = nullptr;     // a past case's data file in a window of its own
 
     // Start: the bolus box opens, the chart and the lines start afresh.
     void CaseStarted();

@@ -2,6 +2,7 @@
 // rate that the anaesthetist copies from the pump.
 
 #include "AppIcon.h"
+#include "CaseReport.h"
 #include "JournalFile.h"
 #include "MessageBoxes.h"
 #include "RungeKutta.h"
@@ -24,6 +25,7 @@ constexpr int CommandLineErrorStatus = 2;
 
 const char* const Usage =
     "usage: sedalyn [--help] [--version] [Qt options]\n"
+    "       sedalyn --report CASE.csv OUT.pdf\n"
     "\n"
     "Predicts propofol plasma and effect-site concentrations (mcg/ml) with the Schnider\n"
     "model and the James, Hume and Janmahasatian lean body masses, from the infusion\n"
@@ -31,6 +33,9 @@ const char* const Usage =
     "\n"
     "  -h, --help      show this text\n"
     "  -v, --version   show the version\n"
+    "  --report CASE.csv OUT.pdf\n"
+    "                  write the report of a case's data file as an A4 PDF, with no\n"
+    "                  display needed; status 2 for a file it cannot read\n"
     "\n"
     "Qt's own options (such as -platform NAME, -display DISPLAY, -style STYLE,\n"
     "-geometry GEOMETRY, -reverse) are passed on to Qt. See sedalyn(1).\n"
@@ -95,6 +100,8 @@ void ShowIntegratorMessage(const std::string& text)
 
 int main(int argc, char** argv)
 {
+    if (const std::optional<int> status = RunReportCommand(argc, argv))
+        return *status;
     if (const std::optional<int> status = HandleCommandLine(argc, argv))
         return *status;
     // A data file that reaches a file-size limit is a failed write the case

@@ -54,6 +54,15 @@ expect 2 ""                             "$sedalyn" -x --version
 expect 2 ""                             "$sedalyn" case.csv
 expect 2 ""                             "$sedalyn" -platform
 
+# --report needs no display; a file it cannot read is one line and status 2.
+printf '\r\nGender,Male\r\nAge(y),45\r\nHeight(m),1.75\r\nWeight(kg),80\r\n' >"$work/case.csv"
+printf 'a,b\r\n' >"$work/other.csv"
+expect 0 ""                             "$sedalyn" --report "$work/case.csv" "$work/case.pdf"
+[[ -s $work/case.pdf ]] || failed "sedalyn --report wrote no PDF"
+expect 2 ""                             "$sedalyn" --report "$work/none.csv" "$work/x.pdf"
+expect 2 ""                             "$sedalyn" --report "$work/other.csv" "$work/x.pdf"
+expect 2 ""                             "$sedalyn" --report "$work/case.csv"
+
 # --version is exact: the one line and nothing else.
 run "$sedalyn" --version
 [[ $(cat "$work/out") == "sedalyn $version" ]] || failed "sedalyn --version printed more than its line"
