@@ -5,9 +5,11 @@
 #include "MessageBoxes.h"
 #include "Style.h"
 #include "TrendChartView.h"
+#include "TrendExport.h"
 #include "TrendPanel.h"
 
 #include <QAbstractButton>
+#include <QDateTime>
 #include <QEvent>
 #include <QGridLayout>
 #include <QLabel>
@@ -131,6 +133,7 @@ CasePanel::CasePanel(CaseSession& session, QWidget* parent) : QWidget(parent), m
     Trend->setMinimumSize(Trend->minimumSizeHint());
     Trend->SetLocale(m_case.Locale());
     Trend->SetWakeUpLevel(m_wakeUpLevel);
+    Trend->TitleBlock = [this] { return TrendTitleBlock(m_case, QDateTime::currentDateTime()); };
 
     auto* entries = new QGridLayout;
     entries->addWidget(bolusCaption, 0, 0);
