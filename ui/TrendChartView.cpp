@@ -8,6 +8,7 @@
 #include <QToolTip>
 
 #include <algorithm>
+#include <array>
 #include <cmath>
 #include <utility>
 
@@ -18,10 +19,11 @@ constexpr qreal SampleGap = 5.0;   // between a sample and its text
 constexpr qreal EntryGap = 14.0;   // between entries
 constexpr qreal SideMargin = 4.0;
 constexpr int RowHeight = 17;
-// The lane's share of the height, within bounds.
-constexpr qreal LaneShare = 0.24;
-constexpr qreal LeastLane = 96.0;
-constexpr qreal MostLane = 150.0;
+// The lane's share of the height, within bounds: Qt Charts elides the time
+// axis's labels and title when they would take more than 40 % of a chart.
+constexpr qreal LaneShare = 0.28;
+constexpr qreal LeastLane = 132.0;
+constexpr qreal MostLane = 170.0;
 
 } // namespace
 
@@ -164,16 +166,21 @@ void TrendChartView::drawForeground(QPainter* painter, const QRectF& rect)
     painter->setFont(m_font);
     // Over the lines they name, on white so they read.
     const QRectF plot = chart()->mapRectToScene(chart()->plotArea());
-    qreal taken = -1e9; // a label that would overlap the one before is left out
+    // A label that would overlap one before it goes a row down; with no
+    // room there either it is left out.
+    std::array<qreal, 2> taken{-1e9, -1e9};
     for (const TrendEdgeLabel& label : m_edgeLabels) {
         const qreal width = metrics.horizontalAdvance(label.text) + 4;
         const qreal left = std::clamp(label.x - width / 2, plot.left(), std::max(plot.left(), plot.right() - width));
-        const QRectF box(left, plot.top() + 1, width, metrics.height());
-        if (left < taken || !box.intersects(rect)) {
-            taken = std::max(taken, left < taken ? taken : box.right() + 4);
+        const auto row = static_cast<std::size_t>(std::find_if(taken.begin(), taken.end(),
+                                                               [left](qreal right) { return left >= right; })
+                                                  - taken.begin());
+        if (row == taken.size())
             continue;
-        }
-        taken = box.right() + 4;
+        taken[row] = left + width + 4;
+        const QRectF box(left, plot.top() + 1 + static_cast<qreal>(row) * metrics.height(), width, metrics.height());
+        if (!box.intersects(rect))
+            continue;
         painter->fillRect(box, Qt::white);
         painter->setPen(Qt::black);
         painter->drawText(box, Qt::AlignCenter, label.text);
