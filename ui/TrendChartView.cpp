@@ -58,7 +58,36 @@ bool TrendChartView::SetEdgeLabels(std::vector<TrendEdgeLabel> labels)
     if (labels == m_edgeLabels)
         return false;
     m_edgeLabels = std::move(labels);
+    m_labelsPlaced = false;
     return true;
+}
+
+const std::vector<std::pair<QRectF, QString>>& TrendChartView::PlaceEdgeLabels(const QRectF& plot,
+                                                                               const QFontMetricsF& metrics) const
+{
+    // Measuring text is dear: done again only for new labels or another plot.
+    if (m_labelsPlaced && plot == m_labelsPlot)
+        return m_placedLabels;
+    m_labelsPlaced = true;
+    m_placedLabels.clear();
+    m_labelsPlot = plot;
+    // A label that would overlap one before it goes a row down; with no
+    // room there either it is left out.
+    std::array<qreal, 2> taken{-1e9, -1e9};
+    for (const TrendEdgeLabel& label : m_edgeLabels) {
+        const qreal width = metrics.horizontalAdvance(label.text) + 4;
+        const qreal left = std::clamp(label.x - width / 2, plot.left(), std::max(plot.left(), plot.right() - width));
+        const auto row = static_cast<std::size_t>(std::find_if(taken.begin(), taken.end(),
+                                                               [left](qreal right) { return left >= right; })
+                                                  - taken.begin());
+        if (row == taken.size())
+            continue;
+        taken[row] = left + width + 4;
+        m_placedLabels.emplace_back(
+            QRectF(left, plot.top() + 1 + static_cast<qreal>(row) * metrics.height(), width, metrics.height()),
+            label.text);
+    }
+    return m_placedLabels;
 }
 const TrendChartView::LegendLayout& TrendChartView::PlaceLegend(qreal width) const
 {
@@ -166,29 +195,18 @@ void TrendChartView::drawForeground(QPainter* painter, const QRectF& rect)
     painter->setFont(m_font);
     // Over the lines they name, on white so they read.
     const QRectF plot = chart()->mapRectToScene(chart()->plotArea());
-    // A label that would overlap one before it goes a row down; with no
-    // room there either it is left out.
-    std::array<qreal, 2> taken{-1e9, -1e9};
-    for (const TrendEdgeLabel& label : m_edgeLabels) {
-        const qreal width = metrics.horizontalAdvance(label.text) + 4;
-        const qreal left = std::clamp(label.x - width / 2, plot.left(), std::max(plot.left(), plot.right() - width));
-        const auto row = static_cast<std::size_t>(std::find_if(taken.begin(), taken.end(),
-                                                               [left](qreal right) { return left >= right; })
-                                                  - taken.begin());
-        if (row == taken.size())
-            continue;
-        taken[row] = left + width + 4;
-        const QRectF box(left, plot.top() + 1 + static_cast<qreal>(row) * metrics.height(), width, metrics.height());
+    for (const auto& [box, text] : PlaceEdgeLabels(plot, metrics)) {
         if (!box.intersects(rect))
             continue;
         painter->fillRect(box, Qt::white);
         painter->setPen(Qt::black);
-        painter->drawText(box, Qt::AlignCenter, label.text);
+        painter->drawText(box, Qt::AlignCenter, text);
     }
     if (m_lane) {
         const QRectF lanePlot = m_lane->mapRectToScene(m_lane->plotArea());
         QPointF at(lanePlot.left(), lanePlot.top() - RowHeight / 2.0 - 1);
-        for (const TrendLegendEntry& entry : m_laneKey) {
+        const bool keyInRect = rect.top() <= at.y() + RowHeight / 2.0 && rect.bottom() >= at.y() - RowHeight / 2.0;
+        for (const TrendLegendEntry& entry : keyInRect ? m_laneKey : std::vector<TrendLegendEntry>{}) {
             DrawEntry(*painter, entry, at);
             at.rx() += SampleLength + SampleGap + metrics.horizontalAdvance(entry.text) + EntryGap;
         }

@@ -10,6 +10,7 @@
 #include <QString>
 
 #include <functional>
+#include <utility>
 #include <vector>
 
 struct TrendLegendEntry {
@@ -62,12 +63,17 @@ private:
     const LegendLayout& PlaceLegend(qreal width) const;
     void LayOut();
     void AlignPlots();
+    const std::vector<std::pair<QRectF, QString>>& PlaceEdgeLabels(const QRectF& plot,
+                                                                   const QFontMetricsF& metrics) const;
     void DrawEntry(QPainter& painter, const TrendLegendEntry& entry, QPointF at) const;
 
     std::vector<TrendLegendEntry> m_legend;
     QChart* m_lane = nullptr;
     std::vector<TrendLegendEntry> m_laneKey;
     std::vector<TrendEdgeLabel> m_edgeLabels;
+    mutable std::vector<std::pair<QRectF, QString>> m_placedLabels;
+    mutable QRectF m_labelsPlot;
+    mutable bool m_labelsPlaced = false;
     QFont m_font;
     // Placing the legend measures its text: done again only for a new width.
     mutable LegendLayout m_placed;

@@ -11,6 +11,7 @@
 #include <QAreaSeries>
 #include <QChart>
 #include <QComboBox>
+#include <QFontMetricsF>
 #include <QGraphicsLayout>
 #include <QGraphicsScene>
 #include <QHBoxLayout>
@@ -357,8 +358,13 @@ void TrendPanel::Draw(const TrendUpdate& update)
         for (; next < change.append.size(); ++next)
             series->append(change.append[next]);
     }
-    bool rescaled = ShowScales();
-    rescaled |= ShowClippedPeaks();
+    const bool rescaled = ShowScales();
+    if (ShowClippedPeaks() && !(update.rebuilt || rescaled)) {
+        // Only the labels' rows along the top edge.
+        const QRectF plot = m_chart->plotArea();
+        const QRectF band(plot.left(), plot.top(), plot.width(), 2 * QFontMetricsF(style::ChartFont()).height() + 2);
+        m_view->viewport()->update(m_view->mapFromScene(m_chart->mapToScene(band)).boundingRect().adjusted(-1, -1, 1, 1));
+    }
     if (update.rebuilt || rescaled) {
         m_view->viewport()->update();
         // Again once the charts have laid out their new axes.
@@ -443,7 +449,14 @@ bool TrendPanel::ShowClippedPeaks()
     }
     std::sort(clipped.begin(), clipped.end(),
               [](const TrendClippedPeak& a, const TrendClippedPeak& b) { return a.minutes < b.minutes; });
+    // Writing the numbers is dear at a week's boluses: only for a change.
+    const QRectF plot = m_chart->plotArea();
+    const QPointF range(m_timeAxis->min(), m_timeAxis->max());
+    if (clipped == m_clipped && plot == m_clippedPlot && range == m_clippedRange)
+        return false;
     m_clipped = std::move(clipped);
+    m_clippedPlot = plot;
+    m_clippedRange = range;
 
     std::vector<TrendEdgeLabel> labels;
     const LocaleSettings& locale = m_locale;
@@ -498,6 +511,7 @@ void TrendPanel::SetLocale(const LocaleSettings& locale)
     m_locale = locale;
     m_chart->setLocale(AxisLocale(m_locale));
     m_lane->setLocale(AxisLocale(m_locale));
+    m_clippedPlot = QRectF(); // written anew in this locale
     ShowClippedPeaks();
     m_view->viewport()->update();
 }

@@ -36,6 +36,7 @@ struct TrendClippedPeak {
     double minutes = 0.0;
     double value = 0.0;
     bool effectSite = false;
+    friend bool operator==(const TrendClippedPeak&, const TrendClippedPeak&) = default;
 };
 
 class TrendPanel : public QWidget {
@@ -109,4 +110,7 @@ private:
     QAreaSeries* m_rateArea = nullptr;
     QValueAxis* m_laneTimeAxis = nullptr;
     std::vector<TrendClippedPeak> m_clipped;
+    // What their labels were placed for.
+    QRectF m_clippedPlot;
+    QPointF m_clippedRange;
 };
