@@ -215,6 +215,8 @@ public:
     const LocaleSettings& Locale() const { return m_locale; }
     // Milliseconds since Start on the monotonic clock.
     CaseClockMs CaseClock() const;
+    // The local date and time of the last Start (a resumed case's own); 0 before any.
+    DateTimeDays StartTime() const { return m_startTime; }
 
 private:
     enum class Confirmation : std::uint8_t { Accepted, Asked, Declined, Refused };

@@ -7,10 +7,12 @@
 #include "PlanPanel.h"
 #include "Style.h"
 #include "TrendChartView.h"
+#include "TrendExport.h"
 #include "TrendPanel.h"
 #include "TrendProjection.h"
 
 #include <QAbstractButton>
+#include <QDateTime>
 #include <QEvent>
 #include <QGridLayout>
 #include <QHBoxLayout>
@@ -137,6 +139,7 @@ CasePanel::CasePanel(CaseSession& session, QWidget* parent) : QWidget(parent), m
     Trend->SetWakeUpLevel(m_wakeUpLevel);
     Projection = new TrendProjection(*Trend);
     PlanView = new PlanPanel(m_case, this);
+    Trend->TitleBlock = [this] { return TrendTitleBlock(m_case, QDateTime::currentDateTime()); };
 
     auto* entries = new QGridLayout;
     entries->addWidget(bolusCaption, 0, 0);

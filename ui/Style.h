@@ -41,6 +41,7 @@ inline const QColor ButtonFace(0xF0, 0xF0, 0xF0);
 // on a grey-scale print.
 QColor ModelColour(sedalyn::LbmAlgorithm model);
 inline const QColor RateColour(0x20, 0x20, 0x20);
+inline const QColor RateFillColour(0xD0, 0xD0, 0xD0);
 inline const QColor WakeUpColour(0x50, 0x50, 0x50);
 inline const QColor RateChangeColour(0xB4, 0xB4, 0xB4);
 inline const QColor BolusColour(0x7B, 0x32, 0x94);

@@ -63,6 +63,12 @@ TimeScale TrendTimeScale(TrendSpan span, double now)
     return {0.0, std::ceil(length / step) * step, step};
 }
 
+double TimeAxisFrom(const TimeScale& scale)
+{
+    constexpr double lead = 0.02; // of the span
+    return scale.from > 0.0 ? scale.from : scale.from - lead * (scale.to - scale.from);
+}
+
 ValueScale ConcentrationScale(double peak, double wakeUpLevel)
 {
     const double top =

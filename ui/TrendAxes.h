@@ -22,6 +22,9 @@ struct ValueScale {
 
 // The case time shown for `span` when the newest record is at `now`.
 TimeScale TrendTimeScale(TrendSpan span, double now);
+// Where the time axis begins: a little before the case's start when that is
+// in sight, so that a mark at time 0 stands clear of the axis line.
+double TimeAxisFrom(const TimeScale& scale);
 
 // Room above the highest concentration in sight and the wake-up level.
 ValueScale ConcentrationScale(double peak, double wakeUpLevel);

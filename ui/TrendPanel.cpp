@@ -8,8 +8,10 @@
 #include "SystemLocale.h"
 #include "TrendExport.h"
 
+#include <QAreaSeries>
 #include <QChart>
 #include <QComboBox>
+#include <QFontMetricsF>
 #include <QGraphicsLayout>
 #include <QGraphicsScene>
 #include <QHBoxLayout>
@@ -23,6 +25,7 @@
 #include <algorithm>
 #include <cmath>
 #include <limits>
+#include <optional>
 
 using namespace sedalyn;
 
@@ -48,9 +51,12 @@ using style::BolusColour;
 using style::GridColour;
 using style::RateChangeColour;
 using style::RateColour;
+using style::RateFillColour;
 using style::WakeUpColour;
 
 constexpr double LineWidth = 2.0;
+// The rate lane is short: a grid line at half its height is enough.
+constexpr int RateIntervals = 2;
 // Beyond the widest pen and its antialiasing, pixels.
 constexpr double PenReach = 4.0;
 
@@ -89,6 +95,15 @@ QValueAxis* MakeAxis(const char* name, const QString& title)
     axis->setLabelsColor(Qt::black);
     axis->setTitleBrush(Qt::black);
     axis->setGridLineColor(GridColour);
+    return axis;
+}
+
+QValueAxis* MakeTimeAxis(const char* name)
+{
+    QValueAxis* axis = MakeAxis(name, QStringLiteral("Case time (min)"));
+    axis->setTickType(QValueAxis::TicksDynamic);
+    axis->setTickAnchor(0.0);
+    axis->setLabelFormat(QStringLiteral("%.0f"));
     return axis;
 }
 
@@ -153,6 +168,7 @@ TrendPanel::TrendPanel(const CaseHistory& history, QWidget* parent)
     // repaint every line whenever one of them gains a point.
     m_view->setViewportUpdateMode(QGraphicsView::NoViewportUpdate);
     m_view->scene()->setItemIndexMethod(QGraphicsScene::NoIndex);
+    CreateLane();
     CreateLegend();
     // Queued: the plot's width is known inside the chart's layout, which
     // redrawing the series must not re-enter.
@@ -178,7 +194,11 @@ TrendPanel::TrendPanel(const CaseHistory& history, QWidget* parent)
     m_save->setObjectName(QStringLiteral("SaveChartButton"));
     m_save->setAutoDefault(false);
     connect(m_save, &QPushButton::clicked, this,
-            [this] { RunReportingErrors([this] { SaveTrendChart(*m_view, *m_saveDialog, this); }); });
+            [this] {
+                RunReportingErrors([this] {
+                    SaveTrendChart(*m_view, TitleBlock ? TitleBlock() : QStringList(), *m_saveDialog, this);
+                });
+            });
 
     m_saveDialog = new TSaveDialog(this);
     m_saveDialog->setObjectName(QStringLiteral("SaveChartDialog"));
@@ -216,21 +236,17 @@ void TrendPanel::CreateChart()
     m_chart->setLocale(AxisLocale(m_locale));
     m_chart->legend()->hide();
 
-    m_timeAxis = MakeAxis("TimeAxis", QStringLiteral("Case time (min)"));
-    m_timeAxis->setTickType(QValueAxis::TicksDynamic);
-    m_timeAxis->setTickAnchor(0.0);
-    m_timeAxis->setLabelFormat(QStringLiteral("%.0f"));
+    // The lane under the plot writes the times for both.
+    m_timeAxis = MakeTimeAxis("TimeAxis");
+    m_timeAxis->setLabelsVisible(false);
+    m_timeAxis->setTitleVisible(false);
     m_concentrationAxis = MakeAxis("ConcentrationAxis", QStringLiteral("Concentration (mcg/ml)"));
-    m_rateAxis = MakeAxis("RateAxis", QStringLiteral("Rate (mg/kg/hr)"));
-    // Its ticks fall on the concentration axis's, whose grid serves both.
-    m_rateAxis->setGridLineVisible(false);
     QValueAxis* const markAxis = MakeUnitAxis("MarkAxis");
     QValueAxis* const wakeUpAxis = MakeUnitAxis("WakeUpAxis");
     m_chart->addAxis(m_timeAxis, Qt::AlignBottom);
     m_chart->addAxis(wakeUpAxis, Qt::AlignBottom);
     m_chart->addAxis(m_concentrationAxis, Qt::AlignLeft);
     m_chart->addAxis(markAxis, Qt::AlignLeft);
-    m_chart->addAxis(m_rateAxis, Qt::AlignRight);
 
     const auto add = [this](QLineSeries* series, QValueAxis* x, QValueAxis* y) {
         m_chart->addSeries(series);
@@ -248,9 +264,6 @@ void TrendPanel::CreateChart()
     m_wakeUp = add(MakeSeries(QStringLiteral("WakeUpLine"), QStringLiteral("Wake-up level"),
                               Pen(WakeUpColour, LineWidth, Qt::DotLine)),
                    wakeUpAxis, m_concentrationAxis);
-    m_series[TrendRateLine] =
-        add(MakeSeries(QStringLiteral("RateSeries"), QStringLiteral("Rate"), Pen(RateColour, 1.0)), m_timeAxis,
-            m_rateAxis);
     for (const ModelStyle& model : Models) {
         m_series[model.effect] = add(MakeSeries(model.objectPrefix + QStringLiteral("EffectSeries"),
                                                 model.Name() + QStringLiteral(" effect site"),
@@ -262,6 +275,39 @@ void TrendPanel::CreateChart()
     }
 }
 
+void TrendPanel::CreateLane()
+{
+    m_lane = new QChart;
+    m_lane->setObjectName(QStringLiteral("RateLane"));
+    m_lane->setAnimationOptions(QChart::NoAnimation);
+    m_lane->setBackgroundVisible(false);
+    m_lane->layout()->setContentsMargins(0, 0, 0, 0);
+    m_lane->setLocalizeNumbers(true);
+    m_lane->setLocale(AxisLocale(m_locale));
+    m_lane->legend()->hide();
+    m_laneTimeAxis = MakeTimeAxis("LaneTimeAxis");
+    m_rateAxis = MakeAxis("RateAxis", QString());
+    m_lane->addAxis(m_laneTimeAxis, Qt::AlignBottom);
+    m_lane->addAxis(m_rateAxis, Qt::AlignLeft);
+
+    // A filled step graph: no concentration is drawn so.
+    auto* rate = new QAreaSeries;
+    rate->setObjectName(QStringLiteral("RateArea"));
+    m_series[TrendRateLine] = MakeSeries(QStringLiteral("RateSeries"), QStringLiteral("Rate (mg/kg/hr)"),
+                                         Pen(RateColour, 1.0));
+    m_series[TrendRateLine]->setParent(rate);
+    rate->setUpperSeries(m_series[TrendRateLine]);
+    rate->setName(m_series[TrendRateLine]->name());
+    rate->setPen(Pen(RateColour, 1.0));
+    rate->setBrush(RateFillColour);
+    m_lane->addSeries(rate);
+    rate->attachAxis(m_laneTimeAxis);
+    rate->attachAxis(m_rateAxis);
+    m_rateArea = rate;
+    m_view->SetLane(m_lane, {{rate->name(), rate->pen(), false, rate->brush()}});
+    connect(m_lane, &QChart::plotAreaChanged, m_view->viewport(), qOverload<>(&QWidget::update), Qt::QueuedConnection);
+}
+
 void TrendPanel::CreateLegend()
 {
     // Each model once by its colour; plasma and effect site by their line.
@@ -270,8 +316,7 @@ void TrendPanel::CreateLegend()
         legend.push_back({model.Name(), m_series[model.plasma]->pen()});
     legend.push_back({QStringLiteral("Plasma"), Pen(Qt::black, LineWidth)});
     legend.push_back({QStringLiteral("Effect site"), Pen(Qt::black, LineWidth, Qt::DashLine)});
-    for (const QLineSeries* series : {RateSeries(), m_wakeUp})
-        legend.push_back({series->name(), series->pen()});
+    legend.push_back({m_wakeUp->name(), m_wakeUp->pen()});
     for (const QLineSeries* series : {BolusMarks(), RateChangeMarks()})
         legend.push_back({series->name(), series->pen(), true});
     m_view->SetLegend(std::move(legend));
@@ -314,8 +359,17 @@ void TrendPanel::Draw(const TrendUpdate& update)
             series->append(change.append[next]);
     }
     const bool rescaled = ShowScales();
-    if (update.rebuilt || rescaled)
+    if (ShowClippedPeaks() && !(update.rebuilt || rescaled)) {
+        // Only the labels' rows along the top edge.
+        const QRectF plot = m_chart->plotArea();
+        const QRectF band(plot.left(), plot.top(), plot.width(), 2 * QFontMetricsF(style::ChartFont()).height() + 2);
+        m_view->viewport()->update(m_view->mapFromScene(m_chart->mapToScene(band)).boundingRect().adjusted(-1, -1, 1, 1));
+    }
+    if (update.rebuilt || rescaled) {
         m_view->viewport()->update();
+        // Again once the charts have laid out their new axes.
+        QMetaObject::invokeMethod(m_view->viewport(), qOverload<>(&QWidget::update), Qt::QueuedConnection);
+    }
     else if (update.changedFrom < std::numeric_limits<double>::infinity())
         RepaintFrom(update.changedFrom);
 }
@@ -328,8 +382,10 @@ void TrendPanel::RepaintFrom(double minutes)
         : plot.left();
     const double now =
         m_chart->mapToPosition(QPointF(m_builder.Now() + m_aheadMinutes, 0.0), m_series[JamesPlasma]).x();
+    // Down through the lane, which shares the time axis.
+    const QRectF lane = m_lane->mapRectToScene(m_lane->plotArea());
     const QRectF strip(QPointF(std::max(x, plot.left()) - PenReach, plot.top() - PenReach),
-                       QPointF(std::min(now, plot.right()) + PenReach, plot.bottom() + PenReach));
+                       QPointF(std::min(now, plot.right()) + PenReach, lane.bottom() + PenReach));
     m_view->viewport()->update(m_view->mapFromScene(m_chart->mapToScene(strip)).boundingRect());
 }
 
@@ -350,6 +406,70 @@ bool SetScale(QValueAxis* axis, const ValueScale& scale)
 
 } // namespace
 
+bool TrendPanel::ShowClippedPeaks()
+{
+    const double top = m_concentrationAxis->max();
+    std::vector<TrendClippedPeak> clipped;
+    for (const bool effectSite : {false, true}) {
+        // A run above the axis in any model's line; overlapping runs are one.
+        struct Run {
+            double from, to;
+            TrendClippedPeak peak;
+        };
+        std::vector<Run> runs;
+        for (std::size_t index = 0; index < ConcentrationCount; ++index) {
+            if (IsEffectSite(index) != effectSite)
+                continue;
+            std::optional<Run> run;
+            for (const QPointF& p : m_builder.Points(index)) {
+                if (p.y() <= top) {
+                    if (run)
+                        runs.push_back(*run);
+                    run.reset();
+                } else if (!run) {
+                    run = Run{p.x(), p.x(), {p.x(), p.y(), effectSite}};
+                } else {
+                    run->to = p.x();
+                    if (p.y() > run->peak.value)
+                        run->peak = {p.x(), p.y(), effectSite};
+                }
+            }
+            if (run)
+                runs.push_back(*run);
+        }
+        std::sort(runs.begin(), runs.end(), [](const Run& a, const Run& b) { return a.from < b.from; });
+        for (std::size_t i = 0; i < runs.size();) {
+            Run merged = runs[i];
+            for (++i; i < runs.size() && runs[i].from <= merged.to; ++i) {
+                merged.to = std::max(merged.to, runs[i].to);
+                if (runs[i].peak.value > merged.peak.value)
+                    merged.peak = runs[i].peak;
+            }
+            clipped.push_back(merged.peak);
+        }
+    }
+    std::sort(clipped.begin(), clipped.end(),
+              [](const TrendClippedPeak& a, const TrendClippedPeak& b) { return a.minutes < b.minutes; });
+    // Writing the numbers is dear at a week's boluses: only for a change.
+    const QRectF plot = m_chart->plotArea();
+    const QPointF range(m_timeAxis->min(), m_timeAxis->max());
+    if (clipped == m_clipped && plot == m_clippedPlot && range == m_clippedRange)
+        return false;
+    m_clipped = std::move(clipped);
+    m_clippedPlot = plot;
+    m_clippedRange = range;
+
+    std::vector<TrendEdgeLabel> labels;
+    const LocaleSettings& locale = m_locale;
+    for (const TrendClippedPeak& peak : m_clipped) {
+        const double x = m_chart->mapToPosition(QPointF(peak.minutes, 0.0), m_series[JamesPlasma]).x();
+        labels.push_back({m_chart->mapToScene(QPointF(x, 0.0)).x(),
+                          QStringLiteral("%1 %2").arg(peak.effectSite ? QStringLiteral("Ce") : QStringLiteral("Cp"),
+                                                      QString::fromStdString(FormatFixed(peak.value, 6, 1, locale)))});
+    }
+    return m_view->SetEdgeLabels(std::move(labels));
+}
+
 bool TrendPanel::ShowScales()
 {
     bool changed = false;
@@ -357,18 +477,23 @@ bool TrendPanel::ShowScales()
     // The last hour stays in sight before the look ahead.
     if (m_builder.Span() == Span::LastHour)
         time.from = std::min(time.from, std::max(m_builder.Now() - 60.0, 0.0));
-    if (m_timeAxis->min() != time.from || m_timeAxis->max() != time.to || m_timeAxis->tickInterval() != time.step) {
+    const double from = TimeAxisFrom(time);
+    for (QValueAxis* axis : {m_timeAxis, m_laneTimeAxis}) {
+        if (axis->min() == from && axis->max() == time.to && axis->tickInterval() == time.step)
+            continue;
         // Never a moment with a short step over a long range: the axis would
         // lay out a label for every step of it.
-        m_timeAxis->setTickInterval(std::max(time.step, m_timeAxis->tickInterval()));
-        m_timeAxis->setRange(time.from, time.to);
-        m_timeAxis->setTickInterval(time.step);
+        axis->setTickInterval(std::max(time.step, axis->tickInterval()));
+        axis->setRange(from, time.to);
+        axis->setTickInterval(time.step);
         changed = true;
     }
     const TrendPeaks peaks = m_builder.Peaks();
-    const ValueScale concentration = ConcentrationScale(std::max(peaks.concentration, m_aheadPeak), m_wakeUpLevel);
-    changed |= SetScale(m_concentrationAxis, concentration);
-    changed |= SetScale(m_rateAxis, RateScale(peaks.rate, concentration.intervals));
+    // The look ahead's effect sites count as the newest ones do.
+    changed |= SetScale(m_concentrationAxis,
+                        ConcentrationScale(std::max({peaks.settled, peaks.latestEffect, m_aheadPeak}),
+                                           m_wakeUpLevel));
+    changed |= SetScale(m_rateAxis, RateScale(peaks.rate, RateIntervals));
     return changed;
 }
 
@@ -397,6 +522,9 @@ void TrendPanel::SetLocale(const LocaleSettings& locale)
 {
     m_locale = locale;
     m_chart->setLocale(AxisLocale(m_locale));
+    m_lane->setLocale(AxisLocale(m_locale));
+    m_clippedPlot = QRectF(); // written anew in this locale
+    ShowClippedPeaks();
     m_view->viewport()->update();
 }
 
@@ -405,10 +533,16 @@ QString TrendPanel::ToolTipAt(QPoint viewPosition) const
     const std::size_t drawn = std::min(m_builder.Read(), m_history.Size());
     if (drawn == 0)
         return {};
-    const QPointF inChart = m_chart->mapFromScene(m_view->mapToScene(viewPosition));
-    if (!m_chart->plotArea().contains(inChart))
+    const QPointF inScene = m_view->mapToScene(viewPosition);
+    const QPointF inChart = m_chart->mapFromScene(inScene);
+    const QPointF inLane = m_lane->mapFromScene(inScene);
+    double minutes = 0.0;
+    if (m_chart->plotArea().contains(inChart))
+        minutes = m_chart->mapToValue(inChart, m_series[JamesPlasma]).x();
+    else if (m_lane->plotArea().contains(inLane))
+        minutes = m_lane->mapToValue(inLane, m_rateArea).x();
+    else
         return {};
-    const double minutes = m_chart->mapToValue(inChart, RateSeries()).x();
     // Records are in time order: past the last drawn, that one is the nearest.
     const std::size_t index = std::min(m_history.NearestRecord(minutes), drawn - 1);
     return TrendToolTipText(m_history[index], m_locale);

@@ -1,6 +1,7 @@
 #pragma once
-// The live trend chart of a case: the six predicted concentrations, the rate
-// in use, the rate changes, boluses and the wake-up level, against case time.
+// The live trend chart of a case: the predicted concentrations, the rate
+// changes, boluses and the wake-up level against case time, and the rate in
+// use in a lane under them.
 // The series builder turns the case history into points; this panel owns
 // the chart that draws them, its axes, the span choice and the Save button,
 // and repaints no more of the plot than a tick changed.
@@ -15,7 +16,10 @@
 
 #include <array>
 #include <cstddef>
+#include <functional>
+#include <vector>
 
+class QAreaSeries;
 class QComboBox;
 class QLineSeries;
 class QPushButton;
@@ -25,6 +29,15 @@ class TSaveDialog;
 // What the pointer shows over the chart: the record's case time
 // (minutes:seconds), its rate and bolus and its six concentrations.
 QString TrendToolTipText(const sedalyn::CaseRecord& record, const sedalyn::LocaleSettings& locale);
+
+// Where the plasma or effect-site lines run above the concentration axis:
+// their highest value there, written at the top edge.
+struct TrendClippedPeak {
+    double minutes = 0.0;
+    double value = 0.0;
+    bool effectSite = false;
+    friend bool operator==(const TrendClippedPeak&, const TrendClippedPeak&) = default;
+};
 
 class TrendPanel : public QWidget {
     Q_OBJECT
@@ -54,21 +67,30 @@ public:
     // before the first record.
     QString ToolTipAt(QPoint viewPosition) const;
 
+    // The saved picture's title block; none when unset.
+    std::function<QStringList()> TitleBlock;
+
     TrendChartView* ChartView() const { return m_view; }
     QComboBox* SpanChoice() const { return m_span; }
     QPushButton* SaveButton() const { return m_save; }
     QLineSeries* ConcentrationSeries(sedalyn::ConcentrationIndex index) const { return m_series[index]; }
+    // The rate line, the edge of the lane's filled area.
     QLineSeries* RateSeries() const { return m_series[TrendRateLine]; }
+    QAreaSeries* RateArea() const { return m_rateArea; }
     QLineSeries* RateChangeMarks() const { return m_series[TrendRateChangeMarks]; }
     QLineSeries* BolusMarks() const { return m_series[TrendBolusMarks]; }
     QLineSeries* WakeUpLine() const { return m_wakeUp; }
     QValueAxis* TimeAxis() const { return m_timeAxis; }
     QValueAxis* ConcentrationAxis() const { return m_concentrationAxis; }
     QValueAxis* RateAxis() const { return m_rateAxis; }
+    QValueAxis* LaneTimeAxis() const { return m_laneTimeAxis; }
+    const std::vector<TrendClippedPeak>& ClippedPeaks() const { return m_clipped; }
 
 private:
     void CreateChart();
+    void CreateLane();
     void CreateLegend();
+    bool ShowClippedPeaks();
     void Draw(const TrendUpdate& update);
     bool ShowScales();
     void RepaintFrom(double minutes);
@@ -91,4 +113,11 @@ private:
     QValueAxis* m_timeAxis = nullptr;
     QValueAxis* m_concentrationAxis = nullptr;
     QValueAxis* m_rateAxis = nullptr;
+    QChart* m_lane = nullptr;
+    QAreaSeries* m_rateArea = nullptr;
+    QValueAxis* m_laneTimeAxis = nullptr;
+    std::vector<TrendClippedPeak> m_clipped;
+    // What their labels were placed for.
+    QRectF m_clippedPlot;
+    QPointF m_clippedRange;
 };

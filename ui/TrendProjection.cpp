@@ -123,7 +123,7 @@ void TrendProjection::Update(const CaseSession& session)
             const double at = now + points[i].Minutes;
             plasma[static_cast<qsizetype>(i)] = QPointF(at, points[i].Plasma);
             effect[static_cast<qsizetype>(i)] = QPointF(at, points[i].EffectSite);
-            peak = std::max({peak, points[i].Plasma, points[i].EffectSite});
+            peak = std::max(peak, points[i].EffectSite); // a plasma peak is clipped, as on the chart
         }
         m_projected[Models[m].plasma]->replace(plasma);
         m_projected[Models[m].effect]->replace(effect);

@@ -149,9 +149,20 @@ TrendUpdate TrendSeriesBuilder::Update()
         dropped = LetGoOfUnseen();
 
     m_peaks = {};
+    const double inSight = TrendTimeScale(m_span, m_now).from;
     for (const Bucket& bucket : m_buckets) {
+        if (bucket.lastMinutes < inSight)
+            continue;
         m_peaks.concentration = std::max(m_peaks.concentration, bucket.peaks.concentration);
+        m_peaks.settled = std::max(m_peaks.settled, bucket.peaks.settled);
         m_peaks.rate = std::max(m_peaks.rate, bucket.peaks.rate);
+    }
+    if (m_read > 0 && m_read <= size) {
+        const CaseRecord newest = m_history[m_read - 1];
+        for (std::size_t which = 0; which < ConcentrationCount; ++which) {
+            if (IsEffectSite(which) && std::isfinite(newest.Concentrations[which]))
+                m_peaks.latestEffect = std::max(m_peaks.latestEffect, newest.Concentrations[which]);
+        }
     }
 
     if (update.rebuilt) {
@@ -175,6 +186,7 @@ void TrendSeriesBuilder::StartAfresh()
     m_buckets.clear();
     m_rate = std::numeric_limits<double>::quiet_NaN();
     m_rateAt = 0.0;
+    m_bolusAt = std::numeric_limits<double>::quiet_NaN();
     m_peaks = {};
     m_now = 0.0;
     const std::size_t size = m_history.Size();
@@ -199,6 +211,13 @@ void TrendSeriesBuilder::StartAfresh()
                 if (!Placeable(before) || StepOf(before) >> m_shift != key)
                     break;
             }
+        }
+    }
+    // A bolus given shortly before the first record read still shapes its peak.
+    for (std::size_t i = first; i > 0 && m_history[i - 1].Minutes > m_history[first].Minutes - BolusPeakMinutes; --i) {
+        if (m_history[i - 1].BolusMg > 0.0) {
+            m_bolusAt = i > 1 ? m_history[i - 2].Minutes : 0.0;
+            break;
         }
     }
     m_read = first;
@@ -239,6 +258,9 @@ void TrendSeriesBuilder::Add(const CaseRecord& record, double stepStart)
     m_now = record.Minutes;
     Bucket& bucket = BucketAt(record.Minutes);
     bucket.lastMinutes = record.Minutes;
+    if (record.BolusMg > 0.0)
+        m_bolusAt = stepStart;
+    const bool settled = !(record.Minutes < m_bolusAt + BolusPeakMinutes);
     // A value the model could not give is left out, not drawn as a number.
     for (std::size_t which = 0; which < ConcentrationCount; ++which) {
         const double value = record.Concentrations[which];
@@ -250,13 +272,15 @@ void TrendSeriesBuilder::Add(const CaseRecord& record, double stepStart)
             bucket.high[which] = {record.Minutes, value};
         bucket.last[which] = {record.Minutes, value};
         bucket.peaks.concentration = std::max(bucket.peaks.concentration, value);
+        if (settled)
+            bucket.peaks.settled = std::max(bucket.peaks.settled, value);
     }
     if (std::isfinite(record.Rate)) {
         if (record.Rate != m_rate) {
             RateSteps& steps = bucket.steps;
             if (!steps.any) {
                 const double before = std::isfinite(m_rate) ? m_rate : record.Rate;
-                steps = {true, stepStart, m_rate, stepStart, record.Rate, std::min(before, record.Rate),
+                steps = {true, stepStart, m_rate, record.Rate, stepStart, record.Rate, std::min(before, record.Rate),
                          std::max(before, record.Rate)};
             } else {
                 steps.lastAt = stepStart;
@@ -302,6 +326,7 @@ void TrendSeriesBuilder::Merge(Bucket& into, const Bucket& later)
     if (std::isnan(into.bolusAt))
         into.bolusAt = later.bolusAt;
     into.peaks.concentration = std::max(into.peaks.concentration, later.peaks.concentration);
+    into.peaks.settled = std::max(into.peaks.settled, later.peaks.settled);
     into.peaks.rate = std::max(into.peaks.rate, later.peaks.rate);
 }
 
@@ -330,19 +355,21 @@ void TrendSeriesBuilder::AppendPoints(std::size_t series, const Bucket& bucket, 
         const RateSteps& steps = bucket.steps;
         if (!steps.any)
             return;
-        const bool begins = std::isnan(steps.before);
-        if (!begins)
-            points.append(QPointF(steps.firstAt, steps.before));
-        const double lower = begins ? steps.after : std::min(steps.before, steps.after);
-        const double upper = begins ? steps.after : std::max(steps.before, steps.after);
-        const bool rises = begins || steps.after >= steps.before;
+        // Where the line begins, from its first rate: a change later in
+        // the bucket must not hide its start.
+        const double before = std::isnan(steps.before) ? steps.opening : steps.before;
+        points.append(QPointF(steps.firstAt, before));
+        const double lower = std::min(before, steps.after);
+        const double upper = std::max(before, steps.after);
+        const bool rises = steps.after >= before;
         if (rises && steps.low < lower)
             points.append(QPointF(steps.lastAt, steps.low));
         if (steps.high > upper)
             points.append(QPointF(steps.lastAt, steps.high));
         if (!rises && steps.low < lower)
             points.append(QPointF(steps.lastAt, steps.low));
-        points.append(QPointF(steps.lastAt, steps.after));
+        if (points.constLast() != QPointF(steps.lastAt, steps.after))
+            points.append(QPointF(steps.lastAt, steps.after));
     } else {
         const double at = series == TrendRateChangeMarks ? bucket.rateChangeAt : bucket.bolusAt;
         if (!std::isnan(at))

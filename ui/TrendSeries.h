@@ -50,10 +50,24 @@ struct TrendUpdate {
     double changedFrom = std::numeric_limits<double>::infinity();
 };
 
+// What the axes are scaled to. A bolus peak (the minutes after a bolus)
+// would squash the effect site under it for the whole case, so its values
+// count only through the newest record's effect site.
 struct TrendPeaks {
     double concentration = 0.0; // the highest of the six in sight, mcg/ml
+    double settled = 0.0;       // the highest in sight outside bolus peaks
+    double latestEffect = 0.0;  // the newest record's highest effect site
     double rate = 0.0;          // mg/kg/hr
 };
+
+// How long after a bolus its peak keeps the concentration axis from following.
+inline constexpr double BolusPeakMinutes = 10.0;
+
+// Plasma and effect site alternate in the engine's order.
+constexpr bool IsEffectSite(std::size_t concentration)
+{
+    return concentration % 2 == 1;
+}
 
 class TrendSeriesBuilder {
 public:
@@ -92,6 +106,7 @@ private:
         bool any = false;
         double firstAt = 0.0;
         double before = 0.0; // NaN where the line begins
+        double opening = 0.0; // the rate it begins with there
         double lastAt = 0.0;
         double after = 0.0;
         double low = 0.0;
@@ -130,6 +145,7 @@ private:
     double m_previousMinutes = 0.0;
     double m_rate = std::numeric_limits<double>::quiet_NaN();   // the last finite rate read
     double m_rateAt = 0.0;                                       // and its record's time
+    double m_bolusAt = std::numeric_limits<double>::quiet_NaN(); // the last bolus read
     TrendPeaks m_peaks;
     std::deque<Bucket> m_buckets;
     std::array<QList<QPointF>, TrendSeriesCount> m_points;

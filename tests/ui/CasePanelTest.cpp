@@ -7,9 +7,12 @@
 #include "PharmacokineticEngine.h"
 #include "QtTestMain.h"
 #include "TrendChartView.h"
+#include "TrendExport.h"
 #include "TrendPanel.h"
 
+#include <QImage>
 #include <QLineSeries>
+#include <QProcess>
 #include <QTest>
 
 using namespace casefixture;
@@ -137,6 +140,52 @@ private slots:
         QCOMPARE(c.form.WarningLabel->text(), QString());
         c.ConfirmAdult();
         QCOMPARE(c.form.WarningLabel->text(), QString());
+    }
+
+    // A saved chart says whose case it is, when it began and by which model.
+    void savedChartHasTitleBlock_data()
+    {
+        QTest::addColumn<QString>("suffix");
+        QTest::newRow("PDF") << "pdf";
+        QTest::newRow("PNG") << "png";
+    }
+
+    void savedChartHasTitleBlock()
+    {
+        QFETCH(QString, suffix);
+        Case c;
+        c.StartExample(QStringLiteral("10"));
+        c.Tick(3);
+        TrendPanel* trend = c.form.Side->Trend;
+        const QString path = c.folder.filePath(QStringLiteral("chart.") + suffix);
+        QVERIFY(WriteTrendChart(*trend->ChartView(), trend->TitleBlock(), path));
+        const double start = c.session().StartTime();
+        const LocaleSettings& locale = c.session().Locale();
+        const QStringList lines{
+            QStringLiteral("Patient: Male, age 53 y, height 1.77 m, weight 77 kg"),
+            QStringLiteral("Case started %1 %2")
+                .arg(QString::fromStdString(DateText(start, locale)), QString::fromStdString(TimeText(start, locale))),
+            QStringLiteral("Schnider model; James / Hume / Janmahasatian lean body mass"),
+            QStringLiteral("Saved %1").arg(QDate::currentDate().toString(Qt::ISODate))};
+        if (suffix == QLatin1String("png")) {
+            // The title rows above the chart, in black on white.
+            const QImage image(path);
+            const int title = image.height() - trend->ChartView()->height();
+            QVERIFY(title >= lines.size() * 12);
+            QCOMPARE(image.width(), trend->ChartView()->width());
+            int dark = 0;
+            for (int y = 0; y < title; ++y)
+                for (int x = 0; x < image.width(); ++x)
+                    dark += qGray(image.pixel(x, y)) < 100 ? 1 : 0;
+            QVERIFY(dark > 200);
+            return;
+        }
+        QProcess text;
+        text.start(QStringLiteral("pdftotext"), {QStringLiteral("-layout"), path, QStringLiteral("-")});
+        QVERIFY(text.waitForFinished(20000));
+        const QString written = QString::fromUtf8(text.readAllStandardOutput());
+        for (const QString& line : lines)
+            QVERIFY2(written.contains(line), qPrintable(line + QStringLiteral("\n---\n") + written));
     }
 
     // Trend hides the area beside the original layout and gives the window

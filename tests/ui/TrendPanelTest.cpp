@@ -2,8 +2,10 @@
 // points, the axes, the tooltip, the wake-up line, the legend in grey and
 // the saved chart.
 
+#include "BodySize.h"
 #include "CaseHistory.h"
 #include "ModalDriver.h"
+#include "PharmacokineticEngine.h"
 #include "QtTestMain.h"
 #include "TrendChartView.h"
 #include "TrendPanel.h"
@@ -19,11 +21,13 @@
 #include <QSignalSpy>
 #include <QTemporaryDir>
 #include <QTest>
+#include <QAreaSeries>
 #include <QValueAxis>
 
 #include <algorithm>
 #include <cmath>
 #include <memory>
+#include <string>
 #include <vector>
 
 using namespace sedalyn;
@@ -92,6 +96,17 @@ int PixelsApart(const QImage& a, const QImage& b)
         }
     }
     return apart;
+}
+
+// A `bolus` at the first step, then `rate`, as the engine predicts them for
+// `patient`, for `minutes`.
+void RunCase(CaseHistory& history, const Patient& patient, double bolus, double rate, double minutes)
+{
+    PharmacokineticEngine engine;
+    for (int step = 0; step < static_cast<int>(std::lround(minutes * TicksPerMinute)); ++step) {
+        engine.AdvanceTick(patient, rate, step == 0 ? bolus : 0.0);
+        history.Append({engine.JamesModel.State[StateTime], rate, step == 0 ? bolus : 0.0, engine.Concentrations()});
+    }
 }
 
 double Grey(const QColor& colour)
@@ -276,18 +291,116 @@ private slots:
             history.Append(record);
         }
         panel.Refresh();
-        QCOMPARE(panel.TimeAxis()->min(), from);
+        // The case's start stands clear of the axis line.
+        QCOMPARE(panel.TimeAxis()->min(), from > 0.0 ? from : -0.02 * (to - from));
         QCOMPARE(panel.TimeAxis()->max(), to);
         const QValueAxis* concentration = panel.ConcentrationAxis();
         QCOMPARE(concentration->min(), 0.0);
         QVERIFY2(concentration->max() >= concentrationAtLeast && concentration->max() < concentrationBelow,
                  qPrintable(QString::number(concentration->max())));
-        // One grid for both: the same intervals, the rate in sight below the top.
-        QCOMPARE(panel.RateAxis()->tickCount(), concentration->tickCount());
         const bool fastStepsInSight = span == TrendPanel::Span::WholeCase || steps <= 732;
         const double rateInSight = steps == 0 ? 0.0 : fastStepsInSight ? 50.0 : 8.0;
         QVERIFY(panel.RateAxis()->max() > rateInSight);
         QVERIFY(panel.RateAxis()->max() < std::max(2.0 * rateInSight, 10.0));
+    }
+
+    // A bolus peak leaves the concentration axis to the effect site; its
+    // plasma peak is written at the top edge. Without a bolus every line fits.
+    void effectSiteFillsThePlot_data()
+    {
+        QTest::addColumn<double>("age");
+        QTest::addColumn<double>("height");
+        QTest::addColumn<double>("weight");
+        QTest::addColumn<bool>("male");
+        QTest::addColumn<double>("bolusPerKg");
+        QTest::addColumn<TrendPanel::Span>("span");
+        struct Row {
+            const char* name;
+            double age, height, weight;
+            bool male;
+            double bolusPerKg;
+        };
+        const Row rows[] = {{"male 40 y 70 kg", 40, 1.70, 70, true, 2.0},
+                            {"female 30 y 55 kg", 30, 1.60, 55, false, 2.0},
+                            {"female 75 y 60 kg", 75, 1.65, 60, false, 2.0},
+                            {"no bolus", 40, 1.70, 70, true, 0.0}};
+        for (const Row& row : rows) {
+            for (const auto span : {TrendPanel::Span::WholeCase, TrendPanel::Span::LastHour}) {
+                const char* view = span == TrendPanel::Span::WholeCase ? "whole case" : "last hour";
+                QTest::addRow("%s, %s", row.name, view)
+                    << row.age << row.height << row.weight << row.male << row.bolusPerKg << span;
+            }
+        }
+    }
+
+    void effectSiteFillsThePlot()
+    {
+        QFETCH(double, age);
+        QFETCH(double, height);
+        QFETCH(double, weight);
+        QFETCH(bool, male);
+        QFETCH(double, bolusPerKg);
+        QFETCH(TrendPanel::Span, span);
+        const Patient patient{age, height, weight, [male] { return std::string(male ? MaleCaption : FemaleCaption); }};
+        CaseHistory history;
+        TrendPanel panel(history);
+        panel.SetLocale(LocaleSettings{});
+        panel.SpanChoice()->setCurrentIndex(static_cast<int>(span));
+        RunCase(history, patient, bolusPerKg * weight, 10.0, 8.0);
+        panel.Refresh();
+
+        const QValueAxis* axis = panel.ConcentrationAxis();
+        double highest[2] = {0.0, 0.0}; // plasma, effect site
+        for (const CaseRecord& record : history) {
+            for (std::size_t i = 0; i < ConcentrationCount; ++i)
+                highest[i % 2] = std::max(highest[i % 2], record.Concentrations[i]);
+        }
+        for (std::size_t i = 1; i < ConcentrationCount; i += 2)
+            QVERIFY(history.Last().Concentrations[i] < axis->max());
+        QVERIFY(panel.WakeUpLevel() < axis->max());
+        if (bolusPerKg == 0.0) {
+            QVERIFY(std::max(highest[0], highest[1]) < axis->max());
+            QVERIFY(panel.ClippedPeaks().empty());
+            return;
+        }
+        const double share = (5.0 - 3.0) / (axis->max() - axis->min());
+        QVERIFY2(share >= 0.4, qPrintable(QString::number(axis->max())));
+        QStringList labels;
+        for (const TrendEdgeLabel& label : panel.ChartView()->EdgeLabels())
+            labels << label.text;
+        QVERIFY2(labels.contains(QStringLiteral("Cp %1").arg(highest[0], 0, 'f', 1)), qPrintable(labels.join(u'|')));
+        QCOMPARE(panel.ClippedPeaks().front().value, highest[0]);
+    }
+
+    // Marks and the rate at time 0 are drawn clear of the axis line.
+    void startInSight_data()
+    {
+        QTest::addColumn<TrendPanel::Span>("span");
+        QTest::newRow("whole case") << TrendPanel::Span::WholeCase;
+        QTest::newRow("last hour") << TrendPanel::Span::LastHour;
+    }
+
+    void startInSight()
+    {
+        QFETCH(TrendPanel::Span, span);
+        CaseHistory history;
+        TrendPanel panel(history);
+        panel.SpanChoice()->setCurrentIndex(static_cast<int>(span));
+        panel.resize(600, 450);
+        panel.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&panel));
+        RunTicks(history, panel, QStringLiteral("6+50|6|8"));
+        QCOMPARE(MarkTimes(panel.BolusMarks()), QList<double>{0.0});
+        QChart* chart = panel.ChartView()->chart();
+        const qreal mark = chart->mapToPosition(QPointF(0.0, 0.5), panel.BolusMarks()).x();
+        QVERIFY2(mark >= chart->plotArea().left() + 3.0, qPrintable(QString::number(mark - chart->plotArea().left())));
+        QChart* lane = panel.ChartView()->Lane();
+        QCOMPARE(panel.RateSeries()->at(0), QPointF(0.0, 6.0));
+        const qreal rate = lane->mapToPosition(QPointF(0.0, 6.0), panel.RateArea()).x();
+        QVERIFY(rate >= lane->plotArea().left() + 3.0);
+        // The lane lines up under the plot.
+        QVERIFY(std::abs(lane->plotArea().left() - chart->plotArea().left()) < 1.0);
+        QVERIFY(std::abs(lane->plotArea().right() - chart->plotArea().right()) < 1.0);
     }
 
     // A tick repaints only the strip it changed: what the window shows then
@@ -400,7 +513,8 @@ private slots:
         QVERIFY(panel.ToolTipAt(at(1.0 + 1.0 / 48.0, 1.0)).startsWith(QStringLiteral("Case time 00:01:00\n")));
         QVERIFY(panel.ToolTipAt(at(1.0 - 1.0 / 48.0, 1.0)).startsWith(QStringLiteral("Case time 00:01:00\n")));
         QVERIFY(panel.ToolTipAt(at(5.0, 1.0)).startsWith(QStringLiteral("Case time 00:02:00\n")));
-        QVERIFY(panel.ToolTipAt(at(1.0, -1.0)).isEmpty()); // below the plot
+        QVERIFY(panel.ToolTipAt(at(1.0, -1.0)).startsWith(QStringLiteral("Case time 00:01:00\n"))); // in the lane
+        QVERIFY(panel.ToolTipAt(at(-1.0, 1.0)).isEmpty()); // left of the plot
         QVERIFY(panel.ToolTipAt(QPoint(1, 1)).isEmpty());
     }
 
