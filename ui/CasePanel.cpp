@@ -74,6 +74,10 @@ CasePanel::CasePanel(CaseSession& session, QWidget* parent) : QWidget(parent), m
     StatusLabel = Line(this, "StatusLabel", true);
     style::SetTextColour(StatusLabel, style::Maroon);
     StatusLabel->hide();
+    // A long word (a file's path) is cut at the panel's edge rather than
+    // widen the panel past the window.
+    for (QLabel* line : {LastBolusLabel, WakeUpLabel, DoseLabel, NoticeLabel, StatusLabel})
+        line->setMinimumWidth(1);
 
     Trend = new TrendPanel(m_case.History(), this);
     // The chart itself, not only the panel with its controls, gets 520 x 400.

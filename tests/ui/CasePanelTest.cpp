@@ -134,7 +134,12 @@ private slots:
         c.Confirm(QStringLiteral("53"), QStringLiteral("1.77"), QStringLiteral("140"));
         QVERIFY(c.form.WarningLabel->text().startsWith(QStringLiteral("Outside the Schnider study population")));
         QVERIFY(c.form.WarningLabel->text().contains(QStringLiteral("James lean body mass falls")));
+        // Not the smallest text on the screen, and marked as a warning.
+        QVERIFY(c.form.WarningLabel->font().pixelSize() > c.form.font().pixelSize());
+        QVERIFY(c.form.WarningRow->isVisibleTo(&c.form));
+        QVERIFY(!c.form.WarningRow->findChild<QLabel*>(QStringLiteral("WarningIcon"))->pixmap().isNull());
         c.Abort();
+        QVERIFY(!c.form.WarningRow->isVisibleTo(&c.form));
         QCOMPARE(c.form.WarningLabel->text(), QString());
         c.ConfirmAdult();
         QCOMPARE(c.form.WarningLabel->text(), QString());

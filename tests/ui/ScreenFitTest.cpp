@@ -81,7 +81,7 @@ private slots:
             const QString line = QStringLiteral("A notice long enough to need several lines in the panel, "
                                                 "however wide the screen gives it room to be. ");
             c.form.Side->ShowNotice(line.repeated(4));
-            c.form.Side->ShowStatus(line.repeated(3));
+            c.form.Side->ShowStatus(line.repeated(3) + QStringLiteral("/home/a-clinician/cases/") + QString(100, u'x'));
         }
         c.form.TrendButton->setChecked(chart);
         c.form.show();
