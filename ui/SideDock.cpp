@@ -47,8 +47,11 @@ SideDock::SideDock(QWidget* window, QSize original, QPoint preferred, CasePanel*
 {
     // Under the bolus entry and the wake-up times, so that a warning never
     // pushes them out of view, and above the chart.
-    if (auto* lines = qobject_cast<QBoxLayout*>(panel->layout()))
+    if (auto* lines = qobject_cast<QBoxLayout*>(panel->layout())) {
         lines->insertWidget(std::max(0, lines->indexOf(panel->Trend)), warning);
+        // Without the chart the lines keep together at the top.
+        lines->addStretch();
+    }
     m_chartSize = panel->Trend->ChartView()->minimumSize();
 
     m_area = new QScrollArea(window);
@@ -61,6 +64,7 @@ SideDock::SideDock(QWidget* window, QSize original, QPoint preferred, CasePanel*
     m_area->viewport()->setAutoFillBackground(false);
 
     window->installEventFilter(this);
+    panel->installEventFilter(this);
     connect(chartToggle, &QAbstractButton::toggled, this, &SideDock::ShowChart);
     // The chart starts shown where the screen has room for all of it.
     m_panel->Trend->setVisible(true);
@@ -115,18 +119,17 @@ void SideDock::Refit(bool fromPreferred)
     const QRect available = ScreenArea(m_window);
     const QPoint preferred = fromPreferred ? m_preferred : m_window->pos();
     const bool chart = m_panel->Trend->isVisibleTo(m_panel);
-    NarrowChart(0);
+    NarrowChart(false);
     screenfit::Needs needs = Measure(preferred, chart ? ChartWidth : StripWidth);
     if (available.isEmpty()) {
         m_placement = {needs.preferred, needs.original + QSize(0, needs.sideWanted.height()), SideAt::Below, true,
                        needs.original};
     } else {
         m_placement = screenfit::Fit(needs, available);
-        // A narrower chart rather than one scrolled sideways.
-        const int missing = needs.sideWanted.width()
-            - screenfit::SideRect(m_placement.side, needs.original, m_placement.client).width();
-        if (chart && missing > 0) {
-            NarrowChart(missing);
+        // A narrower chart, which grows into the room it gets, rather than
+        // one scrolled sideways or hidden below.
+        if (chart && !m_placement.sideWhole) {
+            NarrowChart(true);
             needs = Measure(preferred, 0);
             m_placement = screenfit::Fit(needs, available);
         }
@@ -137,15 +140,17 @@ void SideDock::Refit(bool fromPreferred)
     LayOut();
 }
 
-void SideDock::NarrowChart(int by)
+void SideDock::NarrowChart(bool narrow)
 {
-    TrendChartView* view = m_panel->Trend->ChartView();
-    view->setMinimumWidth(std::max(std::min(ChartLeastWidth, m_chartSize.width()), m_chartSize.width() - by));
-    // The panel's own minimum follows its chart's, also while hidden.
+    m_panel->Trend->ChartView()->setMinimumWidth(narrow ? std::min(ChartLeastWidth, m_chartSize.width())
+                                                        : m_chartSize.width());
+    // The panels' minimums follow the chart's now, not at the next event
+    // loop, nor only once shown.
     m_panel->Trend->setMinimumSize(0, 0);
-    for (QWidget* w : {static_cast<QWidget*>(m_panel->Trend), static_cast<QWidget*>(m_panel)})
-        if (w->layout())
-            w->layout()->invalidate();
+    if (m_panel->Trend->layout())
+        m_panel->Trend->layout()->invalidate();
+    m_panel->Trend->updateGeometry();
+    m_panel->layout()->invalidate();
 }
 
 void SideDock::LayOut()
@@ -157,8 +162,29 @@ void SideDock::LayOut()
     QCoreApplication::sendEvent(m_area, &request);
 }
 
+void SideDock::GrowIfNeeded()
+{
+    m_growPending = false;
+    // A window the user has sized keeps that size; one whose panel fits keeps its own.
+    if (!m_window->isVisible() || m_window->size() != m_placement.client)
+        return;
+    const QWidget* view = m_area->viewport();
+    const int needed = m_panel->hasHeightForWidth() ? m_panel->heightForWidth(view->width())
+                                                    : m_panel->sizeHint().height();
+    if (needed <= view->height() || needed == m_grownFor)
+        return;
+    m_grownFor = needed;
+    Refit(false);
+}
+
 bool SideDock::eventFilter(QObject* watched, QEvent* event)
 {
+    // A line that wraps anew or a notice that appears: the window grows
+    // where the screen has room, and the panel scrolls where it has not.
+    if (watched == m_panel && event->type() == QEvent::LayoutRequest && !m_growPending) {
+        m_growPending = true;
+        QTimer::singleShot(0, this, &SideDock::GrowIfNeeded);
+    }
     if (watched == m_window) {
         if (event->type() == QEvent::Resize) {
             LayOut();

@@ -45,9 +45,10 @@ private:
     void ShowChart(bool shown);
     // `floor`: the least width the side area asks for.
     screenfit::Needs Measure(QPoint preferred, int floor) const;
-    // Narrows the chart by `by` pixels from its design width, within reason.
-    void NarrowChart(int by);
+    // The chart's least width: as designed, or as narrow as still reads.
+    void NarrowChart(bool narrow);
     void LayOut();
+    void GrowIfNeeded();
 
     QWidget* m_window;
     QSize m_original;
@@ -57,4 +58,6 @@ private:
     QScrollArea* m_area = nullptr;
     screenfit::Placement m_placement;
     bool m_shownOnce = false;
+    bool m_growPending = false;
+    int m_grownFor = 0; // the panel height the window last grew for
 };

@@ -24,6 +24,7 @@ public:
         SideDock::ScreenArea = [available](const QWidget*) { return available; };
     }
     ~ScreenOfSize() { SideDock::ScreenArea = m_saved; }
+    QRect Available() const { return SideDock::ScreenArea(nullptr); }
     ScreenOfSize(const ScreenOfSize&) = delete;
     ScreenOfSize& operator=(const ScreenOfSize&) = delete;
 
@@ -111,6 +112,22 @@ private slots:
             QVERIFY2(view.contains(OnScreen(c.form, w)), qPrintable(Name(w)));
         }
         QCOMPARE(c.form.Side->Trend->isVisible(), chart);
+    }
+
+    // A notice that comes later grows the window where the screen has room:
+    // Show and Save chart stay in view.
+    void noticeGrowsTheWindow()
+    {
+        ScreenOfSize screen({0, 0, 1920, 1080});
+        Case c;
+        c.form.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&c.form));
+        const int before = c.form.height();
+        c.form.Side->ShowNotice(QStringLiteral("A resumed case says so in a line that wraps. ").repeated(12));
+        QTRY_VERIFY(c.form.height() > before);
+        QScrollArea* area = c.form.Dock->Area();
+        QTRY_COMPARE(area->verticalScrollBar()->maximum(), 0);
+        QVERIFY(screen.Available().contains(OnScreen(c.form, c.form.Side->Trend->SaveButton())));
     }
 
     // Where it all fits, the window opens where it always did.
