@@ -38,11 +38,6 @@ QRect OnScreen(const TForm1& form, const QWidget* w)
     return {client + w->mapTo(&form, QPoint()), w->size()};
 }
 
-QString Name(const QWidget* w)
-{
-    return QStringLiteral("%1 %2").arg(QLatin1String(w->metaObject()->className()), w->objectName());
-}
-
 } // namespace
 
 class ScreenFitTest : public QObject {
@@ -97,19 +92,19 @@ private slots:
         for (QWidget* w : c.form.findChildren<QWidget*>()) {
             if (!w->isVisible() || area->isAncestorOf(w))
                 continue;
-            QVERIFY2(available.contains(OnScreen(c.form, w)), qPrintable(Name(w)));
+            QVERIFY2(available.contains(OnScreen(c.form, w)), qPrintable(w->objectName()));
         }
         QVERIFY(available.contains(view));
         for (const QWidget* w : {static_cast<QWidget*>(c.form.Side->BolusEdit),
                                  static_cast<QWidget*>(c.form.Side->BolusButton),
                                  static_cast<QWidget*>(c.form.Side->WakeUpLabel)})
-            QVERIFY2(view.contains(OnScreen(c.form, w)), qPrintable(Name(w)));
+            QVERIFY2(view.contains(OnScreen(c.form, w)), qPrintable(w->objectName()));
         for (QWidget* w : c.form.Side->findChildren<QWidget*>()) {
             if (!w->isVisible() || !(qobject_cast<QAbstractButton*>(w) || qobject_cast<QLineEdit*>(w)
                                      || qobject_cast<QComboBox*>(w) || qobject_cast<QLabel*>(w)))
                 continue;
             area->ensureWidgetVisible(w, 0, 0);
-            QVERIFY2(view.contains(OnScreen(c.form, w)), qPrintable(Name(w)));
+            QVERIFY2(view.contains(OnScreen(c.form, w)), qPrintable(w->objectName()));
         }
         QCOMPARE(c.form.Side->Trend->isVisible(), chart);
     }
