@@ -281,8 +281,7 @@ void TForm1::CreateSideArea()
     NoDataFileLabel->hide();
     TrendButton = MakeButton(this, "TrendButton", {536, 40, 73, 25}, QStringLiteral("Trend"), WindowFont(Pt8));
     TrendButton->setCheckable(true);
-    TrendButton->setToolTip(QStringLiteral("Show or hide the trend chart, the bolus entry and the "
-                                           "wake-up times beside the window"));
+    TrendButton->setToolTip(QStringLiteral("Show or hide the trend chart"));
     Side = new CasePanel(*m_case, this);
     setTabOrder(BitBtn1, TrendButton);
     setTabOrder(TrendButton, Side);
