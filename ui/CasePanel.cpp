@@ -19,7 +19,6 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
-#include <QScreen>
 #include <QVBoxLayout>
 
 #include <algorithm>
@@ -31,8 +30,6 @@ namespace {
 
 constexpr double MinWakeUpLevel = 0.1;
 constexpr double MaxWakeUpLevel = 10.0;
-// The room the panel takes beside the window, when it needs no more.
-constexpr int DockedWidth = 580;
 
 QLabel* Line(QWidget* parent, const char* name, bool bold = false)
 {
@@ -51,51 +48,6 @@ QString LevelText(double level)
 }
 
 } // namespace
-
-void CasePanel::DockBeside(QWidget* window, QSize compact, QAbstractButton* toggle)
-{
-    m_compact = compact;
-    window->installEventFilter(this);
-    connect(toggle, &QAbstractButton::toggled, this, &CasePanel::ShowBeside);
-    const QScreen* screen = window->screen();
-    const bool room = !screen || screen->availableGeometry().width() >= compact.width() + DockedWidth + 16;
-    toggle->setChecked(room);
-    ShowBeside(room);
-}
-
-void CasePanel::ShowBeside(bool shown)
-{
-    QWidget* window = parentWidget();
-    setVisible(shown);
-    if (!shown) {
-        window->setMinimumSize(0, 0);
-        window->resize(m_compact);
-        return;
-    }
-    // The layout is measured before the panel has ever been shown.
-    layout()->activate();
-    const QSize needed = minimumSizeHint();
-    const QSize wide(m_compact.width() + std::max(DockedWidth, needed.width()),
-                     std::max(m_compact.height(), needed.height()));
-    window->setMinimumSize(m_compact.width() + needed.width(), wide.height());
-    window->resize(wide);
-    // Keep the widened window on its screen.
-    if (const QScreen* screen = window->screen()) {
-        const QRect available = screen->availableGeometry();
-        const int width = window->frameGeometry().width();
-        if (window->x() + width > available.right())
-            window->move(std::max(available.left(), available.right() - width), window->y());
-    }
-}
-
-bool CasePanel::eventFilter(QObject* watched, QEvent* event)
-{
-    if (watched == parentWidget() && event->type() == QEvent::Resize) {
-        const QWidget* window = parentWidget();
-        setGeometry(m_compact.width(), 0, std::max(0, window->width() - m_compact.width()), window->height());
-    }
-    return QWidget::eventFilter(watched, event);
-}
 
 CasePanel::CasePanel(CaseSession& session, QWidget* parent) : QWidget(parent), m_case(session)
 {
@@ -130,6 +82,10 @@ CasePanel::CasePanel(CaseSession& session, QWidget* parent) : QWidget(parent), m
     StatusLabel = Line(this, "StatusLabel", true);
     style::SetTextColour(StatusLabel, style::Maroon);
     StatusLabel->hide();
+    // A long word (a file's path) is cut at the panel's edge rather than
+    // widen the panel past the window.
+    for (QLabel* line : {LastBolusLabel, WakeUpLabel, DoseLabel, NoticeLabel, StatusLabel})
+        line->setMinimumWidth(1);
 
     Trend = new TrendPanel(m_case.History(), this);
     // The chart itself, not only the panel with its controls, gets 520 x 400.

@@ -5,7 +5,6 @@
 
 #include <QWidget>
 
-class QAbstractButton;
 class QLabel;
 class QLineEdit;
 class PlanPanel;
@@ -54,17 +53,7 @@ public:
 
     double WakeUpLevel() const { return m_wakeUpLevel; }
 
-    // Places the panel beside `window`'s original layout, of size `compact`:
-    // `toggle` shows it, widening the window, or hides it, giving the window
-    // back its compact size; the panel takes any room the window gains. It
-    // starts shown where the screen has the room.
-    void DockBeside(QWidget* window, QSize compact, QAbstractButton* toggle);
-
-protected:
-    bool eventFilter(QObject* watched, QEvent* event) override;
-
 private:
-    void ShowBeside(bool shown);
     void GiveBolusClick();
     void WakeUpLevelEdited();
     void ShowWakeUpTimes();
@@ -72,5 +61,4 @@ private:
 
     sedalyn::CaseSession& m_case;
     double m_wakeUpLevel = 1.2;
-    QSize m_compact;
 };

@@ -10,18 +10,21 @@
 #include "FileError.h"
 #include "MessageBoxes.h"
 #include "SaveDialog.h"
+#include "SideDock.h"
 #include "Style.h"
 #include "ThdTimer.h"
 
 #include <QApplication>
 #include <QCloseEvent>
 #include <QFrame>
+#include <QHBoxLayout>
 #include <QKeyEvent>
 #include <QLabel>
 #include <QLineEdit>
 #include <QMessageBox>
 #include <QPushButton>
 #include <QShowEvent>
+#include <QStyle>
 #include <QTimer>
 #include <QValidator>
 
@@ -248,8 +251,26 @@ void TForm1::CreateControls()
 
 void TForm1::CreateSideArea()
 {
-    WarningLabel = MakeLabel(this, "WarningLabel", {16, 428, 593, 17}, Sizing::Fixed, QString(),
-                             WindowFont(Pt8, true), Maroon);
+    // In the window's own text size or larger, with the warning icon: it must
+    // not be the smallest text on the screen.
+    WarningRow = new QWidget(this);
+    WarningRow->setObjectName(QStringLiteral("WarningRow"));
+    auto* warningIcon = new QLabel(WarningRow);
+    warningIcon->setObjectName(QStringLiteral("WarningIcon"));
+    const int iconSize = 2 * Pt10;
+    warningIcon->setPixmap(style()->standardIcon(QStyle::SP_MessageBoxWarning, nullptr, this).pixmap(iconSize));
+    warningIcon->setAlignment(Qt::AlignTop);
+    WarningLabel = new QLabel(WarningRow);
+    WarningLabel->setObjectName(QStringLiteral("WarningLabel"));
+    WarningLabel->setTextFormat(Qt::PlainText);
+    WarningLabel->setWordWrap(true);
+    WarningLabel->setFont(WindowFont(Pt10, true));
+    SetTextColour(WarningLabel, Maroon);
+    auto* warningLayout = new QHBoxLayout(WarningRow);
+    warningLayout->setContentsMargins(0, 4, 0, 4);
+    warningLayout->addWidget(warningIcon, 0, Qt::AlignTop);
+    warningLayout->addWidget(WarningLabel, 1);
+    WarningRow->hide();
     NoDataFileLabel = new QLabel(QStringLiteral("No data file: this case is not recorded."), this);
     NoDataFileLabel->setObjectName(QStringLiteral("NoDataFileLabel"));
     NoDataFileLabel->setTextFormat(Qt::PlainText);
@@ -261,12 +282,11 @@ void TForm1::CreateSideArea()
     NoDataFileLabel->hide();
     TrendButton = MakeButton(this, "TrendButton", {536, 40, 73, 25}, QStringLiteral("Trend"), WindowFont(Pt8));
     TrendButton->setCheckable(true);
-    TrendButton->setToolTip(QStringLiteral("Show or hide the trend chart, the bolus entry and the "
-                                           "wake-up times beside the window"));
+    TrendButton->setToolTip(QStringLiteral("Show or hide the trend chart"));
     Side = new CasePanel(*m_case, this);
     setTabOrder(BitBtn1, TrendButton);
     setTabOrder(TrendButton, Side);
-    Side->DockBeside(this, CompactSize, TrendButton);
+    Dock = new SideDock(this, CompactSize, QPoint(657, 25), Side, WarningRow, TrendButton);
 }
 
 void TForm1::BindHandlers()
@@ -420,6 +440,7 @@ void TForm1::AbortButtonClick(QObject*)
     Side->CaseEnded();
     WarningLabel->clear();
     WarningLabel->setToolTip(QString());
+    WarningRow->hide();
     ShowDataFile();
     Side->ShowStatus(m_case->StatusLines());
     if (!ended.Notice.isEmpty())
@@ -525,6 +546,7 @@ void TForm1::ShowPatient(const sedalyn::PatientTexts& shown)
     ConfirmPatient->setEnabled(false);
     WarningLabel->setText(shown.Warnings.join(QStringLiteral("  ")));
     WarningLabel->setToolTip(shown.Warnings.join(QLatin1Char('\n')));
+    WarningRow->setVisible(!shown.Warnings.isEmpty());
 }
 
 void TForm1::OpenDataFile()

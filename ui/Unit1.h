@@ -18,6 +18,7 @@ class QLabel;
 class QLineEdit;
 class QPushButton;
 class QTimer;
+class SideDock;
 class TForm2;
 class TSaveDialog;
 class TThreadedTimer;
@@ -84,9 +85,11 @@ public:
 
     // Beside the original layout.
     QLabel* WarningLabel = nullptr;  // reasons to read the patient's numbers with care
+    QWidget* WarningRow = nullptr;   // the warning with its icon, above the side panel
     QLabel* NoDataFileLabel = nullptr; // where the data file's name would stand: none is kept
     QPushButton* TrendButton = nullptr; // shows or hides the panel, widening the window
     CasePanel* Side = nullptr;       // bolus, wake-up times, dose, trend chart
+    SideDock* Dock = nullptr;        // places the side panel and the window on the screen
 
     QTimer* Timer1 = nullptr;          // the clock, every second
     QTimer* Timer2 = nullptr;          // the elapsed time, every second of a case
