@@ -122,10 +122,9 @@ CasePanel::CasePanel(CaseSession& session, QWidget* parent) : QWidget(parent), m
 
     auto* layout = new QVBoxLayout(this);
     layout->setContentsMargins(8, 8, 8, 8);
-    auto* top = new QHBoxLayout;
-    top->addLayout(entries, 1);
-    top->addWidget(PlanView, 0, Qt::AlignTop);
-    layout->addLayout(top);
+    // The plan under the entries: a narrow screen's strip keeps one column.
+    layout->addLayout(entries);
+    layout->addWidget(PlanView);
     layout->addWidget(Trend, 1);
 
     connect(BolusButton, &QPushButton::clicked, this, [this] { RunReportingErrors([this] { GiveBolusClick(); }); });

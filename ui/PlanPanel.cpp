@@ -82,15 +82,17 @@ PlanPanel::PlanPanel(CaseSession& session, QWidget* parent)
     Table->setTextFormat(Qt::RichText);
 
     auto* grid = new QGridLayout;
+    // One caption and one field a row: the panel must fit a narrow strip.
     grid->addWidget(Caption(QStringLiteral("Target Ce"), TargetEdit, this), 0, 0);
     grid->addWidget(TargetEdit, 0, 1);
-    grid->addWidget(Caption(QStringLiteral("Reach in\n(min)"), ReachEdit, this), 0, 2);
-    grid->addWidget(ReachEdit, 0, 3);
-    grid->addWidget(Caption(QStringLiteral("Steps every\n(min)"), StepChoice, this), 1, 0);
-    grid->addWidget(StepChoice, 1, 1);
-    grid->addWidget(Caption(QStringLiteral("Model"), ModelChoice, this), 1, 2);
-    grid->addWidget(ModelChoice, 1, 3);
-    grid->setColumnStretch(4, 1);
+    grid->addWidget(Caption(QStringLiteral("Reach in (min)"), ReachEdit, this), 1, 0);
+    grid->addWidget(ReachEdit, 1, 1);
+    grid->addWidget(Caption(QStringLiteral("Steps every (min)"), StepChoice, this), 2, 0);
+    grid->addWidget(StepChoice, 2, 1);
+    grid->addWidget(Caption(QStringLiteral("Model"), ModelChoice, this), 3, 0);
+    grid->addWidget(ModelChoice, 3, 1);
+    grid->setColumnStretch(2, 1);
+
     auto* buttons = new QHBoxLayout;
     buttons->addWidget(PlanButton);
     buttons->addWidget(ClearButton);

@@ -103,7 +103,9 @@ private slots:
             if (!w->isVisible() || !(qobject_cast<QAbstractButton*>(w) || qobject_cast<QLineEdit*>(w)
                                      || qobject_cast<QComboBox*>(w) || qobject_cast<QLabel*>(w)))
                 continue;
-            area->ensureWidgetVisible(w, 0, 0);
+            // The whole widget: ensureWidgetVisible shows only a line edit's cursor.
+            const QRect r(w->mapTo(area->widget(), QPoint()), w->size());
+            area->ensureVisible(r.center().x(), r.center().y(), r.width() / 2 + 1, r.height() / 2 + 1);
             QVERIFY2(view.contains(OnScreen(c.form, w)), qPrintable(w->objectName()));
         }
         QCOMPARE(c.form.Side->Trend->isVisible(), chart);
