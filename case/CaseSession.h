@@ -10,6 +10,7 @@
 #include "CaseJournal.h"
 #include "CaseRecordFile.h"
 #include "CaseTimeline.h"
+#include "Eleveld.h"
 #include "PharmacokineticEngine.h"
 #include "TextFormats.h"
 
@@ -95,6 +96,7 @@ struct BolusOutcome {
 struct TickOutcome {
     std::int64_t Steps = 0;               // model steps taken now
     std::array<QString, ConcentrationCount> Concentrations; // the panel's six texts
+    std::array<QString, 2> Eleveld;       // Eleveld's Cp and Ce, as the six
     QString FileNotice;                   // the data file refused rows or was deleted
     QString JournalNotice;                // the journal stopped being written
     bool Remind = false;                  // an unconfirmed rate outlived a tick
@@ -127,6 +129,10 @@ public:
 
     // --- the patient
     PatientOutcome ConfirmPatient(const PatientEntryTexts& typed);
+    // Opioids given with the propofol, for the Eleveld model: fixed once the
+    // case starts, so false while it runs.
+    bool SetOpioid(bool given);
+    bool Opioid() const { return m_opioid; }
     // Empty when the file is kept, else the notice to show.
     QString OpenDataFile(const QString& path);
 
@@ -189,6 +195,7 @@ public:
     const QString& RateText() const { return m_rateText; }
     RateTextState PendingRate() const { return m_pending; }
     const PharmacokineticEngine& Engine() const { return m_engine; }
+    const EleveldModel& Eleveld() const { return m_eleveld; }
     const CaseTimeline& Timeline() const { return m_timeline; }
     const CaseHistory& History() const { return m_history; }
     const CaseRecordFile& DataFile() const { return m_file; }
@@ -215,6 +222,7 @@ private:
     QString WallClockText(std::int64_t utcMs) const;
     QString LastBolusLine(double mg, CaseClockMs at) const;
     bool Replay(const CaseJournal& journal);
+    std::optional<ModelState> ReplayedEleveld(const CaseJournal& journal) const;
     void TakeRowsFoundAfter(const CaseJournal& journal);
     bool AlreadyWritten(const QStringList& row);
     void CutTornRow(const CaseJournal& journal);
@@ -233,6 +241,8 @@ private:
     QString m_declinedText; // the box's text whose unusually high rate was declined
 
     PharmacokineticEngine m_engine;
+    EleveldModel m_eleveld;
+    bool m_opioid = false;
     CaseTimeline m_timeline;
     CaseHistory m_history;
     std::vector<TakenInput> m_taken; // every rate and bolus a step took: the history replays from it
