@@ -8,8 +8,10 @@
 #include "TrendPanel.h"
 
 #include <QAbstractButton>
+#include <QCheckBox>
 #include <QEvent>
 #include <QGridLayout>
+#include <QHBoxLayout>
 #include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
@@ -96,6 +98,17 @@ CasePanel::CasePanel(CaseSession& session, QWidget* parent) : QWidget(parent), m
     setObjectName(QStringLiteral("CasePanel"));
     setFont(style::PanelFont());
 
+    OpioidCheck = new QCheckBox(QStringLiteral("Opioid given"), this);
+    OpioidCheck->setObjectName(QStringLiteral("OpioidCheck"));
+    OpioidCheck->setToolTip(QStringLiteral(
+        "Opioids given with the propofol: the Eleveld model clears propofol more slowly with "
+        "them. Set before Start; fixed while the case runs."));
+    EleveldLabel = Line(this, "EleveldLabel", true);
+    style::SetTextColour(EleveldLabel, style::EleveldColour);
+    auto* eleveldRow = new QHBoxLayout;
+    eleveldRow->addWidget(EleveldLabel, 1);
+    eleveldRow->addWidget(OpioidCheck);
+
     auto* bolusCaption = Line(this, "BolusCaption", true);
     bolusCaption->setText(QStringLiteral("Bolus (mg)"));
     BolusEdit = new QLineEdit(this);
@@ -149,11 +162,16 @@ CasePanel::CasePanel(CaseSession& session, QWidget* parent) : QWidget(parent), m
 
     auto* layout = new QVBoxLayout(this);
     layout->setContentsMargins(8, 8, 8, 8);
+    layout->addLayout(eleveldRow);
     layout->addLayout(entries);
     layout->addWidget(Trend, 1);
 
     connect(BolusButton, &QPushButton::clicked, this, [this] { RunReportingErrors([this] { GiveBolusClick(); }); });
     connect(BolusEdit, &QLineEdit::returnPressed, this, [this] { RunReportingErrors([this] { GiveBolusClick(); }); });
+    connect(OpioidCheck, &QCheckBox::toggled, this, [this](bool given) {
+        m_case.SetOpioid(given);
+        ShowEleveld();
+    });
     connect(WakeUpLevelEdit, &QLineEdit::editingFinished, this,
             [this] { RunReportingErrors([this] { WakeUpLevelEdited(); }); });
 
@@ -169,6 +187,10 @@ void CasePanel::CaseStarted()
     ShowNotice(QString());
     Trend->Reset();
     ShowWakeUpTimes();
+    // A resumed case brings its own setting.
+    OpioidCheck->setChecked(m_case.Opioid());
+    OpioidCheck->setEnabled(false);
+    ShowEleveld();
 }
 
 void CasePanel::CaseEnded()
@@ -176,12 +198,15 @@ void CasePanel::CaseEnded()
     BolusEdit->setEnabled(false);
     BolusButton->setEnabled(false);
     ShowWakeUpTimes();
+    OpioidCheck->setEnabled(true);
+    ShowEleveld();
 }
 
 void CasePanel::StepsTaken()
 {
     Trend->Refresh();
     ShowWakeUpTimes();
+    ShowEleveld();
     if (const QString dose = m_case.DoseLine(); !dose.isEmpty())
         DoseLabel->setText(dose);
 }
@@ -254,4 +279,17 @@ void CasePanel::WakeUpLevelEdited()
 void CasePanel::ShowWakeUpTimes()
 {
     WakeUpLabel->setText(m_case.WakeUpLine(m_wakeUpLevel));
+}
+
+void CasePanel::ShowEleveld()
+{
+    // Zero outside a case, as the window's six.
+    const bool running = m_case.Running();
+    const double plasma = running ? m_case.Eleveld().Plasma() : 0.0;
+    const double effect = running ? m_case.Eleveld().EffectSite() : 0.0;
+    EleveldLabel->setText(QStringLiteral("Eleveld, %1:  plasma %2  effect site %3 mcg/ml")
+                              .arg(m_case.Opioid() ? QStringLiteral("with opioid") : QStringLiteral("no opioid"),
+                                   m_case.ConcentrationText(plasma).trimmed(),
+                                   m_case.ConcentrationText(effect).trimmed()));
+    Trend->SetOpioid(m_case.Opioid());
 }

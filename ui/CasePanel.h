@@ -6,6 +6,7 @@
 #include <QWidget>
 
 class QAbstractButton;
+class QCheckBox;
 class QLabel;
 class QLineEdit;
 class QPushButton;
@@ -21,6 +22,8 @@ public:
     // `session` outlives the panel.
     CasePanel(sedalyn::CaseSession& session, QWidget* parent = nullptr);
 
+    QCheckBox* OpioidCheck = nullptr;
+    QLabel* EleveldLabel = nullptr;
     QLineEdit* BolusEdit = nullptr;
     QPushButton* BolusButton = nullptr;
     QLabel* LastBolusLabel = nullptr;
@@ -62,6 +65,7 @@ private:
     void GiveBolusClick();
     void WakeUpLevelEdited();
     void ShowWakeUpTimes();
+    void ShowEleveld();
 
     sedalyn::CaseSession& m_case;
     double m_wakeUpLevel = 1.2;

@@ -44,6 +44,8 @@ public:
     // The tooltips' and axes' numbers follow the window's locale; the
     // system's until this is called.
     void SetLocale(const sedalyn::LocaleSettings& locale);
+    // Names the Eleveld model in the legend with or without opioid.
+    void SetOpioid(bool opioid);
 
     // The tooltip for a point of the chart view; empty off the plot and
     // before the first record.
@@ -72,6 +74,7 @@ private:
     const sedalyn::CaseHistory& m_history;
     TrendSeriesBuilder m_builder;
     double m_wakeUpLevel = 1.2;
+    bool m_opioid = false;
     sedalyn::LocaleSettings m_locale;
 
     QChart* m_chart = nullptr;
