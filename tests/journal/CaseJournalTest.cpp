@@ -226,14 +226,6 @@ INSTANTIATE_TEST_SUITE_P(
                        text = Resealed(text);
                    },
                    ""},
-        // Nor had the second the Eleveld model: its cases ran without opioid.
-        DamageCase{"SecondVersion",
-                   [](std::string& text) {
-                       Replace(text, "journal 3\n", "journal 2\n");
-                       text.erase(text.find("Opioid "), text.find("Checksum") - text.find("Opioid "));
-                       text = Resealed(text);
-                   },
-                   ""},
         DamageCase{"OpioidNeitherYesNorNo", Sealed("Opioid 1", "Opioid 2"), "it is damaged: line 42 holds an unreadable Opioid"},
         DamageCase{"TakenBeyondTheSteps", Value([](CaseJournal& j) { j.Taken.back().Step = j.StepsTaken + 1; }),
                    "it holds an impossible value: Taken.Bolus 721"},

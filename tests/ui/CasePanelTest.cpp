@@ -75,10 +75,14 @@ private slots:
         QVERIFY(!c.form.Side->BolusButton->isEnabled());
         QVERIFY(!c.form.Side->BolusEdit->isEnabled());
         QVERIFY(c.form.Side->BolusButton->toolTip().contains(QStringLiteral("Start")));
+        c.form.Side->OpioidCheck->setChecked(true); // set before Start, fixed while the case runs
         c.Start();
         QVERIFY(c.form.Side->BolusButton->isEnabled());
+        QVERIFY(!c.form.Side->OpioidCheck->isEnabled() && c.session().Eleveld().Opioid());
+        QVERIFY(c.form.Side->EleveldLabel->text().startsWith(QStringLiteral("Eleveld, with opioid:")));
         c.Abort();
         QVERIFY(!c.form.Side->BolusButton->isEnabled());
+        QVERIFY(c.form.Side->OpioidCheck->isEnabled());
     }
 
     // The chart draws the case's records and the lines show its dose and
@@ -98,27 +102,6 @@ private slots:
         c.ConfirmAdult();
         c.Start();
         QCOMPARE(c.form.Side->Trend->ConcentrationSeries(sedalyn::JamesPlasma)->count(), 0);
-    }
-
-    // Opioid given is set before Start and holds while the case runs: the
-    // Eleveld line, the legend and the model all follow it.
-    void opioidSettingAndEleveldLine()
-    {
-        Case c;
-        c.form.Side->OpioidCheck->setChecked(true);
-        c.StartExample(QStringLiteral("10"));
-        QVERIFY(!c.form.Side->OpioidCheck->isEnabled());
-        c.Tick(12);
-        QVERIFY(c.session().Eleveld().Opioid());
-        const QString plasma = c.session().ConcentrationText(c.session().Eleveld().Plasma()).trimmed();
-        QVERIFY2(c.form.Side->EleveldLabel->text().startsWith(QStringLiteral("Eleveld, with opioid:  plasma ") + plasma),
-                 qPrintable(c.form.Side->EleveldLabel->text()));
-        bool named = false;
-        for (const TrendLegendEntry& entry : c.form.Side->Trend->ChartView()->Legend())
-            named = named || entry.text == QStringLiteral("Eleveld, with opioid");
-        QVERIFY(named);
-        c.Abort();
-        QVERIFY(c.form.Side->OpioidCheck->isEnabled());
     }
 
     void wakeUpLevelIsChecked_data()
