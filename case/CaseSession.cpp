@@ -383,7 +383,6 @@ TickOutcome CaseSession::Tick()
     const SixConcentrations values = m_engine.Concentrations();
     for (std::size_t i = 0; i < values.size(); ++i)
         outcome.Concentrations[i] = ConcentrationText(values[i]);
-    outcome.Eleveld = {ConcentrationText(m_eleveld.Plasma()), ConcentrationText(m_eleveld.EffectSite())};
     outcome.FileNotice = std::exchange(m_fileNotice, QString());
     if (!Running())
         return outcome;

@@ -96,7 +96,6 @@ struct BolusOutcome {
 struct TickOutcome {
     std::int64_t Steps = 0;               // model steps taken now
     std::array<QString, ConcentrationCount> Concentrations; // the panel's six texts
-    std::array<QString, 2> Eleveld;       // Eleveld's Cp and Ce, as the six
     QString FileNotice;                   // the data file refused rows or was deleted
     QString JournalNotice;                // the journal stopped being written
     bool Remind = false;                  // an unconfirmed rate outlived a tick
