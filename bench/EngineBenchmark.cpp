@@ -225,11 +225,15 @@ const std::vector<CaseRecord>& DayOfRecords()
     static const std::vector<CaseRecord> records = [] {
         std::vector<CaseRecord> day;
         PharmacokineticEngine engine;
+        EleveldModel eleveld;
+        eleveld.Reset(false);
         for (int tick = 0; tick < TicksPerDay; ++tick) {
             const double rate = tick < 8 * 60 * TicksPerMinute ? 6.0 : 4.0;
             const double bolusMg = tick % (60 * TicksPerMinute) == 0 ? 40.0 : 0.0;
             engine.AdvanceTick(ExamplePatient, rate, bolusMg);
-            day.push_back({engine.JamesModel.State[StateTime], rate, bolusMg, engine.Concentrations()});
+            eleveld.AdvanceTick(ExamplePatient, rate, bolusMg);
+            day.push_back({engine.JamesModel.State[StateTime], rate, bolusMg, engine.Concentrations(),
+                           {eleveld.Plasma(), eleveld.EffectSite()}});
         }
         return day;
     }();

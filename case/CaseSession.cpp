@@ -86,9 +86,10 @@ FileIdentity IdentityOf(const CaseJournal& j)
     return {static_cast<std::uint64_t>(j.DataFileDevice), static_cast<std::uint64_t>(j.DataFileInode)};
 }
 
-CaseRecord RecordOf(const PharmacokineticEngine& engine, const StepInput& input)
+CaseRecord RecordOf(const PharmacokineticEngine& engine, const EleveldModel& eleveld, const StepInput& input)
 {
-    return {engine.JamesModel.State[StateTime], input.Rate, input.BolusMg, engine.Concentrations()};
+    return {engine.JamesModel.State[StateTime], input.Rate, input.BolusMg, engine.Concentrations(),
+            {eleveld.Plasma(), eleveld.EffectSite()}};
 }
 
 QString FixedText(double value, int decimals, const LocaleSettings& locale)
@@ -141,6 +142,14 @@ PatientOutcome CaseSession::ConfirmPatient(const PatientEntryTexts& typed)
     return {{}, Freeze()};
 }
 
+bool CaseSession::SetOpioid(bool given)
+{
+    if (Running())
+        return false;
+    m_opioid = given;
+    return true;
+}
+
 PatientTexts CaseSession::Freeze()
 {
     m_stage = CaseStage::PatientConfirmed;
@@ -157,6 +166,8 @@ PatientTexts CaseSession::Freeze()
     shown.Height = EditText(h);
     shown.Weight = EditText(w);
     for (const std::string& warning : PatientWarnings(m_patient))
+        shown.Warnings << Q(warning);
+    if (const std::string warning = EleveldPopulationWarning(m_patient); !warning.empty())
         shown.Warnings << Q(warning);
     return shown;
 }
@@ -300,6 +311,7 @@ QString CaseSession::RateLine(double rate) const
 RateOutcome CaseSession::Start()
 {
     m_engine.ResetModels();
+    m_eleveld.Reset(m_opioid);
     // The case's clock starts here; the rate confirmed now is the one it
     // starts at, with no row of its own.
     m_clockOrigin = m_clocks.MonotonicMs();
@@ -335,7 +347,8 @@ std::int64_t CaseSession::TakeDueSteps()
         if (input.BolusMg > 0.0)
             m_taken.push_back({number, input.BolusGivenAt, PendingInput::Kind::Bolus, input.BolusMg});
         m_engine.AdvanceTick(m_patient, input.Rate, input.BolusMg);
-        m_history.Append(RecordOf(m_engine, input));
+        m_eleveld.AdvanceTick(m_patient, input.Rate, input.BolusMg);
+        m_history.Append(RecordOf(m_engine, m_eleveld, input));
         if (!m_file.Recording())
             continue;
         // A row carries the moment its step fell due, on today's wall clock:
@@ -555,16 +568,18 @@ QString CaseSession::WakeUpLine(double level) const
     // Only a running case has a current state to stop an infusion from.
     if (!Running() || m_history.Empty())
         return QStringLiteral("Wake-up if stopped now: -");
+    // Never earlier than the model says: the seconds round up.
+    const auto spoken = [](const std::optional<double>& minutes) {
+        return !minutes           ? QStringLiteral("> 24 h")
+               : *minutes <= 0.0 ? QStringLiteral("now")
+                                 : Q(SpokenDurationText(
+                                       1000 * static_cast<std::int64_t>(std::ceil(*minutes * 60.0 - 1e-6))));
+    };
     const auto minutes = WakeUpMinutes(m_engine, m_patient, level);
     QStringList times;
-    for (std::size_t i = 0; i < minutes.size(); ++i) {
-        // Never earlier than the model says: the seconds round up.
-        const QString time = !minutes[i]           ? QStringLiteral("> 24 h")
-                             : *minutes[i] <= 0.0 ? QStringLiteral("now")
-                                                  : Q(SpokenDurationText(1000 * static_cast<std::int64_t>(
-                                                        std::ceil(*minutes[i] * 60.0 - 1e-6))));
-        times << QLatin1String(AlgorithmName(AllAlgorithms[i])) + QLatin1Char(' ') + time;
-    }
+    for (std::size_t i = 0; i < minutes.size(); ++i)
+        times << QLatin1String(AlgorithmName(AllAlgorithms[i])) + QLatin1Char(' ') + spoken(minutes[i]);
+    times << QStringLiteral("Eleveld ") + spoken(WakeUpMinutes(m_eleveld, m_patient, level));
     return QStringLiteral("Wake-up if stopped now: ") + times.join(QStringLiteral("  "));
 }
 
@@ -677,10 +692,18 @@ ResumeOutcome CaseSession::Resume()
     // The inputs each step took rebuild the history from Start, so the
     // chart and the dose are as if the case had never stopped. A journal
     // without them, or one they do not reproduce, carries its models alone.
+    m_opioid = j.Opioid;
+    m_eleveld.Reset(m_opioid);
+    bool eleveldUnknown = false;
     if (!Replay(j)) {
         m_engine.JamesModel.State = j.Models[0];
         m_engine.HumeModel.State = j.Models[1];
         m_engine.HanModel.State = j.Models[2];
+        // An older journal without it: Eleveld is rebuilt from the inputs
+        // taken, if there are any, whatever the others' replay gave.
+        const std::optional<ModelState> eleveld = j.Version >= 3 ? j.Eleveld : ReplayedEleveld(j);
+        m_eleveld.Slot.State = eleveld.value_or(ModelState{j.Models[0][StateTime]});
+        eleveldUnknown = !eleveld;
         m_history.Clear();
         m_history.CarryDose(j.GivenRateMgPerKg, j.GivenBolusMg);
         m_taken.clear();
@@ -722,6 +745,9 @@ ResumeOutcome CaseSession::Resume()
                                     "assumed to be %3 mg/kg/hr.")
                          .arg(WallClockText(now), Q(SpokenDurationText(now - j.SavedUtcMs)),
                               GeneralText(m_rate, m_locale));
+    if (eleveldUnknown)
+        outcome.Notice += QStringLiteral(" The saved case holds no Eleveld model: its predictions start from zero now "
+                                         "and read low.");
     return outcome;
 }
 
@@ -796,11 +822,34 @@ bool CaseSession::AlreadyWritten(const QStringList& row)
     return true;
 }
 
+std::optional<ModelState> CaseSession::ReplayedEleveld(const CaseJournal& j) const
+{
+    EleveldModel eleveld;
+    eleveld.Reset(j.Opioid);
+    if (j.Taken.empty() && j.StepsTaken > 0)
+        return std::nullopt;
+    auto next = j.Taken.begin();
+    double rate = 0.0;
+    for (std::int64_t step = 1; step <= j.StepsTaken; ++step) {
+        double bolusMg = 0.0;
+        for (; next != j.Taken.end() && next->Step == step; ++next) {
+            if (next->What == PendingInput::Kind::Rate)
+                rate = next->Value;
+            else
+                bolusMg += next->Value;
+        }
+        eleveld.AdvanceTick(m_patient, rate, bolusMg);
+    }
+    return eleveld.Slot.State;
+}
+
 bool CaseSession::Replay(const CaseJournal& j)
 {
     if (j.Taken.empty() || j.Taken.front().Step != 1)
         return false;
     PharmacokineticEngine engine;
+    EleveldModel eleveld;
+    eleveld.Reset(j.Opioid);
     CaseHistory history;
     auto next = j.Taken.begin();
     double rate = 0.0;
@@ -814,13 +863,15 @@ bool CaseSession::Replay(const CaseJournal& j)
         }
         input.Rate = rate;
         engine.AdvanceTick(m_patient, input.Rate, input.BolusMg);
-        history.Append(RecordOf(engine, input));
+        eleveld.AdvanceTick(m_patient, input.Rate, input.BolusMg);
+        history.Append(RecordOf(engine, eleveld, input));
     }
     const std::array<ModelState, 3> replayed{engine.JamesModel.State, engine.HumeModel.State,
                                              engine.HanModel.State};
-    if (next != j.Taken.end() || replayed != j.Models)
+    if (next != j.Taken.end() || replayed != j.Models || (j.Version >= 3 && eleveld.Slot.State != j.Eleveld))
         return false;
     m_engine = engine;
+    m_eleveld = eleveld;
     m_history = std::move(history);
     m_taken = j.Taken;
     return true;
@@ -853,6 +904,8 @@ void CaseSession::JournalCase()
     j.GivenRateMgPerKg = m_history.RateMgPerKg();
     j.GivenBolusMg = m_history.BolusMg();
     j.Taken = m_taken;
+    j.Opioid = m_opioid;
+    j.Eleveld = m_eleveld.Slot.State;
     m_journal->Writer().Submit(FormatJournal(j));
 }
 

@@ -11,6 +11,7 @@
 #include "CasePlan.h"
 #include "CaseRecordFile.h"
 #include "CaseTimeline.h"
+#include "Eleveld.h"
 #include "PharmacokineticEngine.h"
 #include "TextFormats.h"
 
@@ -133,6 +134,10 @@ public:
 
     // --- the patient
     PatientOutcome ConfirmPatient(const PatientEntryTexts& typed);
+    // Opioids given with the propofol, for the Eleveld model: fixed once the
+    // case starts, so false while it runs.
+    bool SetOpioid(bool given);
+    bool Opioid() const { return m_opioid; }
     // Empty when the file is kept, else the notice to show.
     QString OpenDataFile(const QString& path);
 
@@ -208,6 +213,7 @@ public:
     const QString& RateText() const { return m_rateText; }
     RateTextState PendingRate() const { return m_pending; }
     const PharmacokineticEngine& Engine() const { return m_engine; }
+    const EleveldModel& Eleveld() const { return m_eleveld; }
     const CaseTimeline& Timeline() const { return m_timeline; }
     const CaseHistory& History() const { return m_history; }
     const CaseRecordFile& DataFile() const { return m_file; }
@@ -237,6 +243,7 @@ private:
     void NotePlanDeparture(bool departed, const QString& what);
     QString LastBolusLine(double mg, CaseClockMs at) const;
     bool Replay(const CaseJournal& journal);
+    std::optional<ModelState> ReplayedEleveld(const CaseJournal& journal) const;
     void TakeRowsFoundAfter(const CaseJournal& journal);
     bool AlreadyWritten(const QStringList& row);
     void CutTornRow(const CaseJournal& journal);
@@ -255,6 +262,8 @@ private:
     QString m_declinedText; // the box's text whose unusually high rate was declined
 
     PharmacokineticEngine m_engine;
+    EleveldModel m_eleveld;
+    bool m_opioid = false;
     CaseTimeline m_timeline;
     CaseHistory m_history;
     std::vector<TakenInput> m_taken; // every rate and bolus a step took: the history replays from it

@@ -21,6 +21,7 @@ namespace {
 
 constexpr double CourseStepMinutes = 0.5;
 
+// The Schnider model a plan is made on; none for Eleveld, which runs apart.
 std::optional<LbmAlgorithm> CaseModelOf(ModelKind kind)
 {
     switch (kind) {
@@ -58,8 +59,6 @@ PlanOutcome CaseSession::MakePlan(ModelKind model, const QString& target, const 
     if (!Running())
         return {QStringLiteral("A plan starts from the models' state: Start the case first."), {}};
     const std::optional<LbmAlgorithm> algorithm = CaseModelOf(model);
-    if (!algorithm)
-        return {QStringLiteral("This case does not run the %1 model.").arg(QLatin1String(ModelKindName(model))), {}};
     const std::optional<double> ce = BoxNumber(target, m_locale);
     if (!ce || !(*ce > 0.0 && *ce <= PlanMaxTarget))
         return {QStringLiteral("Target Ce - data not valid. The target must be a number above 0 and up to %1 "
@@ -76,8 +75,8 @@ PlanOutcome CaseSession::MakePlan(ModelKind model, const QString& target, const 
     // starts from the state they leave.
     TakeDueSteps();
     PlanRequest request;
-    request.Model.Kind = model;
-    request.Now = m_engine.Slot(*algorithm).State;
+    request.Model = {model, m_opioid};
+    request.Now = algorithm ? m_engine.Slot(*algorithm).State : m_eleveld.Slot.State;
     request.Target = *ce;
     request.ReachMinutes = *minutes;
     request.StepMinutes = stepMinutes;

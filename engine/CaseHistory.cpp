@@ -54,6 +54,32 @@ bool Pack(double value, float& packed)
     return back == value || std::abs(back - value) <= Tolerance * std::abs(value);
 }
 
+// A 4-bit step that sends the reader to the exact value.
+constexpr int ExactEleveld = -8;
+
+// The hundredths that show the same two decimals as an Eleveld
+// concentration, when there are any.
+bool Hundredths(double value, std::int32_t& hundredths)
+{
+    const double scaled = value * 100.0;
+    if (!(scaled >= 0.0 && scaled < 2e9))
+        return false;
+    const auto q = static_cast<std::int32_t>(std::llround(scaled));
+    for (const std::int32_t candidate : {q, q - 1, q + 1}) {
+        if (candidate >= 0 && SameTwoDecimals(value, candidate / 100.0)) {
+            hundredths = candidate;
+            return true;
+        }
+    }
+    return false;
+}
+
+int StepOf(std::uint8_t packed, std::size_t m)
+{
+    const int nibble = m == 0 ? packed & 0xf : packed >> 4;
+    return nibble >= 8 ? nibble - 16 : nibble;
+}
+
 template <class Value>
 const Value* Find(const std::vector<std::pair<std::size_t, Value>>& entries, std::size_t index)
 {
@@ -83,6 +109,9 @@ void CaseHistory::Clear()
     m_boluses.clear();
     m_exactMinutes.clear();
     m_exactConcentrations.clear();
+    for (auto& exact : m_exactEleveld)
+        exact.clear();
+    m_eleveldTrack = {};
     m_rateMgPerKg = 0.0;
     m_bolusMg = 0.0;
 }
@@ -122,6 +151,26 @@ void CaseHistory::Append(const CaseRecord& record)
         m_exactConcentrations.emplace_back(index, record.Concentrations);
     }
 
+    for (std::size_t m = 0; m < 2; ++m) {
+        std::int32_t q = 0;
+        const bool held = Hundredths(record.Eleveld[m], q);
+        if (k == 0)
+            chunk.EleveldStart[j / GroupRecords][m] = held ? q : 0;
+        EleveldTrack& track = m_eleveldTrack[m];
+        const std::int64_t predicted = track.Predicted(k, chunk.EleveldStart[j / GroupRecords][m]);
+        std::int64_t change = held ? q - predicted : ExactEleveld;
+        if (change <= ExactEleveld || change > 7) {
+            change = ExactEleveld;
+            m_exactEleveld[m].emplace_back(index, record.Eleveld[m]);
+        }
+        const auto nibble = static_cast<std::uint8_t>(change & 0xf);
+        if (m == 0)
+            chunk.EleveldSteps[j] = nibble;
+        else
+            chunk.EleveldSteps[j] = static_cast<std::uint8_t>(chunk.EleveldSteps[j] | nibble << 4);
+        track.Take(held ? q : track.Kept(k, chunk.EleveldStart[j / GroupRecords][m]));
+    }
+
     if (m_rates.empty() || !SameBits(m_rates.back().second, record.Rate))
         m_rates.emplace_back(index, record.Rate);
     if (!SameBits(record.BolusMg, 0.0))
@@ -145,6 +194,33 @@ double CaseHistory::MinutesAt(std::size_t index) const
                                  + static_cast<std::uint64_t>(static_cast<std::int64_t>(offset)));
 }
 
+EleveldConcentrations CaseHistory::EleveldAt(std::size_t index) const
+{
+    const Chunk& chunk = *m_chunks[index / ChunkRecords];
+    const std::size_t j = index % ChunkRecords;
+    const std::size_t first = j - j % GroupRecords;
+    EleveldConcentrations values{};
+    for (std::size_t m = 0; m < 2; ++m) {
+        // Followed from the group's start, as they were taken apart.
+        const std::int32_t start = chunk.EleveldStart[j / GroupRecords][m];
+        EleveldTrack track;
+        for (std::size_t i = first; i <= j; ++i) {
+            const std::size_t k = i - first;
+            const int change = StepOf(chunk.EleveldSteps[i], m);
+            if (change != ExactEleveld) {
+                const std::int64_t q = track.Predicted(k, start) + change;
+                values[m] = static_cast<double>(q) / 100.0;
+                track.Take(q);
+                continue;
+            }
+            values[m] = *Find(m_exactEleveld[m], index - j + i);
+            std::int32_t q = 0;
+            track.Take(Hundredths(values[m], q) ? q : track.Kept(k, start));
+        }
+    }
+    return values;
+}
+
 CaseRecord CaseHistory::operator[](std::size_t index) const
 {
     CaseRecord record;
@@ -154,6 +230,7 @@ CaseRecord CaseHistory::operator[](std::size_t index) const
     record.Rate = std::prev(rate)->second;
     if (const double* bolus = Find(m_boluses, index))
         record.BolusMg = *bolus;
+    record.Eleveld = EleveldAt(index);
     const auto& packed = m_chunks[index / ChunkRecords]->Concentrations[index % ChunkRecords];
     if (std::isnan(packed[0])) {
         record.Concentrations = *Find(m_exactConcentrations, index);
@@ -201,7 +278,8 @@ std::size_t CaseHistory::HeldBytes() const
 {
     return sizeof(*this) + m_chunks.size() * sizeof(Chunk) + CapacityBytes(m_chunks)
            + CapacityBytes(m_rates) + CapacityBytes(m_boluses) + CapacityBytes(m_exactMinutes)
-           + CapacityBytes(m_exactConcentrations);
+           + CapacityBytes(m_exactConcentrations) + CapacityBytes(m_exactEleveld[0])
+           + CapacityBytes(m_exactEleveld[1]);
 }
 
 } // namespace sedalyn

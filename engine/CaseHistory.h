@@ -8,7 +8,11 @@
 // were appended, the concentrations as floats within 1e-6 of the value
 // (relatively) that show the same two decimals as the value itself. A value
 // that cannot be held so (not finite, or beyond a float's range) is kept
-// exactly, as is a time that breaks the even pace of the steps.
+// exactly, as is a time that breaks the even pace of the steps. The Eleveld
+// model's two ride along in a byte a record, as the hundredths of a mcg/ml
+// shown (to a pixel on the chart): each as how far, from -7 to 7, it lies
+// from the straight line through the two records before; one further off is
+// kept exactly.
 
 #include "PharmacokineticEngine.h"
 
@@ -23,11 +27,14 @@
 
 namespace sedalyn {
 
+using EleveldConcentrations = std::array<double, 2>;
+
 struct CaseRecord {
     double Minutes = 0.0; // model time at the end of the step
     double Rate = 0.0;    // mg/kg/hr in use during the step
     double BolusMg = 0.0; // given at the start of the step; 0 for none
     SixConcentrations Concentrations{};
+    EleveldConcentrations Eleveld{}; // plasma, effect site
 
     friend bool operator==(const CaseRecord&, const CaseRecord&) = default;
 };
@@ -82,12 +89,15 @@ private:
         std::array<std::array<float, ConcentrationCount>, ChunkRecords> Concentrations;
         std::array<std::int16_t, ChunkRecords> TimeOffsets;
         std::array<Group, ChunkRecords / GroupRecords> Groups;
+        std::array<std::uint8_t, ChunkRecords> EleveldSteps; // plasma low nibble, effect high
+        std::array<std::array<std::int32_t, 2>, ChunkRecords / GroupRecords> EleveldStart;
     };
 
     template <class Value>
     using Exceptions = std::vector<std::pair<std::size_t, Value>>;
 
     double MinutesAt(std::size_t index) const;
+    EleveldConcentrations EleveldAt(std::size_t index) const;
 
     std::vector<std::unique_ptr<Chunk>> m_chunks;
     std::size_t m_size = 0;
@@ -95,6 +105,25 @@ private:
     Exceptions<double> m_boluses;
     Exceptions<double> m_exactMinutes;
     Exceptions<SixConcentrations> m_exactConcentrations;
+    Exceptions<double> m_exactEleveld[2];
+    // The last two hundredths of a group, from which the next is predicted.
+    struct EleveldTrack {
+        std::int64_t Last = 0;
+        std::int64_t Before = 0;
+
+        std::int64_t Predicted(std::size_t k, std::int32_t start) const
+        {
+            return k == 0 ? start : k == 1 ? Last : 2 * Last - Before;
+        }
+        // What a value without thousandths leaves the line at.
+        std::int64_t Kept(std::size_t k, std::int32_t start) const { return k == 0 ? start : Last; }
+        void Take(std::int64_t q)
+        {
+            Before = Last;
+            Last = q;
+        }
+    };
+    std::array<EleveldTrack, 2> m_eleveldTrack{};
     double m_rateMgPerKg = 0.0;
     double m_bolusMg = 0.0;
 };

@@ -212,6 +212,8 @@ public:
         }
     }
 
+    void Flag(FieldKey key, bool value) { Integer(key, value ? 1 : 0); }
+
     void Key(FieldKey key)
     {
         if (!key.Group.empty()) {
@@ -354,6 +356,15 @@ public:
             m_problem = ImpossibleInteger(key.Text(), wide);
         else
             value = static_cast<int>(wide);
+    }
+
+    void Flag(FieldKey key, bool& value)
+    {
+        const std::optional<std::string_view> text = Value(key);
+        if (text && *text != "0" && *text != "1")
+            Unreadable(key);
+        else if (text)
+            value = *text == "1";
     }
 
     void String(FieldKey key, std::string& value)
@@ -527,6 +538,11 @@ void Fields(Visitor& v, Record& j, std::int64_t version = CaseJournal::FormatVer
     v.Number("GivenBolusMg", j.GivenBolusMg);
     if (version >= 2)
         v.Taken("Taken", j.Taken);
+    if (version >= 3) {
+        v.Flag("Opioid", j.Opioid);
+        for (std::size_t e = 0; e < j.Eleveld.size(); ++e)
+            v.Number({"Eleveld", StateNames[e]}, j.Eleveld[e]);
+    }
 }
 
 // Values no running case can hold; empty when there are none.
@@ -553,6 +569,9 @@ std::string ValueProblem(const CaseJournal& j)
             if (!std::isfinite(value) || (e == StateTime && value < 0.0))
                 return ImpossibleValue(FieldKey(ModelNames[m], StateNames[e]).Text(), value);
         }
+    for (std::size_t e = 0; e < j.Eleveld.size(); ++e)
+        if (!std::isfinite(j.Eleveld[e]) || (e == StateTime && j.Eleveld[e] < 0.0))
+            return ImpossibleValue(FieldKey("Eleveld", StateNames[e]).Text(), j.Eleveld[e]);
     if (!InRange(j.RateInUse, 0.0, MaxInfusionRate))
         return ImpossibleValue("RateInUse", j.RateInUse);
     if (!InRange(j.ConfirmedRate, 0.0, MaxInfusionRate))
@@ -655,6 +674,7 @@ JournalReading ParseJournalText(std::string_view text)
         return Refused("it is damaged: its checksum does not match");
 
     CaseJournal j;
+    j.Version = static_cast<int>(version);
     FieldReader reader(text.substr(headerEnd + 1, checksumStart - headerEnd - 1));
     Fields(reader, j, version);
     reader.End();

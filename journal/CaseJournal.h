@@ -19,6 +19,9 @@
 //   Taken 2
 //   Taken.Rate 1 0 10              step, case clock ms, mg/kg/hr (Taken.Bolus: mg)
 //   Taken.Bolus 9 42100 140
+//   Opioid 0                       0 or 1
+//   Eleveld.Minutes 59.999999999997875
+//   ...
 //   Checksum c6c2e79baf8e470c
 
 #include "CaseTimeline.h"
@@ -36,8 +39,9 @@
 namespace sedalyn {
 
 struct CaseJournal {
-    // 2 adds the inputs taken since Start; a journal of 1 still reads.
-    static constexpr int FormatVersion = 2;
+    // 2 adds the inputs taken since Start, 3 the Eleveld model and its
+    // opioid setting; journals of 1 and 2 still read, as cases without opioid.
+    static constexpr int FormatVersion = 3;
 
     std::string Gender;                      // "Male" or "Female", the gender button's caption
     double Age = 0.0;                        // years
@@ -59,6 +63,9 @@ struct CaseJournal {
     double GivenRateMgPerKg = 0.0;           // dose given so far by the rates, mg/kg
     double GivenBolusMg = 0.0;               // and by boluses, mg
     std::vector<TakenInput> Taken;           // every rate and bolus a step took since Start
+    bool Opioid = false;                     // opioids given with the propofol, for the Eleveld model
+    ModelState Eleveld{};                    // its time, Cp, compartments 2 and 3, Ce
+    int Version = FormatVersion;             // the version it was read from
 
     friend bool operator==(const CaseJournal&, const CaseJournal&) = default;
 };

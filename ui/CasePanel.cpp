@@ -12,6 +12,7 @@
 #include "TrendProjection.h"
 
 #include <QAbstractButton>
+#include <QCheckBox>
 #include <QDateTime>
 #include <QEvent>
 #include <QGridLayout>
@@ -53,6 +54,17 @@ CasePanel::CasePanel(CaseSession& session, QWidget* parent) : QWidget(parent), m
 {
     setObjectName(QStringLiteral("CasePanel"));
     setFont(style::PanelFont());
+
+    OpioidCheck = new QCheckBox(QStringLiteral("Opioid given"), this);
+    OpioidCheck->setObjectName(QStringLiteral("OpioidCheck"));
+    OpioidCheck->setToolTip(QStringLiteral(
+        "Opioids given with the propofol: the Eleveld model clears propofol more slowly with "
+        "them. Set before Start; fixed while the case runs."));
+    EleveldLabel = Line(this, "EleveldLabel", true);
+    style::SetTextColour(EleveldLabel, style::EleveldColour);
+    auto* eleveldRow = new QHBoxLayout;
+    eleveldRow->addWidget(EleveldLabel, 1);
+    eleveldRow->addWidget(OpioidCheck);
 
     auto* bolusCaption = Line(this, "BolusCaption", true);
     bolusCaption->setText(QStringLiteral("Bolus (mg)"));
@@ -122,13 +134,19 @@ CasePanel::CasePanel(CaseSession& session, QWidget* parent) : QWidget(parent), m
 
     auto* layout = new QVBoxLayout(this);
     layout->setContentsMargins(8, 8, 8, 8);
-    // The plan under the entries: a narrow screen's strip keeps one column.
+    // Eleveld and the plan under the entries: the bolus entry and the
+    // wake-up times stay at the top of a small screen's strip.
     layout->addLayout(entries);
+    layout->addLayout(eleveldRow);
     layout->addWidget(PlanView);
     layout->addWidget(Trend, 1);
 
     connect(BolusButton, &QPushButton::clicked, this, [this] { RunReportingErrors([this] { GiveBolusClick(); }); });
     connect(BolusEdit, &QLineEdit::returnPressed, this, [this] { RunReportingErrors([this] { GiveBolusClick(); }); });
+    connect(OpioidCheck, &QCheckBox::toggled, this, [this](bool given) {
+        m_case.SetOpioid(given);
+        ShowEleveld();
+    });
     connect(WakeUpLevelEdit, &QLineEdit::editingFinished, this,
             [this] { RunReportingErrors([this] { WakeUpLevelEdited(); }); });
     connect(PlanView, &PlanPanel::PlanChanged, this, [this] {
@@ -157,6 +175,10 @@ void CasePanel::CaseStarted()
     Trend->Reset();
     ShowWakeUpTimes();
     ShowPlan();
+    // A resumed case brings its own setting.
+    OpioidCheck->setChecked(m_case.Opioid());
+    OpioidCheck->setEnabled(false);
+    ShowEleveld();
 }
 
 void CasePanel::CaseEnded()
@@ -165,6 +187,8 @@ void CasePanel::CaseEnded()
     BolusButton->setEnabled(false);
     ShowWakeUpTimes();
     ShowPlan();
+    OpioidCheck->setEnabled(true);
+    ShowEleveld();
 }
 
 void CasePanel::StepsTaken()
@@ -172,6 +196,7 @@ void CasePanel::StepsTaken()
     ShowPlan();
     Trend->Refresh();
     ShowWakeUpTimes();
+    ShowEleveld();
     if (const QString dose = m_case.DoseLine(); !dose.isEmpty())
         DoseLabel->setText(dose);
 }
@@ -252,4 +277,17 @@ void CasePanel::WakeUpLevelEdited()
 void CasePanel::ShowWakeUpTimes()
 {
     WakeUpLabel->setText(m_case.WakeUpLine(m_wakeUpLevel));
+}
+
+void CasePanel::ShowEleveld()
+{
+    // Zero outside a case, as the window's six.
+    const bool running = m_case.Running();
+    const double plasma = running ? m_case.Eleveld().Plasma() : 0.0;
+    const double effect = running ? m_case.Eleveld().EffectSite() : 0.0;
+    EleveldLabel->setText(QStringLiteral("Eleveld, %1:  plasma %2  effect site %3 mcg/ml")
+                              .arg(m_case.Opioid() ? QStringLiteral("with opioid") : QStringLiteral("no opioid"),
+                                   m_case.ConcentrationText(plasma).trimmed(),
+                                   m_case.ConcentrationText(effect).trimmed()));
+    Trend->SetOpioid(m_case.Opioid());
 }

@@ -5,6 +5,8 @@
 
 #include <QWidget>
 
+class QAbstractButton;
+class QCheckBox;
 class QLabel;
 class QLineEdit;
 class PlanPanel;
@@ -22,6 +24,8 @@ public:
     // `session` outlives the panel.
     CasePanel(sedalyn::CaseSession& session, QWidget* parent = nullptr);
 
+    QCheckBox* OpioidCheck = nullptr;
+    QLabel* EleveldLabel = nullptr;
     QLineEdit* BolusEdit = nullptr;
     QPushButton* BolusButton = nullptr;
     QLabel* LastBolusLabel = nullptr;
@@ -58,6 +62,7 @@ private:
     void WakeUpLevelEdited();
     void ShowWakeUpTimes();
     void ShowPlan();
+    void ShowEleveld();
 
     sedalyn::CaseSession& m_case;
     double m_wakeUpLevel = 1.2;

@@ -18,10 +18,6 @@ using namespace sedalyn;
 
 namespace {
 
-// The Eleveld model joins the list once the case runs it beside the other
-// three: switch this on then (CaseSession::MakePlan refuses it until).
-constexpr bool CaseRunsEleveld = false;
-
 constexpr int VisibleRows = 5;
 
 QLabel* Caption(const QString& text, QWidget* buddy, QWidget* parent)
@@ -54,8 +50,7 @@ PlanPanel::PlanPanel(CaseSession& session, QWidget* parent)
     ModelChoice = new QComboBox(this);
     ModelChoice->setObjectName(QStringLiteral("PlanModelChoice"));
     for (const ModelKind kind : {ModelKind::James, ModelKind::Hume, ModelKind::Janmahasatian, ModelKind::Eleveld})
-        if (kind != ModelKind::Eleveld || CaseRunsEleveld)
-            ModelChoice->addItem(QLatin1String(ModelKindName(kind)), static_cast<int>(kind));
+        ModelChoice->addItem(QLatin1String(ModelKindName(kind)), static_cast<int>(kind));
 
     ModelChoice->setFixedWidth(125);
     PlanButton = new QPushButton(QStringLiteral("Plan"), this);

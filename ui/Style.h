@@ -40,6 +40,9 @@ inline const QColor ButtonFace(0xF0, 0xF0, 0xF0);
 // lightnesses far enough apart (about 17, 42 and 64 % grey) to stay apart
 // on a grey-scale print.
 QColor ModelColour(sedalyn::LbmAlgorithm model);
+// The Eleveld model: a dark red, about 28 % grey, between James and Hume,
+// drawn wider than they are so that a grey-scale print keeps it apart.
+inline const QColor EleveldColour(0xB2, 0x18, 0x2B);
 inline const QColor RateColour(0x20, 0x20, 0x20);
 inline const QColor RateFillColour(0xD0, 0xD0, 0xD0);
 inline const QColor WakeUpColour(0x50, 0x50, 0x50);

@@ -57,6 +57,8 @@ using style::WakeUpColour;
 constexpr double LineWidth = 2.0;
 // The rate lane is short: a grid line at half its height is enough.
 constexpr int RateIntervals = 2;
+// Its grey lies between James's and Hume's: on a grey print the width tells it.
+constexpr double EleveldLineWidth = 3.0;
 // Beyond the widest pen and its antialiasing, pixels.
 constexpr double PenReach = 4.0;
 
@@ -147,6 +149,7 @@ QString TrendToolTipText(const CaseRecord& record, const LocaleSettings& locale)
                      .arg(model.Name(), fixed(record.Concentrations[model.plasma]),
                           fixed(record.Concentrations[model.effect]));
     }
+    lines << QStringLiteral("Eleveld  %1 / %2").arg(fixed(record.Eleveld[0]), fixed(record.Eleveld[1]));
     return lines.join(QLatin1Char('\n'));
 }
 
@@ -273,6 +276,12 @@ void TrendPanel::CreateChart()
                                                 model.Name() + QStringLiteral(" plasma"), Pen(model.Colour(), LineWidth)),
                                      m_timeAxis, m_concentrationAxis);
     }
+    m_series[TrendEleveldEffect] = add(MakeSeries(QStringLiteral("EleveldEffectSeries"), QStringLiteral("Eleveld effect site"),
+                                                  Pen(style::EleveldColour, EleveldLineWidth, Qt::DashLine)),
+                                       m_timeAxis, m_concentrationAxis);
+    m_series[TrendEleveldPlasma] = add(MakeSeries(QStringLiteral("EleveldPlasmaSeries"), QStringLiteral("Eleveld plasma"),
+                                                  Pen(style::EleveldColour, EleveldLineWidth)),
+                                       m_timeAxis, m_concentrationAxis);
 }
 
 void TrendPanel::CreateLane()
@@ -314,6 +323,8 @@ void TrendPanel::CreateLegend()
     std::vector<TrendLegendEntry> legend;
     for (const ModelStyle& model : Models)
         legend.push_back({model.Name(), m_series[model.plasma]->pen()});
+    legend.push_back({m_opioid ? QStringLiteral("Eleveld, with opioid") : QStringLiteral("Eleveld, no opioid"),
+                      m_series[TrendEleveldPlasma]->pen()});
     legend.push_back({QStringLiteral("Plasma"), Pen(Qt::black, LineWidth)});
     legend.push_back({QStringLiteral("Effect site"), Pen(Qt::black, LineWidth, Qt::DashLine)});
     legend.push_back({m_wakeUp->name(), m_wakeUp->pen()});
@@ -516,6 +527,14 @@ void TrendPanel::SetWakeUpLevel(double mcgPerMl)
 void TrendPanel::UpdateWakeUpLine()
 {
     m_wakeUp->replace({QPointF(0.0, m_wakeUpLevel), QPointF(1.0, m_wakeUpLevel)});
+}
+
+void TrendPanel::SetOpioid(bool opioid)
+{
+    if (opioid == m_opioid)
+        return;
+    m_opioid = opioid;
+    CreateLegend();
 }
 
 void TrendPanel::SetLocale(const LocaleSettings& locale)

@@ -57,6 +57,8 @@ public:
     // The tooltips' and axes' numbers follow the window's locale; the
     // system's until this is called.
     void SetLocale(const sedalyn::LocaleSettings& locale);
+    // Names the Eleveld model in the legend with or without opioid.
+    void SetOpioid(bool opioid);
 
     // Lines drawn past the newest record (the projection): the time axis
     // keeps `minutes` more in sight, the concentration axis room for `peak`.
@@ -99,6 +101,7 @@ private:
     const sedalyn::CaseHistory& m_history;
     TrendSeriesBuilder m_builder;
     double m_wakeUpLevel = 1.2;
+    bool m_opioid = false;
     sedalyn::LocaleSettings m_locale;
     double m_aheadMinutes = 0.0;
     double m_aheadPeak = 0.0;

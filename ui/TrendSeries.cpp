@@ -48,6 +48,11 @@ void AppendMark(QList<QPointF>& points, double minutes)
 
 } // namespace
 
+double TrendConcentration(const CaseRecord& record, std::size_t which)
+{
+    return which < ConcentrationCount ? record.Concentrations[which] : record.Eleveld[which - ConcentrationCount];
+}
+
 TrendSeriesBuilder::TrendSeriesBuilder(const CaseHistory& history)
     : m_history(history), m_columns(DefaultColumns)
 {
@@ -132,7 +137,7 @@ TrendUpdate TrendSeriesBuilder::Update()
         if (m_read == 0 && start == 0.0) {
             // A case drawn from its start begins with nothing in the body.
             Bucket& origin = BucketAt(0.0);
-            for (std::size_t which = 0; which < ConcentrationCount; ++which) {
+            for (std::size_t which = 0; which < TrendConcentrationCount; ++which) {
                 if (std::isnan(origin.low[which].value))
                     origin.low[which] = origin.high[which] = origin.last[which] = {0.0, 0.0};
             }
@@ -262,8 +267,8 @@ void TrendSeriesBuilder::Add(const CaseRecord& record, double stepStart)
         m_bolusAt = stepStart;
     const bool settled = !(record.Minutes < m_bolusAt + BolusPeakMinutes);
     // A value the model could not give is left out, not drawn as a number.
-    for (std::size_t which = 0; which < ConcentrationCount; ++which) {
-        const double value = record.Concentrations[which];
+    for (std::size_t which = 0; which < TrendConcentrationCount; ++which) {
+        const double value = TrendConcentration(record, which);
         if (!std::isfinite(value))
             continue;
         if (std::isnan(bucket.low[which].value) || value < bucket.low[which].value)
@@ -303,7 +308,7 @@ void TrendSeriesBuilder::Merge(Bucket& into, const Bucket& later)
 {
     into.lastMinutes = later.lastMinutes;
     // On a tie the earlier record stands, as when the records come one by one.
-    for (std::size_t which = 0; which < ConcentrationCount; ++which) {
+    for (std::size_t which = 0; which < TrendConcentrationCount; ++which) {
         const Extreme& low = later.low[which];
         const Extreme& high = later.high[which];
         if (!std::isnan(low.value) && (std::isnan(into.low[which].value) || low.value < into.low[which].value))
@@ -333,7 +338,7 @@ void TrendSeriesBuilder::Merge(Bucket& into, const Bucket& later)
 void TrendSeriesBuilder::AppendPoints(std::size_t series, const Bucket& bucket, bool newest)
 {
     QList<QPointF>& points = m_points[series];
-    if (series < ConcentrationCount) {
+    if (series < TrendConcentrationCount) {
         // Its lowest and its highest, in time order; one when they are the
         // same. The line ends at the newest record.
         const Extreme& low = bucket.low[series];

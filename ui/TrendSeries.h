@@ -25,7 +25,9 @@
 
 // The drawn series: the six concentrations in the engine's order, then these.
 enum TrendSeriesIndex : std::size_t {
-    TrendRateLine = sedalyn::ConcentrationCount,
+    TrendEleveldPlasma = sedalyn::ConcentrationCount,
+    TrendEleveldEffect,
+    TrendRateLine,
     TrendRateChangeMarks,
     TrendBolusMarks,
     TrendSeriesCount
@@ -33,6 +35,10 @@ enum TrendSeriesIndex : std::size_t {
 
 // What brings one series from its last points to its new ones: drop points
 // at the front, then cut every point from `cutFrom` on, then append.
+// The concentrations drawn: the six, then Eleveld's two.
+inline constexpr std::size_t TrendConcentrationCount = TrendRateLine;
+double TrendConcentration(const sedalyn::CaseRecord& record, std::size_t which);
+
 struct TrendSeriesChange {
     qsizetype dropFront = 0;
     qsizetype cutFrom = 0;
@@ -116,9 +122,9 @@ private:
         std::int64_t key = 0; // step >> shift
         double firstMinutes = 0.0;
         double lastMinutes = 0.0;
-        std::array<Extreme, sedalyn::ConcentrationCount> low{};
-        std::array<Extreme, sedalyn::ConcentrationCount> high{};
-        std::array<Extreme, sedalyn::ConcentrationCount> last{}; // where the newest bucket's line ends
+        std::array<Extreme, TrendConcentrationCount> low{};
+        std::array<Extreme, TrendConcentrationCount> high{};
+        std::array<Extreme, TrendConcentrationCount> last{}; // where the newest bucket's line ends
         RateSteps steps;
         double rateChangeAt = std::numeric_limits<double>::quiet_NaN();
         double bolusAt = std::numeric_limits<double>::quiet_NaN();

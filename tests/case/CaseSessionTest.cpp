@@ -491,9 +491,9 @@ private slots:
         QVERIFY(std::abs(c.s.History().Last().Concentrations[sedalyn::JamesEffect] - effect) <= 1e-6 * effect);
         // 10 mg/kg/hr for a minute: 77 / 6 mg.
         QCOMPARE(c.s.DoseLine(), QStringLiteral("Given: 13 mg (0.2 mg/kg) in 00:01:00"));
-        QCOMPARE(c.s.WakeUpLine(1.2), QStringLiteral("Wake-up if stopped now: James now  Hume now  Janmahasatian now"));
+        QCOMPARE(c.s.WakeUpLine(1.2), QStringLiteral("Wake-up if stopped now: James now  Hume now  Janmahasatian now  Eleveld now"));
         const QRegularExpression times(QStringLiteral("^Wake-up if stopped now: James (\\d+ min )?\\d+ s  Hume (\\d+ min )?\\d+ s  "
-                                                      "Janmahasatian (\\d+ min )?\\d+ s$"));
+                                                      "Janmahasatian (\\d+ min )?\\d+ s  Eleveld (now|(\\d+ min )?\\d+ s)$"));
         QVERIFY2(times.match(c.s.WakeUpLine(0.3)).hasMatch(), qPrintable(c.s.WakeUpLine(0.3)));
         c.s.Abort();
         QCOMPARE(c.s.History().Size(), 12u);

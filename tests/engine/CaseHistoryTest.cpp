@@ -1,4 +1,5 @@
 #include "CaseHistory.h"
+#include "Eleveld.h"
 #include "TextFormats.h"
 
 #include "PatientSupport.h"
@@ -39,6 +40,13 @@ void ExpectHeldAsNeeded(const CaseRecord& held, const CaseRecord& given, std::si
         EXPECT_TRUE(SameBits(a, b) || std::abs(a - b) <= 1e-6 * std::abs(b)) << index << ": " << a << " " << b;
         EXPECT_EQ(TwoDecimals(a), TwoDecimals(b)) << index << ": " << a << " " << b;
     }
+    // Eleveld's as shown, within half a hundredth, or exactly.
+    for (std::size_t i = 0; i < 2; ++i) {
+        const double a = held.Eleveld[i];
+        const double b = given.Eleveld[i];
+        EXPECT_TRUE(SameBits(a, b) || std::abs(a - b) <= 0.00500001) << index << ": " << a << " " << b;
+        EXPECT_EQ(TwoDecimals(a), TwoDecimals(b)) << index << ": " << a << " " << b;
+    }
 }
 
 // Two days of the engine's own records with rate changes and boluses, the
@@ -50,6 +58,8 @@ TEST(CaseHistory, HoldsEveryRecordOfLongCasesAsTheChartAndReportsNeedIt)
     const Patient patient = test::MakePatient(true, 53, 1.77, 77);
     std::vector<CaseRecord> given;
     PharmacokineticEngine engine;
+    EleveldModel eleveld;
+    eleveld.Reset(false);
     double rate = 6.0;
     for (int tick = 0; tick < 2 * 24 * 60 * TicksPerMinute; ++tick) {
         if (tick == 24 * 60 * TicksPerMinute)
@@ -59,7 +69,9 @@ TEST(CaseHistory, HoldsEveryRecordOfLongCasesAsTheChartAndReportsNeedIt)
             rate = std::round(uniform(random) * 200.0) / 8.0;
         const double bolusMg = uniform(random) < 0.001 ? std::round(uniform(random) * 2000.0) / 10.0 : 0.0;
         engine.AdvanceTick(patient, rate, bolusMg);
-        given.push_back({engine.JamesModel.State[StateTime], rate, bolusMg, engine.Concentrations()});
+        eleveld.AdvanceTick(patient, rate, bolusMg);
+        given.push_back({engine.JamesModel.State[StateTime], rate, bolusMg, engine.Concentrations(),
+                         {eleveld.Plasma(), eleveld.EffectSite()}});
     }
 
     CaseHistory history;
@@ -122,6 +134,13 @@ INSTANTIATE_TEST_SUITE_P(
                  {6.1, 1.0, 0.0, {1e-40, 4e38, 0.0, -0.0, 2.5, 2.5}}}},
         OddCase{"two_decimals_kept_where_the_nearest_float_crosses",
                 {{6.0, 1.0, 0.0, {0.005, 0.045, 0.055, 2.675, 1.005, 9999.995}}}},
+        OddCase{"eleveld_jumps_and_values_beyond_thousandths",
+                {{6.0, 1.0, 0.0, {}, {30.0, 0.2}},
+                 {6.1, 1.0, 0.0, {}, {29.873, 0.327}},
+                 {6.2, 1.0, 0.0, {}, {Nan, -0.001}},
+                 {6.3, 1.0, 0.0, {}, {1.0049999, 1.0050001}},
+                 {6.4, 1.0, 0.0, {}, {1e12, Inf}},
+                 {6.5, 1.0, 0.0, {}, {1e12 + 1.0, 0.0}}}},
         OddCase{"rates_and_boluses_bit_for_bit",
                 {{6.0, -0.0, -0.0, {}}, {6.1, Nan, 1e-300, {}}, {6.2, 0.0, 5.0, {}}, {6.3, 0.0, 0.0, {}}}},
         OddCase{"times_out_of_step", {{6.0, 2.0, 0.0, {}}, {6.0, 2.0, 0.0, {}}, {5.0, 2.0, 0.0, {}},

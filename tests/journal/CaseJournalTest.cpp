@@ -51,6 +51,8 @@ CaseJournal FullRecord()
     j.GivenBolusMg = 20.0;
     j.Taken = {{1, 0, PendingInput::Kind::Rate, 30.0}, {13, 0, PendingInput::Kind::Rate, 6.0},
                {240, 1'195'000, PendingInput::Kind::Bolus, 20.0}};
+    j.Opioid = true;
+    j.Eleveld = {60.0, 2.25, 9.5, 30.125, 2.0625};
     return j;
 }
 
@@ -132,12 +134,13 @@ INSTANTIATE_TEST_SUITE_P(
 TEST(CaseJournal, ShowsTheFieldsToAReader)
 {
     const std::string text = FormatJournal(FullRecord());
-    EXPECT_EQ(text.substr(0, text.find('\n')), "Sedalyn case journal 2");
+    EXPECT_EQ(text.substr(0, text.find('\n')), "Sedalyn case journal 3");
     for (const char* line : {"\nGender \"Female\"\n", "\nConfirmedRate 0.30000000000000004\n",
                              "\nRateText \"7,5 \\\"mg\\\"\\\\\\r\\n\\t\\x01\\x7F\\xFF\\xC3\\xA9\\x00end\"\n",
                              "\nPending 3\nPending.Bolus 3600100 20\nPending.Rate 3601000 7.5\n",
                              "\nJanmahasatian.EffectSite ",
-                             "\nTaken 3\nTaken.Rate 1 0 30\nTaken.Rate 13 0 6\nTaken.Bolus 240 1195000 20\n"})
+                             "\nTaken 3\nTaken.Rate 1 0 30\nTaken.Rate 13 0 6\nTaken.Bolus 240 1195000 20\n",
+                             "\nOpioid 1\nEleveld.Minutes 60\nEleveld.Plasma 2.25\n"})
         EXPECT_NE(text.find(line), std::string::npos) << line;
 }
 
@@ -213,16 +216,17 @@ INSTANTIATE_TEST_SUITE_P(
     ::testing::Values(
         DamageCase{"Empty", Text(""), "the journal is empty"},
         DamageCase{"OtherFile", Text("time,rate\r\n"), "it is not a Sedalyn case journal"},
-        DamageCase{"LaterVersion", Edit("journal 2\n", "journal 3\n"), "it is from another version of Sedalyn"},
+        DamageCase{"LaterVersion", Edit("journal 3\n", "journal 4\n"), "it is from another version of Sedalyn"},
         // The first version had no inputs taken: it still reads, without them.
         DamageCase{"FirstVersion",
                    [](std::string& text) {
-                       Replace(text, "journal 2\n", "journal 1\n");
+                       Replace(text, "journal 3\n", "journal 1\n");
                        text.erase(text.find("DataFileDevice "), text.find("LogTickCount ") - text.find("DataFileDevice "));
                        text.erase(text.find("Taken 3\n"), text.find("Checksum") - text.find("Taken 3\n"));
                        text = Resealed(text);
                    },
                    ""},
+        DamageCase{"OpioidNeitherYesNorNo", Sealed("Opioid 1", "Opioid 2"), "it is damaged: line 42 holds an unreadable Opioid"},
         DamageCase{"TakenBeyondTheSteps", Value([](CaseJournal& j) { j.Taken.back().Step = j.StepsTaken + 1; }),
                    "it holds an impossible value: Taken.Bolus 721"},
         DamageCase{"TakenOutOfOrder", Sealed("Taken.Rate 13 ", "Taken.Rate 300 "),
@@ -236,7 +240,7 @@ INSTANTIATE_TEST_SUITE_P(
         DamageCase{"UnknownField", Sealed("\nAge ", "\nColour 3\nAge "), "it is damaged: line 3 should hold Age"},
         DamageCase{"DuplicateField", Sealed("\nAge ", "\nGender \"Male\"\nAge "), "it is damaged: line 3 should hold Age"},
         DamageCase{"MissingField", Sealed("\nLogTickCount 5", ""), "it is damaged: line 35 should hold LogTickCount"},
-        DamageCase{"FieldAfterTheLast", Sealed("\nChecksum", "\nAge 3\nChecksum"), "it is damaged: line 42 should hold Checksum"},
+        DamageCase{"FieldAfterTheLast", Sealed("\nChecksum", "\nAge 3\nChecksum"), "it is damaged: line 48 should hold Checksum"},
         DamageCase{"PendingCountTooHigh", Sealed("\nPending 3", "\nPending 999999999999"),
                    "it is damaged: line 31 should hold Pending.Rate or Pending.Bolus"},
         DamageCase{"NegativeCount", Sealed("\nPending 3", "\nPending -1"), "it is damaged: line 27 holds an unreadable Pending"},

@@ -11,6 +11,7 @@
 #include "TrendExport.h"
 #include "TrendPanel.h"
 
+#include <QCheckBox>
 #include <QImage>
 #include <QLineSeries>
 #include <QProcess>
@@ -78,10 +79,14 @@ private slots:
         QVERIFY(!c.form.Side->BolusButton->isEnabled());
         QVERIFY(!c.form.Side->BolusEdit->isEnabled());
         QVERIFY(c.form.Side->BolusButton->toolTip().contains(QStringLiteral("Start")));
+        c.form.Side->OpioidCheck->setChecked(true); // set before Start, fixed while the case runs
         c.Start();
         QVERIFY(c.form.Side->BolusButton->isEnabled());
+        QVERIFY(!c.form.Side->OpioidCheck->isEnabled() && c.session().Eleveld().Opioid());
+        QVERIFY(c.form.Side->EleveldLabel->text().startsWith(QStringLiteral("Eleveld, with opioid:")));
         c.Abort();
         QVERIFY(!c.form.Side->BolusButton->isEnabled());
+        QVERIFY(c.form.Side->OpioidCheck->isEnabled());
     }
 
     // The chart draws the case's records and the lines show its dose and

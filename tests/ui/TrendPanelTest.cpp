@@ -463,6 +463,7 @@ private slots:
         plain.Minutes = 12.5;
         plain.Rate = 6;
         plain.Concentrations = {3.214, 2.987, 3.1, 2.9, 3.456, 3.15};
+        plain.Eleveld = {4.126, 3.5};
         CaseRecord bolus = plain;
         bolus.Minutes = 125.0 + 1.0 / 12.0;
         bolus.Rate = 6.5;
@@ -470,7 +471,8 @@ private slots:
         CaseRecord drifted = plain;
         drifted.Minutes = 0.9999999;
         const QString body = QStringLiteral(
-            "Plasma / effect site (mcg/ml)\nJames  3.21 / 2.99\nHume  3.10 / 2.90\nJanmahasatian  3.46 / 3.15");
+            "Plasma / effect site (mcg/ml)\nJames  3.21 / 2.99\nHume  3.10 / 2.90\nJanmahasatian  3.46 / 3.15\n"
+            "Eleveld  4.13 / 3.50");
         QTest::newRow("plain") << plain << "." << QStringLiteral("Case time 00:12:30\nRate 6 mg/kg/hr\n") + body;
         QTest::newRow("bolus, past two hours")
             << bolus << "." << QStringLiteral("Case time 02:05:05\nRate 6.5 mg/kg/hr, bolus 40 mg\n") + body;
@@ -479,7 +481,7 @@ private slots:
         QTest::newRow("decimal comma")
             << bolus << ","
             << QStringLiteral("Case time 02:05:05\nRate 6,5 mg/kg/hr, bolus 40 mg\nPlasma / effect site (mcg/ml)\n"
-                              "James  3,21 / 2,99\nHume  3,10 / 2,90\nJanmahasatian  3,46 / 3,15");
+                              "James  3,21 / 2,99\nHume  3,10 / 2,90\nJanmahasatian  3,46 / 3,15\nEleveld  4,13 / 3,50");
     }
 
     void toolTipText()
