@@ -21,22 +21,6 @@ namespace {
 
 constexpr double CourseStepMinutes = 0.5;
 
-// The Schnider model a plan is made on; none for Eleveld, which runs apart.
-std::optional<LbmAlgorithm> CaseModelOf(ModelKind kind)
-{
-    switch (kind) {
-    case ModelKind::James:
-        return LbmAlgorithm::James;
-    case ModelKind::Hume:
-        return LbmAlgorithm::Hume;
-    case ModelKind::Janmahasatian:
-        return LbmAlgorithm::Janmahasatian;
-    case ModelKind::Eleveld:
-        break;
-    }
-    return std::nullopt;
-}
-
 // As the planner rounds them, without the binary fraction's tail.
 QString PlanRateText(double rate)
 {
@@ -58,7 +42,7 @@ PlanOutcome CaseSession::MakePlan(ModelKind model, const QString& target, const 
 {
     if (!Running())
         return {QStringLiteral("A plan starts from the models' state: Start the case first."), {}};
-    const std::optional<LbmAlgorithm> algorithm = CaseModelOf(model);
+    const std::optional<LbmAlgorithm> algorithm = SchniderAlgorithm(model);
     const std::optional<double> ce = BoxNumber(target, m_locale);
     if (!ce || !(*ce > 0.0 && *ce <= PlanMaxTarget))
         return {QStringLiteral("Target Ce - data not valid. The target must be a number above 0 and up to %1 "

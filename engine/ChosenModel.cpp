@@ -9,18 +9,10 @@ namespace {
 // mg/kg/hr to mg/min.
 constexpr double PerMinute = 1.0 / 60.0;
 
+// The Eleveld model is solved apart; a Schnider one by its lean body mass.
 LbmAlgorithm AlgorithmOf(ModelKind kind)
 {
-    switch (kind) {
-    case ModelKind::Hume:
-        return LbmAlgorithm::Hume;
-    case ModelKind::Janmahasatian:
-        return LbmAlgorithm::Janmahasatian;
-    case ModelKind::James:
-    case ModelKind::Eleveld:
-        break;
-    }
-    return LbmAlgorithm::James;
+    return SchniderAlgorithm(kind).value_or(LbmAlgorithm::James);
 }
 
 CompartmentModes ModesOf(const Patient& patient, ModelChoice model)

@@ -8,19 +8,25 @@
 
 namespace sedalyn {
 
-const char* ModelKindName(ModelKind kind)
+std::optional<LbmAlgorithm> SchniderAlgorithm(ModelKind kind)
 {
     switch (kind) {
-    case ModelKind::Hume:
-        return AlgorithmName(LbmAlgorithm::Hume);
-    case ModelKind::Janmahasatian:
-        return AlgorithmName(LbmAlgorithm::Janmahasatian);
-    case ModelKind::Eleveld:
-        return "Eleveld";
     case ModelKind::James:
+        return LbmAlgorithm::James;
+    case ModelKind::Hume:
+        return LbmAlgorithm::Hume;
+    case ModelKind::Janmahasatian:
+        return LbmAlgorithm::Janmahasatian;
+    case ModelKind::Eleveld:
         break;
     }
-    return AlgorithmName(LbmAlgorithm::James);
+    return std::nullopt;
+}
+
+const char* ModelKindName(ModelKind kind)
+{
+    const std::optional<LbmAlgorithm> algorithm = SchniderAlgorithm(kind);
+    return algorithm ? AlgorithmName(*algorithm) : "Eleveld";
 }
 
 struct ModelProjection::Solved {

@@ -9,6 +9,7 @@
 
 #include <cstdint>
 #include <memory>
+#include <optional>
 #include <span>
 #include <vector>
 
@@ -24,6 +25,9 @@ struct ModelChoice {
 
 // "James", "Hume", "Janmahasatian", "Eleveld".
 const char* ModelKindName(ModelKind kind);
+
+// The lean body mass of a Schnider model; none for Eleveld.
+std::optional<LbmAlgorithm> SchniderAlgorithm(ModelKind kind);
 
 // A rate (mg/kg/hr) from a minute on, counted from now.
 struct RateStep {
