@@ -131,6 +131,11 @@ std::optional<CaseFileEvent> EventOf(const QString& text, bool& understood, QStr
         event.What = Kind::End;
         return event;
     }
+    // A dosing plan and its following: told, not a row of the rate box.
+    if (t.startsWith(QLatin1String("plan "))) {
+        event.What = Kind::Plan;
+        return event;
+    }
     return std::nullopt;
 }
 

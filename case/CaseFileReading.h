@@ -35,7 +35,7 @@ struct CaseFileRow {
 };
 
 struct CaseFileEvent {
-    enum class Kind : std::uint8_t { Start, Rate, Bolus, Resumed, RowsLate, RowsMissing, End };
+    enum class Kind : std::uint8_t { Start, Rate, Bolus, Resumed, RowsLate, RowsMissing, End, Plan };
     Kind What = Kind::Start;
     double Minutes = 0.0;
     QString Clock;
