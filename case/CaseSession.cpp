@@ -286,7 +286,7 @@ bool CaseSession::BoxHoldsRateInUse() const
 
 QString CaseSession::MarksNote() const
 {
-    // Only where the locale's mark is not ".", which the spec's boxes took alone.
+    // Only where the locale's mark is not ".", which the boxes once took alone.
     if (m_locale.DecimalSeparator.empty() || m_locale.DecimalSeparator == ".")
         return {};
     return QStringLiteral("\nNumbers may use %1 as the decimal mark.").arg(casetext::DecimalMarks(m_locale));
