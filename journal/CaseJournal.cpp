@@ -413,16 +413,9 @@ private:
         if (Failed())
             return;
         const std::string_view line = NextLine();
-        FieldKey key = PendingRateKey;
-        if (HasKey(line, PendingRateKey)) {
-            input.What = PendingInput::Kind::Rate;
-        } else if (HasKey(line, PendingBolusKey)) {
-            key = PendingBolusKey;
-            input.What = PendingInput::Kind::Bolus;
-        } else {
-            Expected("Pending.Rate or Pending.Bolus");
+        const FieldKey key = InputKey(line, PendingRateKey, PendingBolusKey, input.What);
+        if (Failed())
             return;
-        }
         const std::string_view value = line.substr(key.Name.size() + 1);
         const std::size_t space = value.find(' ');
         if (space == std::string_view::npos || !ParseInteger(value.substr(0, space), input.At)
@@ -436,16 +429,9 @@ private:
         if (Failed())
             return;
         const std::string_view line = NextLine();
-        FieldKey key = TakenRateKey;
-        if (HasKey(line, TakenRateKey)) {
-            input.What = PendingInput::Kind::Rate;
-        } else if (HasKey(line, TakenBolusKey)) {
-            key = TakenBolusKey;
-            input.What = PendingInput::Kind::Bolus;
-        } else {
-            Expected("Taken.Rate or Taken.Bolus");
+        const FieldKey key = InputKey(line, TakenRateKey, TakenBolusKey, input.What);
+        if (Failed())
             return;
-        }
         const std::string_view value = line.substr(key.Name.size() + 1);
         const std::size_t first = value.find(' ');
         const std::size_t second = first == std::string_view::npos ? first : value.find(' ', first + 1);
@@ -453,6 +439,22 @@ private:
             || !ParseInteger(value.substr(first + 1, second - first - 1), input.At)
             || !ParseDouble(value.substr(second + 1), input.Value))
             Unreadable(key);
+    }
+
+    // Which of a rate's and a bolus's keys the line starts with, and so
+    // which input it holds; neither is an error of the journal.
+    FieldKey InputKey(std::string_view line, FieldKey rateKey, FieldKey bolusKey, PendingInput::Kind& what)
+    {
+        if (HasKey(line, rateKey)) {
+            what = PendingInput::Kind::Rate;
+            return rateKey;
+        }
+        if (HasKey(line, bolusKey)) {
+            what = PendingInput::Kind::Bolus;
+            return bolusKey;
+        }
+        Expected(std::string(rateKey.Name) + " or " + std::string(bolusKey.Name));
+        return rateKey;
     }
 
     std::string_view NextLine()
