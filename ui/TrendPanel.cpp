@@ -131,7 +131,7 @@ QLineSeries* MakeSeries(const QString& name, const QString& legend, const QPen& 
 
 } // namespace
 
-QString TrendToolTipText(const CaseRecord& record, const LocaleSettings& locale)
+QString TrendToolTipText(const CaseRecord& record, const LocaleSettings& locale, bool eleveld)
 {
     const auto fixed = [&locale](double value) {
         return QString::fromStdString(FormatFixed(value, 6, 2, locale));
@@ -149,7 +149,8 @@ QString TrendToolTipText(const CaseRecord& record, const LocaleSettings& locale)
                      .arg(model.Name(), fixed(record.Concentrations[model.plasma]),
                           fixed(record.Concentrations[model.effect]));
     }
-    lines << QStringLiteral("Eleveld  %1 / %2").arg(fixed(record.Eleveld[0]), fixed(record.Eleveld[1]));
+    if (eleveld)
+        lines << QStringLiteral("Eleveld  %1 / %2").arg(fixed(record.Eleveld[0]), fixed(record.Eleveld[1]));
     return lines.join(QLatin1Char('\n'));
 }
 
@@ -323,8 +324,9 @@ void TrendPanel::CreateLegend()
     std::vector<TrendLegendEntry> legend;
     for (const ModelStyle& model : Models)
         legend.push_back({model.Name(), m_series[model.plasma]->pen()});
-    legend.push_back({m_opioid ? QStringLiteral("Eleveld, with opioid") : QStringLiteral("Eleveld, no opioid"),
-                      m_series[TrendEleveldPlasma]->pen()});
+    if (m_eleveldShown)
+        legend.push_back({m_opioid ? QStringLiteral("Eleveld, with opioid") : QStringLiteral("Eleveld, no opioid"),
+                          m_series[TrendEleveldPlasma]->pen()});
     legend.push_back({QStringLiteral("Plasma"), Pen(Qt::black, LineWidth)});
     legend.push_back({QStringLiteral("Effect site"), Pen(Qt::black, LineWidth, Qt::DashLine)});
     legend.push_back({m_wakeUp->name(), m_wakeUp->pen()});
@@ -537,6 +539,16 @@ void TrendPanel::SetOpioid(bool opioid)
     CreateLegend();
 }
 
+void TrendPanel::SetEleveldShown(bool shown)
+{
+    if (shown == m_eleveldShown)
+        return;
+    m_eleveldShown = shown;
+    m_series[TrendEleveldPlasma]->setVisible(shown);
+    m_series[TrendEleveldEffect]->setVisible(shown);
+    CreateLegend();
+}
+
 void TrendPanel::SetLocale(const LocaleSettings& locale)
 {
     m_locale = locale;
@@ -564,5 +576,5 @@ QString TrendPanel::ToolTipAt(QPoint viewPosition) const
         return {};
     // Records are in time order: past the last drawn, that one is the nearest.
     const std::size_t index = std::min(m_history.NearestRecord(minutes), drawn - 1);
-    return TrendToolTipText(m_history[index], m_locale);
+    return TrendToolTipText(m_history[index], m_locale, m_eleveldShown);
 }

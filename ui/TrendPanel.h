@@ -27,8 +27,10 @@ class QValueAxis;
 class TSaveDialog;
 
 // What the pointer shows over the chart: the record's case time
-// (minutes:seconds), its rate and bolus and its six concentrations.
-QString TrendToolTipText(const sedalyn::CaseRecord& record, const sedalyn::LocaleSettings& locale);
+// (minutes:seconds), its rate and bolus, its six concentrations and, where
+// known, Eleveld's two.
+QString TrendToolTipText(const sedalyn::CaseRecord& record, const sedalyn::LocaleSettings& locale,
+                         bool eleveld = true);
 
 // Where the plasma or effect-site lines run above the concentration axis:
 // their highest value there, written at the top edge.
@@ -59,6 +61,8 @@ public:
     void SetLocale(const sedalyn::LocaleSettings& locale);
     // Names the Eleveld model in the legend with or without opioid.
     void SetOpioid(bool opioid);
+    // A case read back whose Eleveld model is not known: no line, no key.
+    void SetEleveldShown(bool shown);
 
     // Lines drawn past the newest record (the projection): the time axis
     // keeps `minutes` more in sight, the concentration axis room for `peak`.
@@ -102,6 +106,7 @@ private:
     TrendSeriesBuilder m_builder;
     double m_wakeUpLevel = 1.2;
     bool m_opioid = false;
+    bool m_eleveldShown = true;
     sedalyn::LocaleSettings m_locale;
     double m_aheadMinutes = 0.0;
     double m_aheadPeak = 0.0;
