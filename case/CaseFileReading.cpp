@@ -1,5 +1,6 @@
 #include "CaseFileReading.h"
 
+#include "CaseReplay.h"
 #include "CaseText.h"
 
 #include <QFile>
@@ -131,6 +132,11 @@ std::optional<CaseFileEvent> EventOf(const QString& text, bool& understood, QStr
         event.What = Kind::End;
         return event;
     }
+    if (t == QLatin1String(casetext::OpioidGivenEvent) || t == QLatin1String(casetext::NoOpioidEvent)) {
+        event.What = Kind::Opioid;
+        event.Value = t == QLatin1String(casetext::OpioidGivenEvent) ? 1.0 : 0.0;
+        return event;
+    }
     // A dosing plan and its following: told, not a row of the rate box.
     if (t.startsWith(QLatin1String("plan "))) {
         event.What = Kind::Plan;
@@ -210,6 +216,14 @@ std::int64_t CaseFileContent::RowsLost() const
         if (e.What == CaseFileEvent::Kind::RowsMissing)
             lost += static_cast<std::int64_t>(e.Value);
     return lost;
+}
+
+std::optional<bool> CaseFileContent::Opioid() const
+{
+    for (const CaseFileEvent& e : Events)
+        if (e.What == CaseFileEvent::Kind::Opioid)
+            return e.Value != 0.0;
+    return std::nullopt;
 }
 
 CaseFileReading ParseCaseFile(const QByteArray& bytes, const LocaleSettings& locale)
@@ -355,7 +369,7 @@ CaseFileReading ReadCaseFile(const QString& path, const LocaleSettings& locale, 
     return reading;
 }
 
-void FillHistory(const CaseFileContent& content, CaseHistory& history)
+void FillHistory(const CaseFileContent& content, CaseHistory& history, const EleveldReplay* eleveld)
 {
     history.Clear();
     struct Item {
@@ -390,7 +404,9 @@ void FillHistory(const CaseFileContent& content, CaseHistory& history)
             rate = *known;
         else if (item.TypedRate)
             rate = *item.TypedRate;
-        history.Append({item.Minutes, rate, item.BolusMg, item.Values});
+        const EleveldConcentrations replayed =
+            eleveld ? eleveld->At(item.Minutes).value_or(EleveldConcentrations{}) : EleveldConcentrations{};
+        history.Append({item.Minutes, rate, item.BolusMg, item.Values, replayed});
     }
 }
 

@@ -35,12 +35,12 @@ struct CaseFileRow {
 };
 
 struct CaseFileEvent {
-    enum class Kind : std::uint8_t { Start, Rate, Bolus, Resumed, RowsLate, RowsMissing, End, Plan };
+    enum class Kind : std::uint8_t { Start, Rate, Bolus, Resumed, RowsLate, RowsMissing, End, Plan, Opioid };
     Kind What = Kind::Start;
     double Minutes = 0.0;
     QString Clock;
     QString Text;        // the field as written
-    double Value = 0.0;  // Start, Rate, Resumed: mg/kg/hr; Bolus: mg; RowsMissing: rows lost
+    double Value = 0.0;  // Start, Rate, Resumed: mg/kg/hr; Bolus: mg; RowsMissing: rows lost; Opioid: 1 given, 0 not
     SixConcentrations Concentrations{};
 };
 
@@ -65,6 +65,9 @@ struct CaseFileContent {
     double BolusMg() const;
     // Rows lost to a failing disk, as the file says: totals are then short.
     std::int64_t RowsLost() const;
+    // Whether opioids were given with the propofol (the Eleveld model's
+    // setting); none for a file from before the file said so.
+    std::optional<bool> Opioid() const;
 };
 
 struct CaseFileReading {
@@ -81,7 +84,10 @@ CaseFileReading ParseCaseFile(const QByteArray& bytes, const LocaleSettings& loc
 CaseFileReading ReadCaseFile(const QString& path, const LocaleSettings& locale,
                              const FileSystem& files = FileSystem::System());
 
-// The records the trend chart draws, one for each row, boluses in place.
-void FillHistory(const CaseFileContent& content, CaseHistory& history);
+struct EleveldReplay;
+
+// The records the trend chart draws, one for each row, boluses in place;
+// Eleveld's values from `eleveld` where it has them, else zero.
+void FillHistory(const CaseFileContent& content, CaseHistory& history, const EleveldReplay* eleveld = nullptr);
 
 } // namespace sedalyn

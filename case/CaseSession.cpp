@@ -324,7 +324,10 @@ RateOutcome CaseSession::Start()
     m_timeline.Start(m_rate);
     m_taken.clear();
     m_stage = CaseStage::Running;
-    WriteEvent(QStringLiteral("start %1 rate %2 mg/kg/hr").arg(IsoDateTime(m_startTime), EditText(m_rate)));
+    if (m_file.Recording())
+        WriteRows({RowFields(m_startTime,
+                             QStringLiteral("start %1 rate %2 mg/kg/hr").arg(IsoDateTime(m_startTime), EditText(m_rate))),
+                   RowFields(m_startTime, QLatin1String(m_opioid ? casetext::OpioidGivenEvent : casetext::NoOpioidEvent))});
     JournalCase();
     return outcome;
 }
@@ -802,7 +805,7 @@ void CaseSession::TakeRowsFoundAfter(const CaseJournal& j)
             m_written.push_back(fields);
         } else if (words[0] == QLatin1String("start") || words[0] == QLatin1String("resumed")
                    || words[0] == QLatin1String("rows") || words[0] == QLatin1String("end")
-                   || words[0] == QLatin1String("plan")) {
+                   || words[0] == QLatin1String("plan") || words[0] == QLatin1String("eleveld")) {
             continue;
         } else {
             m_written.push_back(fields);

@@ -52,6 +52,11 @@ std::optional<int> SecondsOfDay(const QString& text, const LocaleSettings& local
 // FormatGeneral with 15 digits: a confirmed value as a label shows it.
 QString GeneralText(double value, const LocaleSettings& locale);
 
+// The event row that follows the start row: the Eleveld model's opioid
+// setting, which the rows' eight fields have no room for.
+inline constexpr const char* OpioidGivenEvent = "eleveld with opioid";
+inline constexpr const char* NoOpioidEvent = "eleveld no opioid";
+
 inline QString Q(const std::string& text)
 {
     return QString::fromStdString(text);

@@ -1,6 +1,7 @@
 #include "CaseReport.h"
 
 #include "BodySize.h"
+#include "Eleveld.h"
 #include "MessageBoxes.h"
 #include "SystemLocale.h"
 #include "TrendChartView.h"
@@ -65,6 +66,8 @@ std::vector<CaseEventLine> CaseEventLines(const CaseFileContent& content, const 
         QString text = e.Text;
         if (e.What == CaseFileEvent::Kind::Start)
             text = QStringLiteral("start, rate %1 mg/kg/hr").arg(Q(FormatGeneral(e.Value, 15, locale)));
+        else if (e.What == CaseFileEvent::Kind::Opioid)
+            text = e.Value != 0.0 ? QStringLiteral("Eleveld model: opioid given") : QStringLiteral("Eleveld model: no opioid");
         lines.push_back({e.Minutes, e.Clock, text});
     }
     const CaseFileRow* previous = nullptr;
@@ -83,9 +86,21 @@ std::vector<CaseEventLine> CaseEventLines(const CaseFileContent& content, const 
     return lines;
 }
 
+QString EleveldReplayText(const EleveldReplay& eleveld)
+{
+    if (!eleveld.Replayed())
+        return QStringLiteral("Eleveld model: not shown, as %1.").arg(eleveld.Missing);
+    return QStringLiteral("Eleveld model (2018, %1): replayed from the rate and bolus rows, which give the "
+                          "file's Schnider values again.")
+        .arg(!eleveld.OpioidKnown ? QStringLiteral("no opioid assumed: the file does not say whether opioids were given")
+             : eleveld.Opioid     ? QStringLiteral("with opioid")
+                                  : QStringLiteral("no opioid"));
+}
+
 namespace {
 
-QString Table(const QStringList& headings, const std::vector<QStringList>& rows)
+// `keepWhole`: cells never break, as times and numbers must not.
+QString Table(const QStringList& headings, const std::vector<QStringList>& rows, bool keepWhole = false)
 {
     QString html = QStringLiteral("<table border=\"1\" cellspacing=\"0\" cellpadding=\"2\" width=\"100%\"><tr>");
     for (const QString& h : headings)
@@ -94,18 +109,20 @@ QString Table(const QStringList& headings, const std::vector<QStringList>& rows)
     for (const QStringList& row : rows) {
         html += QStringLiteral("<tr>");
         for (const QString& cell : row)
-            html += QStringLiteral("<td>%1</td>").arg(H(cell));
+            html += (keepWhole ? QStringLiteral("<td style=\"white-space:nowrap\">%1</td>") : QStringLiteral("<td>%1</td>")).arg(H(cell));
         html += QStringLiteral("</tr>");
     }
     return html + QStringLiteral("</table>");
 }
 
-QString FirstPage(const CaseFileContent& content, const QString& source, const LocaleSettings& locale)
+QString FirstPage(const CaseFileContent& content, const EleveldReplay& eleveld, const QString& source,
+                  const LocaleSettings& locale)
 {
     const CaseFilePatient& p = content.Patient;
     QString html = QStringLiteral("<h2>Sedalyn case report</h2>"
                                   "<p>Predicted propofol concentrations (mcg/ml): Schnider model; James / Hume / "
-                                  "Janmahasatian lean body mass. Predictions, not measurements.</p>");
+                                  "Janmahasatian lean body mass. Predictions, not measurements.<br>");
+    html += H(EleveldReplayText(eleveld)) + QStringLiteral("</p>");
     html += QStringLiteral("<p>Data file: %1<br>Report made: %2</p>")
                 .arg(H(source), QDateTime::currentDateTime().toString(QStringLiteral("yyyy-MM-dd HH:mm")));
     html += QStringLiteral("<h3>Patient</h3><p>");
@@ -121,6 +138,9 @@ QString FirstPage(const CaseFileContent& content, const QString& source, const L
         html += QStringLiteral("BMI: %1 kg/m2; lean body mass: James %2 kg, Hume %3 kg, Janmahasatian %4 kg")
                     .arg(General(BodyMassIndex(h, w), locale), General(JamesLbm(male, h, w), locale),
                          General(HumeLbm(male, h, w), locale), General(JanmahasatianLbm(male, h, w), locale));
+        const Patient patient{*p.Age, h, w, [male] { return std::string(male ? MaleCaption : FemaleCaption); }};
+        if (const std::string warning = EleveldPopulationWarning(patient); !warning.empty() && eleveld.Replayed())
+            html += QStringLiteral("<br>") + H(Q(warning));
     } else {
         html += QStringLiteral("BMI and lean body masses: not known (the patient header cannot be read)");
     }
@@ -151,7 +171,7 @@ QString FirstPage(const CaseFileContent& content, const QString& source, const L
     return html;
 }
 
-QString TablesPages(const CaseFileContent& content, const LocaleSettings& locale)
+QString TablesPages(const CaseFileContent& content, const EleveldReplay& eleveld, const LocaleSettings& locale)
 {
     QString html = QStringLiteral("<h3>Events</h3>");
     std::vector<QStringList> events;
@@ -186,25 +206,32 @@ QString TablesPages(const CaseFileContent& content, const LocaleSettings& locale
                           known ? Q(FormatGeneral(*known, 15, locale)) : row.RateText};
         for (const double c : row.Concentrations)
             cells << Q(FormatFixed(c, 6, 2, locale));
+        if (eleveld.Replayed())
+            for (const double c : eleveld.At(t).value_or(EleveldConcentrations{}))
+                cells << Q(FormatFixed(c, 6, 2, locale));
         rows.push_back(cells);
     }
-    html += rows.empty() ? QStringLiteral("<p>None: there are no rows.</p>")
-                         : Table({QStringLiteral("Case time"), QStringLiteral("Clock"),
-                                  content.RatesKnown() ? QStringLiteral("Rate mg/kg/hr") : QStringLiteral("Rate box text"),
-                                  QStringLiteral("James Cp"), QStringLiteral("James Ce"), QStringLiteral("Hume Cp"),
-                                  QStringLiteral("Hume Ce"), QStringLiteral("Janmahasatian Cp"),
-                                  QStringLiteral("Janmahasatian Ce")},
-                                 rows);
+    QStringList headings{QStringLiteral("Case time"), QStringLiteral("Clock"),
+                         content.RatesKnown() ? QStringLiteral("Rate mg/kg/hr") : QStringLiteral("Rate box text"),
+                         QStringLiteral("James Cp"), QStringLiteral("James Ce"), QStringLiteral("Hume Cp"),
+                         QStringLiteral("Hume Ce"), QStringLiteral("Janmahasatian Cp"),
+                         QStringLiteral("Janmahasatian Ce")};
+    if (eleveld.Replayed())
+        headings << QStringLiteral("Eleveld Cp") << QStringLiteral("Eleveld Ce");
+    html += rows.empty() ? QStringLiteral("<p>None: there are no rows.</p>") : Table(headings, rows, true);
     return html;
 }
 
 } // namespace
 
-void DrawCaseChart(QPainter& painter, const QRectF& target, const CaseHistory& history, const LocaleSettings& locale)
+void DrawCaseChart(QPainter& painter, const QRectF& target, const CaseHistory& history, const LocaleSettings& locale,
+                   const EleveldReplay& eleveld)
 {
     TrendPanel panel(history);
     panel.setAttribute(Qt::WA_DontShowOnScreen);
     panel.SetLocale(locale);
+    panel.SetEleveldShown(eleveld.Replayed());
+    panel.SetOpioid(eleveld.Opioid);
     // Laid out at screen size, then scaled to the target.
     panel.resize(760, static_cast<int>(760 * target.height() / std::max(1.0, target.width())) + 60);
     panel.show();
@@ -244,18 +271,19 @@ QString WriteCaseReport(const CaseFileContent& content, const QString& source, c
         return failed;
     painter.setRenderHint(QPainter::Antialiasing);
 
+    const EleveldReplay eleveld = ReplayEleveld(content);
     QTextDocument first;
-    document(first, FirstPage(content, source, locale));
+    document(first, FirstPage(content, eleveld, source, locale));
     first.drawContents(&painter, page);
     const qreal chartTop = std::min(first.documentLayout()->blockBoundingRect(first.lastBlock()).bottom() + 12.0,
                                     page.height() / 2);
     CaseHistory history;
-    FillHistory(content, history);
+    FillHistory(content, history, &eleveld);
     DrawCaseChart(painter, QRectF(0, chartTop, page.width(), std::min(page.height() - chartTop, page.width() * 0.65)),
-                  history, locale);
+                  history, locale, eleveld);
 
     QTextDocument rest;
-    document(rest, TablesPages(content, locale));
+    document(rest, TablesPages(content, eleveld, locale));
     for (int i = 0; i < rest.pageCount(); ++i) {
         if (!pdf.newPage())
             return failed;

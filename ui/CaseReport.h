@@ -4,6 +4,7 @@
 // as vector lines, the totals and the concentrations every 5 minutes.
 
 #include "CaseFileReading.h"
+#include "CaseReplay.h"
 #include "TextFormats.h"
 
 #include <QRectF>
@@ -27,10 +28,14 @@ std::vector<CaseEventLine> CaseEventLines(const sedalyn::CaseFileContent& conten
 // Case time as the Elapsed line writes it: "00:03:10".
 QString CaseTimeOf(double minutes);
 
-// Draws the case's trend chart into `target`, as lines rather than pixels.
-// Needs a QApplication.
+// One sentence on the case's Eleveld model: how it was replayed and with
+// which opioid setting, or why it is not shown.
+QString EleveldReplayText(const sedalyn::EleveldReplay& eleveld);
+
+// Draws the case's trend chart into `target`, as lines rather than pixels;
+// Eleveld's lines when `eleveld` was replayed. Needs a QApplication.
 void DrawCaseChart(QPainter& painter, const QRectF& target, const sedalyn::CaseHistory& history,
-                   const sedalyn::LocaleSettings& locale);
+                   const sedalyn::LocaleSettings& locale, const sedalyn::EleveldReplay& eleveld = {});
 
 // Writes the report of `content`, read from `source`, to `pdfPath`, replacing
 // it whole or not at all. Empty when done, else the failure in one line.

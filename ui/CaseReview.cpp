@@ -45,7 +45,8 @@ CaseReviewWindow::CaseReviewWindow(CaseFileContent content, const QString& sourc
     setObjectName(QStringLiteral("CaseReviewWindow"));
     setAttribute(Qt::WA_DeleteOnClose);
     setWindowTitle(QStringLiteral("Review: %1 - %2").arg(QFileInfo(source).fileName(), ApplicationTitle));
-    FillHistory(m_content, m_history);
+    m_eleveld = ReplayEleveld(m_content);
+    FillHistory(m_content, m_history, &m_eleveld);
 
     Summary = new QLabel(this);
     Summary->setTextFormat(Qt::PlainText);
@@ -61,6 +62,7 @@ CaseReviewWindow::CaseReviewWindow(CaseFileContent content, const QString& sourc
                                CaseTimeOf(m_content.EndMinutes()));
     if (!m_content.RatesKnown())
         summary += QStringLiteral("\nThe file gives the rate box's text only: the chart's rate is that text.");
+    summary += QLatin1Char('\n') + EleveldReplayText(m_eleveld);
     if (!m_content.Unread.isEmpty())
         summary += QStringLiteral("\n%1 lines could not be read and are left out (listed below).").arg(m_content.Unread.size());
     Summary->setText(summary);
@@ -68,6 +70,8 @@ CaseReviewWindow::CaseReviewWindow(CaseFileContent content, const QString& sourc
     Trend = new TrendPanel(m_history, this);
     Trend->ChartView()->setMinimumSize(520, 360);
     Trend->SetLocale(locale);
+    Trend->SetEleveldShown(m_eleveld.Replayed());
+    Trend->SetOpioid(m_eleveld.Opioid);
     Trend->Refresh();
 
     Events = new QPlainTextEdit(this);

@@ -4,6 +4,7 @@
 // not be read, and its report. Nothing in it can change the file.
 
 #include "CaseFileReading.h"
+#include "CaseReplay.h"
 #include "TextFormats.h"
 
 #include <QWidget>
@@ -31,6 +32,7 @@ private:
     sedalyn::CaseFileContent m_content;
     QString m_source;
     sedalyn::LocaleSettings m_locale;
+    sedalyn::EleveldReplay m_eleveld;
     sedalyn::CaseHistory m_history;
 };
 

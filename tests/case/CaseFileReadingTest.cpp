@@ -3,6 +3,7 @@
 // damaged lines named and skipped.
 
 #include "CaseFileReading.h"
+#include "CaseReplay.h"
 #include "JournalFile.h"
 #include "QtTestMain.h"
 #include "SessionFixture.h"
@@ -79,9 +80,9 @@ private slots:
         QCOMPARE(file.Unread, QStringList());
         QCOMPARE(file.Patient.Weight, std::optional<double>(77));
         QVERIFY(file.RatesKnown());
-        QList<Kind> kinds{Kind::Start, Kind::Bolus, Kind::Rate, Kind::End};
+        QList<Kind> kinds{Kind::Start, Kind::Opioid, Kind::Bolus, Kind::Rate, Kind::End};
         if (resumed)
-            kinds.insert(3, Kind::Resumed);
+            kinds.insert(4, Kind::Resumed);
         QCOMPARE(KindsOf(file), kinds);
 
         // Every row where the case's own history has it, on the 30-second grid.
@@ -93,14 +94,23 @@ private slots:
             for (std::size_t k = 0; k < sedalyn::ConcentrationCount; ++k)
                 QVERIFY(std::abs(file.Rows[i].Concentrations[k] - record.Concentrations[k]) <= 0.005);
         }
-        QCOMPARE(file.Events[1].Minutes, history[7].Minutes); // the bolus, taken by the eighth step
+        QCOMPARE(file.Events[2].Minutes, history[7].Minutes); // the bolus, taken by the eighth step
         QCOMPARE(file.BolusMg(), 100.0);
         QVERIFY(std::abs(*file.RateMg() + file.BolusMg() - history.GivenMg(77)) < 0.5);
 
+        const sedalyn::EleveldReplay replay = sedalyn::ReplayEleveld(file);
+        QVERIFY2(replay.Replayed(), qPrintable(replay.Missing));
+        // To the last row, as the history holds it (to its 0.01).
+        QCOMPARE(replay.Steps.size(), history.Size() / 6 * 6);
+        for (std::size_t i = 0; i < replay.Steps.size(); ++i)
+            for (std::size_t k = 0; k < 2; ++k)
+                QVERIFY(std::abs(replay.Steps[i][k] - history[i].Eleveld[k]) <= 0.0051);
+
         sedalyn::CaseHistory drawn;
-        sedalyn::FillHistory(file, drawn);
+        sedalyn::FillHistory(file, drawn, &replay);
         QCOMPARE(drawn.Size(), file.Rows.size() + 1);
         QCOMPARE(drawn.Last().Rate, 12.0);
+        QVERIFY(std::abs(drawn.Last().Eleveld[1] - replay.Steps.back()[1]) < 0.01);
     }
 
     // Old files, damaged and cut rows, clocks past midnight.
@@ -156,6 +166,71 @@ private slots:
         QCOMPARE(reading.Content->Patient.Gender, QStringLiteral("Female"));
         // Without the rate in use the rate's share of the dose is not guessed.
         QCOMPARE(reading.Content->RateMg().has_value(), ratesKnown);
+    }
+
+    // The rate rows' whole seconds name a step give or take one, whatever
+    // fraction of a second the case started at: the replay finds the very
+    // steps the case took, so Eleveld comes out bit for bit as it ran.
+    void replaysEleveldAsTheCaseRanIt_data()
+    {
+        QTest::addColumn<double>("start");          // clock seconds at Start
+        QTest::addColumn<QList<double>>("changes"); // case seconds of the rate changes
+        QTest::addColumn<bool>("opioid");
+        QTest::newRow("on whole seconds and on steps") << 0.0 << QList<double>{12, 45, 95, 140} << false;
+        QTest::newRow("started late in a second") << 0.93 << QList<double>{14.3, 40.6, 44.2, 90.01} << false;
+        QTest::newRow("just after steps, with opioid") << 0.2 << QList<double>{15.1, 30.05, 60.9} << true;
+        QTest::newRow("twice in a step") << 0.5 << QList<double>{21.0, 22.5, 23.7} << false;
+    }
+    void replaysEleveldAsTheCaseRanIt()
+    {
+        QFETCH(double, start);
+        QFETCH(QList<double>, changes);
+        QFETCH(bool, opioid);
+        QTemporaryDir files;
+        const QString csv = files.filePath(QStringLiteral("case.csv"));
+        Session c;
+        c.ConfirmAdult(csv);
+        QVERIFY(c.s.SetOpioid(opioid));
+        c.clock.seconds = start;
+        c.s.RateTextChanged(QStringLiteral("8"));
+        c.Start();
+        int rate = 2;
+        std::vector<sedalyn::EleveldConcentrations> ran;
+        for (int step = 1; step <= 48; ++step) {
+            for (const double at : changes)
+                if (at > (step - 1) * 5.0 && at <= step * 5.0) {
+                    c.clock.seconds = start + at;
+                    c.Rate(QString::number(rate += 7));
+                }
+            if (step == 20)
+                c.s.GiveBolus(QStringLiteral("40"));
+            c.clock.seconds = start + step * 5.0;
+            c.s.Tick();
+            ran.push_back({c.s.Eleveld().Plasma(), c.s.Eleveld().EffectSite()});
+        }
+        c.s.Abort();
+
+        const sedalyn::CaseFileReading reading = sedalyn::ReadCaseFile(csv, TwentyFourHour());
+        QVERIFY2(reading.Content, qPrintable(reading.Error));
+        const sedalyn::EleveldReplay replay = sedalyn::ReplayEleveld(*reading.Content);
+        QVERIFY2(replay.Replayed(), qPrintable(replay.Missing));
+        QVERIFY(replay.OpioidKnown);
+        QCOMPARE(replay.Opioid, opioid);
+        QCOMPARE(replay.Steps, ran);
+
+        // A row that the inputs cannot give is no replay.
+        QByteArray bytes = ReadFile(csv);
+        const qsizetype row = bytes.indexOf("\r\n", bytes.lastIndexOf("bolus 40 mg")) + 2;
+        qsizetype digit = row;
+        for (int comma = 0; comma < 3; ++comma)
+            digit = bytes.indexOf(',', digit + 1);
+        --digit; // James plasma's last
+        bytes[digit] = bytes[digit] == '9' ? '8' : '9';
+        const sedalyn::EleveldReplay changed =
+            sedalyn::ReplayEleveld(*sedalyn::ParseCaseFile(bytes, TwentyFourHour()).Content);
+        QVERIFY(!changed.Replayed());
+        QVERIFY2(changed.Missing.startsWith(QStringLiteral("replaying its rate and bolus rows does not give")),
+                 qPrintable(changed.Missing));
     }
 
     void refusesWhatIsNoDataFile_data()

@@ -103,7 +103,8 @@ private slots:
         c.s.RateTextChanged(QStringLiteral("6.5"));
         c.Start();
         const QByteArray opened =
-            HeaderMale45 + Row(times[0], QStringLiteral("start %1 rate 6.5 mg/kg/hr").arg(start), Zeros) + "\r\n";
+            HeaderMale45 + Row(times[0], QStringLiteral("start %1 rate 6.5 mg/kg/hr").arg(start), Zeros) + "\r\n"
+            + Row(times[0], QStringLiteral("eleveld no opioid"), Zeros) + "\r\n";
         c.Tick(5);
         QCOMPARE(ReadFile(path), opened);
         c.Tick();
@@ -151,9 +152,9 @@ private slots:
         c.s.RateTextChanged(text);
         c.Tick();
         const QList<QByteArray> lines = FileLines(path);
-        QCOMPARE(lines.size(), 13);
+        QCOMPARE(lines.size(), 14);
         for (const bool skipBlanks : {false, true}) {
-            const QList<QByteArray> fields = CsvFields(lines[12], skipBlanks);
+            const QList<QByteArray> fields = CsvFields(lines[13], skipBlanks);
             QCOMPARE(fields.size(), 8);
             QCOMPARE(fields[1].trimmed(), field);
         }
@@ -171,9 +172,9 @@ private slots:
         c.s.GiveBolus(QStringLiteral("140"));
         c.Tick();
         const QByteArray numbers = c.PanelWithPoint().join(QStringLiteral(", ")).toLatin1();
-        QCOMPARE(FileLines(path).mid(12), (QList<QByteArray>{"12:00:30, 10, " + numbers, "12:00:30, bolus 140 mg, " + numbers}));
+        QCOMPARE(FileLines(path).mid(13), (QList<QByteArray>{"12:00:30, 10, " + numbers, "12:00:30, bolus 140 mg, " + numbers}));
         c.Tick(6);
-        QCOMPARE(FileLines(path).size(), 15);
+        QCOMPARE(FileLines(path).size(), 16);
         QVERIFY(FileLines(path).constLast().startsWith("12:01:00, 10, "));
     }
 
@@ -192,11 +193,11 @@ private slots:
         c.Tick();          // 46 s: step 9
         c.Tick(3);         // 61 s: step 12
         const QList<QByteArray> lines = FileLines(path);
-        QCOMPARE(lines.size(), 15);
-        QCOMPARE(lines[12], Row(QStringLiteral("12:00:30"), QStringLiteral("20"), Reference(std::vector<double>(6, 10))));
-        QCOMPARE(lines[13], Row(QStringLiteral("12:00:41"), QStringLiteral("rate 20 mg/kg/hr"), at41));
+        QCOMPARE(lines.size(), 16);
+        QCOMPARE(lines[13], Row(QStringLiteral("12:00:30"), QStringLiteral("20"), Reference(std::vector<double>(6, 10))));
+        QCOMPARE(lines[14], Row(QStringLiteral("12:00:41"), QStringLiteral("rate 20 mg/kg/hr"), at41));
         // The tick came a second after step 12 fell due.
-        QCOMPARE(lines[14], Row(QStringLiteral("12:01:00"), QStringLiteral("20"), c.PanelWithPoint()));
+        QCOMPARE(lines[15], Row(QStringLiteral("12:01:00"), QStringLiteral("20"), c.PanelWithPoint()));
     }
 
     // Rows the disk refuses are said once and leave nothing behind; they are
@@ -270,9 +271,9 @@ private slots:
         c.clock.seconds += 70; // a tick held, or a machine asleep
         QCOMPARE(c.s.Abort().Notice, QString());
         const QList<QByteArray> lines = FileLines(path);
-        QCOMPARE(lines.size(), 11 + 1 + 4 + 1);
-        QVERIFY(lines[15].startsWith("12:02:00, 10, "));
-        QCOMPARE(lines[16], Row(QStringLiteral("12:02:00"), QStringLiteral("end"), Reference(std::vector<double>(24, 10))));
+        QCOMPARE(lines.size(), 11 + 2 + 4 + 1);
+        QVERIFY(lines[16].startsWith("12:02:00, 10, "));
+        QCOMPARE(lines[17], Row(QStringLiteral("12:02:00"), QStringLiteral("end"), Reference(std::vector<double>(24, 10))));
     }
 
     // Root writes through file permissions, but creates nothing in /proc.

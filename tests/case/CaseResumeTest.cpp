@@ -93,10 +93,10 @@ private slots:
         QStringList fields;
         for (const QByteArray& line : lines.mid(11))
             fields << QString::fromUtf8(line.split(',').value(1)).trimmed();
-        QCOMPARE(fields, (QStringList{"start 2025-12-09 12:00:00 rate 10 mg/kg/hr", "10", "bolus 140 mg",
+        QCOMPARE(fields, (QStringList{"start 2025-12-09 12:00:00 rate 10 mg/kg/hr", "eleveld no opioid", "10", "bolus 140 mg",
                                       "rate 20 mg/kg/hr", "20", "20", "resumed after 00:01:02 gap; rate 20 mg/kg/hr assumed"}));
-        for (const int row : {1, 4, 5}) {
-            const std::vector<Step> upTo(steps.begin(), steps.begin() + (row == 1 ? 6 : row == 4 ? 12 : 18));
+        for (const int row : {2, 5, 6}) {
+            const std::vector<Step> upTo(steps.begin(), steps.begin() + (row == 2 ? 6 : row == 5 ? 12 : 18));
             const QByteArray line = lines[11 + row];
             QVERIFY2(line.endsWith(Reference(upTo).join(QStringLiteral(", ")).toLatin1()), line.constData());
         }
@@ -174,7 +174,7 @@ private slots:
         QCOMPARE(resumed.FileNotice, QString());
         QCOMPARE(c.s.InfusionRate(), 20.0);
         QCOMPARE(Session::PanelOf(c.s), Reference(steps));
-        const QList<QByteArray> rows = FileLines(csv).mid(12);
+        const QList<QByteArray> rows = FileLines(csv).mid(13);
         QCOMPARE(rows.size(), 7); // rows 6, the rate, 12, 18, the bolus, 24, then the resume: none twice
         QVERIFY(rows[6].contains(", resumed after "));
     }

@@ -73,13 +73,13 @@ bool Check(const sedalyn::CaseSession& session, const QString& csv)
     const QList<QByteArray> lines = file.readAll().split('\n');
     if (lines.count("Gender,Male\r") != 1)
         return Fail("not exactly one header");
-    // The step rows hold the rate box's text; event rows (start, resumed)
-    // hold words there.
+    // The step rows hold the rate box's text; event rows (start, opioid,
+    // resumed) hold words there.
     QList<QByteArray> data;
     for (const QByteArray& line : lines.mid(11, lines.size() - 12)) {
         if (line.split(',').value(1).trimmed() == "10")
             data << line;
-        else if (!line.contains(", start ") && !line.contains(", resumed after "))
+        else if (!line.contains(", start ") && !line.contains(", eleveld ") && !line.contains(", resumed after "))
             return Fail("a row is neither a step's nor an event's");
     }
     if (data.size() != rows.size())

@@ -3,6 +3,7 @@
 
 #include "CaseReport.h"
 #include "CaseReview.h"
+#include "Eleveld.h"
 #include "QtTestMain.h"
 #include "TrendPanel.h"
 
@@ -44,6 +45,31 @@ QByteArray Rows(int from, int to, const char* second = "6")
 }
 
 const QByteArray Start = "14:00:00, start 2026-12-07 14:00:00 rate 10 mg/kg/hr, 0.00, 0.00, 0.00, 0.00, 0.00, 0.00\r\n";
+
+// Rows as the models write them: the header's patient at 10 mg/kg/hr from
+// 14:00:00; `eleveld` gets Eleveld's plasma and effect site at 5 minutes.
+QByteArray ModelRows(int count, QString& eleveld)
+{
+    const sedalyn::Patient patient{45, 1.75, 80, [] { return std::string("Male"); }};
+    sedalyn::PharmacokineticEngine engine;
+    sedalyn::EleveldModel model;
+    model.Reset(false);
+    QByteArray rows;
+    for (int step = 1; step <= count * 6; ++step) {
+        engine.AdvanceTick(patient, 10.0);
+        model.AdvanceTick(patient, 10.0);
+        if (step == 60)
+            eleveld = QStringLiteral("%1 %2").arg(model.Plasma(), 0, 'f', 2).arg(model.EffectSite(), 0, 'f', 2);
+        if (step % 6 != 0)
+            continue;
+        QByteArray row = Row(step / 6, "10");
+        row.truncate(row.indexOf(", 10, ") + 4);
+        for (const double c : engine.Concentrations())
+            row += ", " + QByteArray::number(c, 'f', 2);
+        rows += row + "\r\n";
+    }
+    return rows;
+}
 
 QString WriteFile(const QTemporaryDir& folder, const QByteArray& bytes)
 {
@@ -92,13 +118,24 @@ private slots:
                            "BMI: 26.12 kg/m2; lean body mass: James 61.25 kg, Hume 60.02 kg, Janmahasatian 60.18 kg",
                            // 10 mg/kg/hr for 302 s and 6 for 298 s, 80 kg
                            "by rate: 107 mg", "by bolus: 100 mg", "Total: 207 mg", "00:01:30 14:01:30 bolus 100 mg",
+                           "Eleveld model: not shown, as replaying its rate and bolus rows does not give the "
+                           "Schnider values its rows hold from 00:00:30 on",
                            "00:05:02 14:05:02 rate 6 mg/kg/hr", "00:05:00 14:05:00 10 1.00 0.50 1.00 0.50 1.00 0.50",
                            "00:10:00 14:10:00 6 2.00 1.00"};
+        QString eleveld;
+        const QByteArray modelRows = ModelRows(24, eleveld);
+        QTest::newRow("replayed for Eleveld")
+            << Start + modelRows
+            // pdftotext gives the "fi" of "file" as a ligature.
+            << QStringList{"Eleveld model \\(2018, no opioid assumed: the \\S+ does not say whether opioids were "
+                           "given\\): replayed",
+                           "00:05:00 14:05:00 10( \\d+\\.\\d\\d){6} " + eleveld + " 00:10:00"};
         QTest::newRow("old, without event rows")
             << Rows(1, 4) + Rows(5, 12, "8") + Rows(13, 14, "8 ")
             << QStringList{"Date: not recorded; start time: not recorded", "Rate history from: rate box text",
                            "00:00:30 14:00:30 rate box text: 6", "00:02:30 14:02:30 rate box text: 8",
-                           "by rate: not known", "by bolus: 0 mg", "00:05:00 14:05:00 8 1.00 0.50"};
+                           "by rate: not known", "by bolus: 0 mg", "00:05:00 14:05:00 8 1.00 0.50",
+                           "Eleveld model: not shown, as the \\S+ has no rate rows"};
         QTest::newRow("with a resume")
             << Start + Rows(1, 4) + Rows(5, 14, "10")
                    + "14:07:05, resumed after 00:05:00 gap; rate 10 mg/kg/hr assumed, 1.40, 0.70, 1.40, 0.70, 1.40, 0.70\r\n"
