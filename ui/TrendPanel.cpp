@@ -332,6 +332,7 @@ void TrendPanel::CreateLegend()
     legend.push_back({m_wakeUp->name(), m_wakeUp->pen()});
     for (const QLineSeries* series : {BolusMarks(), RateChangeMarks()})
         legend.push_back({series->name(), series->pen(), true});
+    legend.insert(legend.end(), m_addedLegend.begin(), m_addedLegend.end());
     m_view->SetLegend(std::move(legend));
 }
 
@@ -546,6 +547,12 @@ void TrendPanel::SetEleveldShown(bool shown)
     m_eleveldShown = shown;
     m_series[TrendEleveldPlasma]->setVisible(shown);
     m_series[TrendEleveldEffect]->setVisible(shown);
+    CreateLegend();
+}
+
+void TrendPanel::SetAddedLegend(std::vector<TrendLegendEntry> entries)
+{
+    m_addedLegend = std::move(entries);
     CreateLegend();
 }
 

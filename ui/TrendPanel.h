@@ -63,6 +63,9 @@ public:
     void SetOpioid(bool opioid);
     // A case read back whose Eleveld model is not known: no line, no key.
     void SetEleveldShown(bool shown);
+    // The keys of lines others add to the chart, after the panel's own;
+    // kept when the panel writes its legend again.
+    void SetAddedLegend(std::vector<TrendLegendEntry> entries);
 
     // Lines drawn past the newest record (the projection): the time axis
     // keeps `minutes` more in sight, the concentration axis room for `peak`.
@@ -107,6 +110,7 @@ private:
     double m_wakeUpLevel = 1.2;
     bool m_opioid = false;
     bool m_eleveldShown = true;
+    std::vector<TrendLegendEntry> m_addedLegend;
     sedalyn::LocaleSettings m_locale;
     double m_aheadMinutes = 0.0;
     double m_aheadPeak = 0.0;

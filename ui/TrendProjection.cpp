@@ -18,16 +18,16 @@ namespace {
 constexpr double PointMinutes = 0.5;
 
 struct ProjectedModel {
-    LbmAlgorithm algorithm;
     ModelKind kind;
-    ConcentrationIndex plasma;
-    ConcentrationIndex effect;
+    std::size_t plasma;
+    std::size_t effect;
 };
 
 constexpr ProjectedModel Models[] = {
-    {LbmAlgorithm::James, ModelKind::James, JamesPlasma, JamesEffect},
-    {LbmAlgorithm::Hume, ModelKind::Hume, HumePlasma, HumeEffect},
-    {LbmAlgorithm::Janmahasatian, ModelKind::Janmahasatian, HanPlasma, HanEffect},
+    {ModelKind::James, JamesPlasma, JamesEffect},
+    {ModelKind::Hume, HumePlasma, HumeEffect},
+    {ModelKind::Janmahasatian, HanPlasma, HanEffect},
+    {ModelKind::Eleveld, TrendEleveldPlasma, TrendEleveldEffect},
 };
 
 QColor Faded(QColor colour)
@@ -41,6 +41,23 @@ QPen ProjectionPen(const QColor& colour, double width, Qt::PenStyle line)
     QPen pen(colour, width, line);
     pen.setCapStyle(Qt::FlatCap);
     return pen;
+}
+
+QColor ColourOf(ModelKind kind)
+{
+    const std::optional<LbmAlgorithm> lbm = SchniderAlgorithm(kind);
+    return lbm ? style::ModelColour(*lbm) : style::EleveldColour;
+}
+
+const ModelState& StateOf(const CaseSession& session, ModelKind kind)
+{
+    const std::optional<LbmAlgorithm> lbm = SchniderAlgorithm(kind);
+    return lbm ? session.Engine().Slot(*lbm).State : session.Eleveld().Slot.State;
+}
+
+TrendLegendEntry AheadKey()
+{
+    return {QStringLiteral("Next 30 min at this rate"), ProjectionPen(Faded(Qt::black), 1.5, Qt::DashLine)};
 }
 
 } // namespace
@@ -60,18 +77,23 @@ TrendProjection::TrendProjection(TrendPanel& panel)
     };
     m_course = add(QStringLiteral("PlanCourse"), ProjectionPen(style::Maroon, 3.0, Qt::DashLine));
     for (const ProjectedModel& model : Models) {
-        const QColor colour = Faded(style::ModelColour(model.algorithm));
-        const QString name = QString::fromLatin1(AlgorithmName(model.algorithm));
+        const QColor colour = Faded(ColourOf(model.kind));
+        const QString name = QString::fromLatin1(ModelKindName(model.kind));
         m_projected[model.plasma] =
             add(name + QStringLiteral("PlasmaProjection"), ProjectionPen(colour, 1.0, Qt::DotLine));
         m_projected[model.effect] =
             add(name + QStringLiteral("EffectProjection"), ProjectionPen(colour, 1.5, Qt::DashLine));
     }
-    std::vector<TrendLegendEntry> legend = panel.ChartView()->Legend();
-    legend.push_back({QStringLiteral("Next 30 min at this rate"),
-                      ProjectionPen(Faded(Qt::black), 1.5, Qt::DashLine)});
-    legend.push_back({QStringLiteral("Plan (Ce)"), m_course->pen()});
-    panel.ChartView()->SetLegend(std::move(legend));
+    panel.SetAddedLegend({AheadKey()});
+}
+
+// The plan's key only while a plan is drawn.
+void TrendProjection::ShowPlanKey(bool shown)
+{
+    std::vector<TrendLegendEntry> keys{AheadKey()};
+    if (shown)
+        keys.push_back({QStringLiteral("Plan (Ce)"), m_course->pen()});
+    m_panel.SetAddedLegend(std::move(keys));
 }
 
 TrendProjection::~TrendProjection() = default;
@@ -87,6 +109,8 @@ void TrendProjection::Hide()
     for (QLineSeries* series : m_projected)
         series->clear();
     m_course->clear();
+    if (m_planShown)
+        ShowPlanKey(false);
     m_planShown.reset();
     // The chart repaints only what its own lines change.
     m_panel.Refresh();
@@ -101,12 +125,13 @@ void TrendProjection::Update(const CaseSession& session)
         return;
     }
     const Patient& patient = session.ConfirmedPatient();
-    const std::array<double, 3> body{patient.PatientAge, patient.PatientHeight,
-                                     patient.PatientWeight * (patient.IsMale() ? 1.0 : -1.0)};
+    const std::array<double, 4> body{patient.PatientAge, patient.PatientHeight,
+                                     patient.PatientWeight * (patient.IsMale() ? 1.0 : -1.0),
+                                     session.Opioid() ? 1.0 : 0.0};
     if (m_builtFor != body) {
         m_models.clear();
         for (const ProjectedModel& model : Models)
-            m_models.emplace_back(patient, ModelChoice{model.kind, false});
+            m_models.emplace_back(patient, ModelChoice{model.kind, session.Opioid()});
         m_builtFor = body;
     }
     const double now = history.Last().Minutes;
@@ -114,7 +139,7 @@ void TrendProjection::Update(const CaseSession& session)
     QList<QPointF> plasma(static_cast<qsizetype>(m_minutes.size()));
     QList<QPointF> effect(static_cast<qsizetype>(m_minutes.size()));
     for (std::size_t m = 0; m < std::size(Models); ++m) {
-        const ModelState& state = session.Engine().Slot(Models[m].algorithm).State;
+        const ModelState& state = StateOf(session, Models[m].kind);
         const std::vector<ProjectedPoint> points =
             m_models[m].ProjectHeld(state, session.InfusionRate(), m_minutes);
         plasma.resize(static_cast<qsizetype>(points.size()));
@@ -138,6 +163,8 @@ double TrendProjection::ShowPlan(const CaseSession& session, double from, double
     if (!plan.Active()) {
         if (m_course->count() > 0)
             m_course->clear();
+        if (m_planShown)
+            ShowPlanKey(false);
         m_planShown.reset();
         return 0.0;
     }
@@ -148,6 +175,8 @@ double TrendProjection::ShowPlan(const CaseSession& session, double from, double
         for (const ProjectedPoint& point : plan.Course())
             points.append(QPointF(start + point.Minutes, point.EffectSite));
         m_course->replace(points);
+        if (!m_planShown)
+            ShowPlanKey(true);
         m_planShown = plan.Serial();
     }
     // Only the part in sight needs room on the axis.

@@ -6,6 +6,7 @@
 
 #include "CaseSession.h"
 #include "Projection.h"
+#include "TrendSeries.h"
 
 #include <QObject>
 
@@ -29,19 +30,21 @@ public:
     // After a tick or a change of plan; a case that is not running shows no projection.
     void Update(const sedalyn::CaseSession& session);
 
-    QLineSeries* Projected(sedalyn::ConcentrationIndex index) const { return m_projected[index]; }
+    // By the chart's index: the six, then Eleveld's two.
+    QLineSeries* Projected(std::size_t index) const { return m_projected[index]; }
     QLineSeries* PlanCourse() const { return m_course; }
 
 private:
     void Hide();
+    void ShowPlanKey(bool shown);
     double ShowPlan(const sedalyn::CaseSession& session, double from, double to);
 
     TrendPanel& m_panel;
-    std::array<QLineSeries*, sedalyn::ConcentrationCount> m_projected{};
+    std::array<QLineSeries*, TrendConcentrationCount> m_projected{};
     QLineSeries* m_course = nullptr;
     std::vector<double> m_minutes;
-    // Made again only for another patient.
+    // Made again only for another patient or opioid setting.
     std::vector<sedalyn::ModelProjection> m_models;
-    std::optional<std::array<double, 3>> m_builtFor;
+    std::optional<std::array<double, 4>> m_builtFor;
     std::optional<unsigned> m_planShown;
 };

@@ -26,6 +26,14 @@ void ConfirmRate(Case& c, double rate)
     c.form.Changebutton->click();
 }
 
+QStringList LegendOf(Case& c)
+{
+    QStringList texts;
+    for (const TrendLegendEntry& entry : c.form.Side->Trend->ChartView()->Legend())
+        texts << entry.text;
+    return texts;
+}
+
 // With SEDALYN_PLAN_PICTURES set, the window as it stands, for a look by eye.
 void Picture(Case& c, const char* name)
 {
@@ -52,12 +60,18 @@ private slots:
         c.Tick();
         PlanPanel& view = *c.form.Side->PlanView;
         const TrendProjection& ahead = *c.form.Side->Projection;
+        const QString planKey = QStringLiteral("Plan (Ce)");
+        QVERIFY(!LegendOf(c).contains(planKey));
         Case::Type(view.TargetEdit, QStringLiteral("3"));
         Case::Type(view.ReachEdit, QStringLiteral("5"));
         view.PlanButton->click();
         const sedalyn::CasePlan& plan = c.session().Plan();
         QVERIFY(plan.Active());
         QCOMPARE(ahead.PlanCourse()->count(), static_cast<int>(plan.Course().size()));
+        // The panel writing its legend again keeps the look ahead's keys.
+        c.form.Side->Trend->SetOpioid(true);
+        QCOMPARE(LegendOf(c).mid(LegendOf(c).size() - 2),
+                 (QStringList{QStringLiteral("Next 30 min at this rate"), planKey}));
         QVERIFY(view.DueLabel->text().startsWith(QStringLiteral("Plan: give ")));
 
         Case::Type(c.form.Side->BolusEdit, QString::number(plan.Plan().Course.BolusMg));
@@ -75,6 +89,8 @@ private slots:
         QCOMPARE(effect->count(), 61);
         QCOMPARE(effect->at(0).x(), c.session().History().Last().Minutes);
         QCOMPARE(effect->at(0).y(), c.session().Engine().Concentrations()[sedalyn::JamesEffect]);
+        QCOMPARE(ahead.Projected(TrendEleveldEffect)->count(), 61);
+        QCOMPARE(ahead.Projected(TrendEleveldEffect)->at(0).y(), c.session().Eleveld().EffectSite());
         QVERIFY(std::abs(effect->at(0).y() / 3.0 - 1.0) < 0.05);
         QVERIFY(c.form.Side->Trend->TimeAxis()->max() >= effect->at(60).x());
         Picture(c, "plan-followed.png");
@@ -90,6 +106,7 @@ private slots:
         Picture(c, "plan-replanned.png");
         view.ClearButton->click();
         QCOMPARE(ahead.PlanCourse()->count(), 0);
+        QVERIFY(!LegendOf(c).contains(planKey));
         QVERIFY(!view.Table->isVisibleTo(&view));
         c.Abort();
         QCOMPARE(ahead.Projected(sedalyn::JamesEffect)->count(), 0);
