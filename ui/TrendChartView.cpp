@@ -3,6 +3,7 @@
 #include "Style.h"
 
 #include <QChart>
+#include <QGraphicsLayout>
 #include <QMouseEvent>
 #include <QPainter>
 #include <QToolTip>
@@ -143,6 +144,11 @@ void TrendChartView::AlignPlots()
         return;
     // Each chart's margins make up for the other's wider axis labels, so
     // that the lane's plot lies exactly under the main one.
+    // A chart whose margins were set but not yet laid out would give a plot
+    // that belongs to its old margins, and the two would chase each other
+    // by a pixel or two at every tick, each time repainting the whole view.
+    for (QChart* each : {chart(), m_lane})
+        each->layout()->activate();
     const auto leftOf = [](const QChart* chart) { return chart->plotArea().left() - chart->margins().left(); };
     const auto rightOf = [](const QChart* chart) {
         return chart->size().width() - chart->plotArea().right() - chart->margins().right();
