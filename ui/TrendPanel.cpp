@@ -190,6 +190,7 @@ TrendPanel::TrendPanel(const CaseHistory& history, QWidget* parent)
     m_span->addItem(QStringLiteral("Last hour"));
     connect(m_span, &QComboBox::currentIndexChanged, this, [this](int index) {
         m_builder.SetSpan(index == static_cast<int>(Span::LastHour) ? Span::LastHour : Span::WholeCase);
+        m_fitScales = true;
         Draw(m_builder.Update());
     });
 
@@ -341,6 +342,7 @@ void TrendPanel::Refresh()
 void TrendPanel::Reset()
 {
     m_builder.Reset();
+    m_fitScales = true;
     Draw(m_builder.Update());
 }
 
@@ -501,9 +503,11 @@ bool TrendPanel::ShowScales()
     }
     const TrendPeaks peaks = m_builder.Peaks();
     // The look ahead's effect sites count as the newest ones do.
-    changed |= SetScale(m_concentrationAxis,
-                        ConcentrationScale(std::max({peaks.settled, peaks.latestEffect, m_aheadPeak}),
-                                           m_wakeUpLevel));
+    const double peak = std::max({peaks.settled, peaks.latestEffect, m_aheadPeak});
+    m_concentrationScale = m_fitScales ? ConcentrationScale(peak, m_wakeUpLevel)
+                                       : ConcentrationScale(peak, m_wakeUpLevel, m_concentrationScale);
+    m_fitScales = m_fitScales && m_builder.Read() == 0;
+    changed |= SetScale(m_concentrationAxis, m_concentrationScale);
     changed |= SetScale(m_rateAxis, RateScale(peaks.rate, RateIntervals));
     return changed;
 }
@@ -519,6 +523,7 @@ void TrendPanel::SetWakeUpLevel(double mcgPerMl)
     if (!std::isfinite(mcgPerMl) || mcgPerMl < 0.0)
         return;
     m_wakeUpLevel = mcgPerMl;
+    m_fitScales = true;
     UpdateWakeUpLine();
     Draw(m_builder.Update());
     m_view->viewport()->update();

@@ -105,6 +105,10 @@ private:
     sedalyn::LocaleSettings m_locale;
     double m_aheadMinutes = 0.0;
     double m_aheadPeak = 0.0;
+    ValueScale m_concentrationScale;
+    // Fitted to the lines at the next draw of a record, not kept as it
+    // was: a new case, span or wake-up level.
+    bool m_fitScales = true;
 
     QChart* m_chart = nullptr;
     TrendChartView* m_view = nullptr;
