@@ -275,38 +275,6 @@ private slots:
         QCOMPARE(rate.intervals, intervals);
         QCOMPARE(rate.decimals, rateDecimals);
     }
-
-    // An axis already shown grows a step past what it needs and comes down
-    // only once the lines need 60 % of it or less.
-    void heldConcentrationScale_data()
-    {
-        QTest::addColumn<double>("shownTop");
-        QTest::addColumn<double>("peak");
-        QTest::addColumn<double>("wakeUpLevel");
-        QTest::addColumn<double>("top");
-        QTest::newRow("still fits") << 6.0 << 5.5 << 1.2 << 6.0;
-        QTest::newRow("rising past the top") << 6.0 << 5.96 << 1.2 << 10.0;
-        QTest::newRow("rising far past it") << 6.0 << 30.0 << 1.2 << 50.0;
-        QTest::newRow("a little lower") << 10.0 << 6.0 << 1.2 << 10.0;
-        QTest::newRow("clearly lower") << 10.0 << 5.7 << 1.2 << 6.0;
-        QTest::newRow("a third lower") << 15.0 << 9.5 << 1.2 << 15.0;
-        QTest::newRow("the wake-up level above") << 6.0 << 3.0 << 10.0 << 15.0;
-        QTest::newRow("beyond any real value") << 10.0 << 1e12 << 1.2 << 1e6;
-        QTest::newRow("no numbers") << 10.0 << std::nan("") << std::nan("") << 1.0;
-    }
-
-    void heldConcentrationScale()
-    {
-        QFETCH(double, shownTop);
-        QFETCH(double, peak);
-        QFETCH(double, wakeUpLevel);
-        QFETCH(double, top);
-        const ValueScale shown = ConcentrationScale(shownTop / 1.05, 0.0);
-        QCOMPARE(shown.top, shownTop);
-        const ValueScale held = ConcentrationScale(peak, wakeUpLevel, shown);
-        QCOMPARE(held.top, top);
-        QCOMPARE(held.top, held.intervals * held.step);
-    }
 };
 
 SEDALYN_TEST_CLASS(TrendSeriesTest)
