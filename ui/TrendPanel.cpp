@@ -177,10 +177,15 @@ TrendPanel::TrendPanel(const CaseHistory& history, QWidget* parent)
     // redrawing the series must not re-enter.
     connect(
         m_chart, &QChart::plotAreaChanged, this,
-        [this](const QRectF& plot) {
+        [this] {
+            // As it is now: the plot may have moved on since the signal.
+            const QRectF plot = m_chart->plotArea();
             m_builder.SetColumns(static_cast<int>(plot.width()));
             Draw(m_builder.Update());
-            m_view->viewport()->update();
+            if (plot != m_paintedPlot) {
+                m_paintedPlot = plot;
+                m_view->viewport()->update();
+            }
         },
         Qt::QueuedConnection);
 
@@ -315,7 +320,15 @@ void TrendPanel::CreateLane()
     rate->attachAxis(m_rateAxis);
     m_rateArea = rate;
     m_view->SetLane(m_lane, {{rate->name(), rate->pen(), false, rate->brush()}});
-    connect(m_lane, &QChart::plotAreaChanged, m_view->viewport(), qOverload<>(&QWidget::update), Qt::QueuedConnection);
+    connect(
+        m_lane, &QChart::plotAreaChanged, this,
+        [this] {
+            if (m_lane->plotArea() != m_paintedLanePlot) {
+                m_paintedLanePlot = m_lane->plotArea();
+                m_view->viewport()->update();
+            }
+        },
+        Qt::QueuedConnection);
 }
 
 void TrendPanel::CreateLegend()
@@ -371,18 +384,23 @@ void TrendPanel::Draw(const TrendUpdate& update)
         for (; next < change.append.size(); ++next)
             series->append(change.append[next]);
     }
-    const bool rescaled = ShowScales();
-    if (ShowClippedPeaks() && !(update.rebuilt || rescaled)) {
+    const bool whole = ShowScales() || update.rebuilt;
+    if (whole) {
+        // Laid out with the new axes now, before the peaks' labels are
+        // placed on it: the signals that the plots moved, which come later,
+        // then need no second repaint.
+        m_view->Settle();
+        m_paintedPlot = m_chart->plotArea();
+        m_paintedLanePlot = m_lane->plotArea();
+    }
+    if (ShowClippedPeaks() && !whole) {
         // Only the labels' rows along the top edge.
         const QRectF plot = m_chart->plotArea();
         const QRectF band(plot.left(), plot.top(), plot.width(), 2 * QFontMetricsF(style::ChartFont()).height() + 2);
         m_view->viewport()->update(m_view->mapFromScene(m_chart->mapToScene(band)).boundingRect().adjusted(-1, -1, 1, 1));
     }
-    if (update.rebuilt || rescaled) {
+    if (whole)
         m_view->viewport()->update();
-        // Again once the charts have laid out their new axes.
-        QMetaObject::invokeMethod(m_view->viewport(), qOverload<>(&QWidget::update), Qt::QueuedConnection);
-    }
     else if (update.changedFrom < std::numeric_limits<double>::infinity())
         RepaintFrom(update.changedFrom);
 }

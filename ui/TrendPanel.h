@@ -124,6 +124,9 @@ private:
     QAreaSeries* m_rateArea = nullptr;
     QValueAxis* m_laneTimeAxis = nullptr;
     std::vector<TrendClippedPeak> m_clipped;
+    // The plots as they were when the whole view was last repainted.
+    QRectF m_paintedPlot;
+    QRectF m_paintedLanePlot;
     // What their labels were placed for.
     QRectF m_clippedPlot;
     QPointF m_clippedRange;

@@ -463,6 +463,7 @@ private slots:
         QTest::newRow("steady") << whole << 0 << "6|6|6|6|6|6" << 1.2;
         QTest::newRow("rate changes and a bolus") << whole << 12 << "6|8|8+40|8|4 4|4" << 1.2;
         QTest::newRow("past the time axis") << whole << 118 << "6|6|6|6|6|6" << 1.2;
+        QTest::newRow("the axis grows, its labels wider") << whole << 400 << "6 6 6 6 6 6 6 6 6 6 6 6 6 6 6|6|6" << 1.2;
         QTest::newRow("wake-up level moved") << whole << 0 << "6|6|6" << 2.0;
         QTest::newRow("last hour scrolling") << TrendPanel::Span::LastHour << 900 << "6|6|8|8+20|8" << 1.2;
     }
