@@ -17,10 +17,14 @@
 #include <QEvent>
 #include <QImage>
 #include <QLineSeries>
+#include <QPaintEvent>
 #include <QPainter>
 
 #include <benchmark/benchmark.h>
 
+#include <algorithm>
+#include <ctime>
+#include <numeric>
 #include <string>
 #include <vector>
 
@@ -32,11 +36,13 @@ using namespace sedalyn;
 // between three settings, a bolus every two hours.
 class CaseMaker {
 public:
+    static constexpr std::size_t BolusSteps = 1440;
+
     CaseRecord Next()
     {
         const std::size_t step = m_steps++;
         const double rate = step < 12 ? 30.0 : (step / 240) % 3 == 0 ? 6.0 : (step / 240) % 3 == 1 ? 4.5 : 8.0;
-        const double bolus = step % 1440 == 0 ? 50.0 : 0.0;
+        const double bolus = step % BolusSteps == 0 ? 50.0 : 0.0;
         m_engine.AdvanceTick(m_patient, rate, bolus);
         return {m_engine.JamesModel.State[StateTime], rate, bolus, m_engine.Concentrations()};
     }
@@ -110,6 +116,101 @@ BENCHMARK(ChartTick)
     ->ArgsProduct({{0, 1, 24, 168}, {0}, {0, 1}})
     ->Args({24, 1, 0})
     ->Args({24, 1, 1})
+    ->Unit(benchmark::kMillisecond)
+    ->MeasureProcessCPUTime();
+
+// The minutes after a bolus, when the axes follow its peak: each iteration
+// ticks through the 10 minutes after one of the case's boluses, then on to
+// the next one untimed. The time is per 10 minutes; the counters give the
+// mean, median and worst tick (CPU ms) and the whole-view repaints per bolus.
+// "ahead" 1: the axis also makes room for the effect sites' next half hour,
+// as the running case's look ahead asks (its lines are not drawn here).
+class FullPaintCounter : public QObject {
+public:
+    bool counting = false;
+    int paints = 0;
+
+protected:
+    bool eventFilter(QObject* watched, QEvent* event) override
+    {
+        if (counting && event->type() == QEvent::Paint) {
+            const auto* widget = static_cast<QWidget*>(watched);
+            paints += QRegion(widget->rect()).subtracted(static_cast<QPaintEvent*>(event)->region()).isEmpty() ? 1 : 0;
+        }
+        return QObject::eventFilter(watched, event);
+    }
+};
+
+double CpuMilliseconds()
+{
+    timespec now{};
+    clock_gettime(CLOCK_PROCESS_CPUTIME_ID, &now);
+    return static_cast<double>(now.tv_sec) * 1e3 + static_cast<double>(now.tv_nsec) / 1e6;
+}
+
+void ChartTickAfterBolus(benchmark::State& state)
+{
+    const auto hours = static_cast<std::size_t>(state.range(0));
+    const std::size_t start = (hours * 60 * TicksPerMinute + CaseMaker::BolusSteps - 1) / CaseMaker::BolusSteps
+        * CaseMaker::BolusSteps;
+    CaseHistory history;
+    while (history.Size() < start)
+        history.Append(Step(history.Size()));
+
+    TrendPanel panel(history);
+    panel.resize(560, 480);
+    panel.show();
+    panel.Refresh();
+    QApplication::processEvents();
+    FullPaintCounter counter;
+    panel.ChartView()->viewport()->installEventFilter(&counter);
+
+    const bool ahead = state.range(1) != 0;
+    // The look ahead holds the rate: it sees no bolus coming.
+    const auto aheadPeak = [](std::size_t from) {
+        const std::size_t bolus = (from + CaseMaker::BolusSteps - 1) / CaseMaker::BolusSteps * CaseMaker::BolusSteps;
+        double peak = 0.0;
+        for (std::size_t i = from; i < std::min<std::size_t>(from + 30 * TicksPerMinute, bolus); ++i) {
+            for (std::size_t which = 1; which < ConcentrationCount; which += 2)
+                peak = std::max(peak, Step(i).Concentrations[which]);
+        }
+        return peak;
+    };
+
+    std::vector<double> ticks;
+    for (auto _ : state) {
+        counter.counting = true;
+        for (int i = 0; i < 10 * TicksPerMinute; ++i) {
+            const double peak = ahead ? aheadPeak(history.Size() + 1) : 0.0;
+            const double before = CpuMilliseconds();
+            history.Append(Step(history.Size()));
+            if (ahead)
+                panel.SetAhead(30.0, peak);
+            panel.Refresh();
+            QApplication::processEvents();
+            ticks.push_back(CpuMilliseconds() - before);
+        }
+        counter.counting = false;
+        state.PauseTiming();
+        while (history.Size() % CaseMaker::BolusSteps != 0)
+            history.Append(Step(history.Size()));
+        if (ahead)
+            panel.SetAhead(30.0, aheadPeak(history.Size()));
+        panel.Refresh();
+        QApplication::processEvents();
+        state.ResumeTiming();
+    }
+    std::sort(ticks.begin(), ticks.end());
+    state.counters["mean_ms"] = std::accumulate(ticks.begin(), ticks.end(), 0.0) / static_cast<double>(ticks.size());
+    state.counters["median_ms"] = ticks[ticks.size() / 2];
+    state.counters["worst_ms"] = ticks.back();
+    state.counters["full"] = benchmark::Counter(counter.paints, benchmark::Counter::kAvgIterations);
+}
+
+BENCHMARK(ChartTickAfterBolus)
+    ->ArgNames({"hours", "ahead"})
+    ->ArgsProduct({{2, 24, 168}, {0, 1}})
+    ->Iterations(4)
     ->Unit(benchmark::kMillisecond)
     ->MeasureProcessCPUTime();
 

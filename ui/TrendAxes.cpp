@@ -31,6 +31,14 @@ double Finite(double value)
     return std::isfinite(value) ? value : 0.0;
 }
 
+// About five round steps up to at least `top`.
+ValueScale RoundScale(double top)
+{
+    const double step = NiceStep(top / 5.0, StandardSteps);
+    const int intervals = static_cast<int>(std::ceil(top / step - 1e-9));
+    return {intervals * step, intervals, step, StepDecimals(step)};
+}
+
 } // namespace
 
 double NiceStep(double value, std::span<const double> factors)
@@ -71,11 +79,18 @@ double TimeAxisFrom(const TimeScale& scale)
 
 ValueScale ConcentrationScale(double peak, double wakeUpLevel)
 {
-    const double top =
-        std::min(std::max({Finite(peak) * 1.05, Finite(wakeUpLevel) * 1.25, 1.0}), AxisCeiling);
-    const double step = NiceStep(top / 5.0, StandardSteps);
-    const int intervals = static_cast<int>(std::ceil(top / step - 1e-9));
-    return {intervals * step, intervals, step, StepDecimals(step)};
+    return RoundScale(std::min(std::max({Finite(peak) * 1.05, Finite(wakeUpLevel) * 1.25, 1.0}), AxisCeiling));
+}
+
+ValueScale ConcentrationScale(double peak, double wakeUpLevel, const ValueScale& shown)
+{
+    // Lines that need this share of the axis or less look squashed. Below
+    // what a grown axis leaves them, or it would grow and shrink by turns.
+    constexpr double keptDownTo = 0.6;
+    const ValueScale needed = ConcentrationScale(peak, wakeUpLevel);
+    if (needed.top > shown.top)
+        return RoundScale(std::min(needed.top + needed.step, AxisCeiling));
+    return needed.top <= shown.top * keptDownTo ? needed : shown;
 }
 
 ValueScale RateScale(double peak, int intervals)

@@ -28,6 +28,11 @@ double TimeAxisFrom(const TimeScale& scale);
 
 // Room above the highest concentration in sight and the wake-up level.
 ValueScale ConcentrationScale(double peak, double wakeUpLevel);
+// The same for an axis that shows `shown` already. Each change repaints the
+// whole chart, so a rising line takes the axis a step past what it needs,
+// and a falling one brings it down only once the lines need 60 % of it or
+// less: the minutes after a bolus move it up once and down once.
+ValueScale ConcentrationScale(double peak, double wakeUpLevel, const ValueScale& shown);
 // Room above the highest rate in sight, in as many intervals as the
 // concentration axis, so one grid serves both.
 ValueScale RateScale(double peak, int intervals);

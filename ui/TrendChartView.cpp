@@ -3,6 +3,7 @@
 #include "Style.h"
 
 #include <QChart>
+#include <QGraphicsLayout>
 #include <QMouseEvent>
 #include <QPainter>
 #include <QToolTip>
@@ -137,26 +138,45 @@ void TrendChartView::LayOut()
     AlignPlots();
 }
 
-void TrendChartView::AlignPlots()
+void TrendChartView::Settle()
+{
+    // A pass or two: new margins can move the other chart's labels.
+    for (int pass = 0; pass < 3 && AlignPlots(); ++pass) {
+    }
+    for (QChart* each : {chart(), m_lane})
+        if (each)
+            each->layout()->activate();
+}
+
+bool TrendChartView::AlignPlots()
 {
     if (!m_lane)
-        return;
+        return false;
     // Each chart's margins make up for the other's wider axis labels, so
     // that the lane's plot lies exactly under the main one.
+    // A chart whose margins were set but not yet laid out would give a plot
+    // that belongs to its old margins, and the two would chase each other
+    // by a pixel or two at every tick, each time repainting the whole view.
+    for (QChart* each : {chart(), m_lane})
+        each->layout()->activate();
     const auto leftOf = [](const QChart* chart) { return chart->plotArea().left() - chart->margins().left(); };
     const auto rightOf = [](const QChart* chart) {
         return chart->size().width() - chart->plotArea().right() - chart->margins().right();
     };
     const qreal left = std::max(leftOf(chart()), leftOf(m_lane));
     const qreal right = std::max(rightOf(chart()), rightOf(m_lane));
+    bool changed = false;
     const auto align = [&](QChart* chart, int top) {
         const QMargins margins(4 + static_cast<int>(std::lround(left - leftOf(chart))), top,
                                4 + static_cast<int>(std::lround(right - rightOf(chart))), 0);
-        if (chart->margins() != margins)
+        if (chart->margins() != margins) {
             chart->setMargins(margins);
+            changed = true;
+        }
     };
     align(chart(), 6);
     align(m_lane, RowHeight + 2);
+    return changed;
 }
 
 void TrendChartView::resizeEvent(QResizeEvent* event)

@@ -38,6 +38,9 @@ public:
     void SetLane(QChart* lane, std::vector<TrendLegendEntry> key);
     QChart* Lane() const { return m_lane; }
     const std::vector<TrendLegendEntry>& LaneKey() const { return m_laneKey; }
+    // Lays both charts out and lines them up now, not over the next turns
+    // of the event loop, each of which would repaint the whole view.
+    void Settle();
     // Whether the labels changed.
     bool SetEdgeLabels(std::vector<TrendEdgeLabel> labels);
     const std::vector<TrendEdgeLabel>& EdgeLabels() const { return m_edgeLabels; }
@@ -62,7 +65,8 @@ private:
     };
     const LegendLayout& PlaceLegend(qreal width) const;
     void LayOut();
-    void AlignPlots();
+    // Whether it changed a chart's margins.
+    bool AlignPlots();
     const std::vector<std::pair<QRectF, QString>>& PlaceEdgeLabels(const QRectF& plot,
                                                                    const QFontMetricsF& metrics) const;
     void DrawEntry(QPainter& painter, const TrendLegendEntry& entry, QPointF at) const;

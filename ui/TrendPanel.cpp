@@ -178,10 +178,15 @@ TrendPanel::TrendPanel(const CaseHistory& history, QWidget* parent)
     // redrawing the series must not re-enter.
     connect(
         m_chart, &QChart::plotAreaChanged, this,
-        [this](const QRectF& plot) {
+        [this] {
+            // As it is now: the plot may have moved on since the signal.
+            const QRectF plot = m_chart->plotArea();
             m_builder.SetColumns(static_cast<int>(plot.width()));
             Draw(m_builder.Update());
-            m_view->viewport()->update();
+            if (plot != m_paintedPlot) {
+                m_paintedPlot = plot;
+                m_view->viewport()->update();
+            }
         },
         Qt::QueuedConnection);
 
@@ -191,6 +196,7 @@ TrendPanel::TrendPanel(const CaseHistory& history, QWidget* parent)
     m_span->addItem(QStringLiteral("Last hour"));
     connect(m_span, &QComboBox::currentIndexChanged, this, [this](int index) {
         m_builder.SetSpan(index == static_cast<int>(Span::LastHour) ? Span::LastHour : Span::WholeCase);
+        m_fitScales = true;
         Draw(m_builder.Update());
     });
 
@@ -315,7 +321,15 @@ void TrendPanel::CreateLane()
     rate->attachAxis(m_rateAxis);
     m_rateArea = rate;
     m_view->SetLane(m_lane, {{rate->name(), rate->pen(), false, rate->brush()}});
-    connect(m_lane, &QChart::plotAreaChanged, m_view->viewport(), qOverload<>(&QWidget::update), Qt::QueuedConnection);
+    connect(
+        m_lane, &QChart::plotAreaChanged, this,
+        [this] {
+            if (m_lane->plotArea() != m_paintedLanePlot) {
+                m_paintedLanePlot = m_lane->plotArea();
+                m_view->viewport()->update();
+            }
+        },
+        Qt::QueuedConnection);
 }
 
 void TrendPanel::CreateLegend()
@@ -344,6 +358,7 @@ void TrendPanel::Refresh()
 void TrendPanel::Reset()
 {
     m_builder.Reset();
+    m_fitScales = true;
     Draw(m_builder.Update());
 }
 
@@ -372,18 +387,23 @@ void TrendPanel::Draw(const TrendUpdate& update)
         for (; next < change.append.size(); ++next)
             series->append(change.append[next]);
     }
-    const bool rescaled = ShowScales();
-    if (ShowClippedPeaks() && !(update.rebuilt || rescaled)) {
+    const bool whole = ShowScales() || update.rebuilt;
+    if (whole) {
+        // Laid out with the new axes now, before the peaks' labels are
+        // placed on it: the signals that the plots moved, which come later,
+        // then need no second repaint.
+        m_view->Settle();
+        m_paintedPlot = m_chart->plotArea();
+        m_paintedLanePlot = m_lane->plotArea();
+    }
+    if (ShowClippedPeaks() && !whole) {
         // Only the labels' rows along the top edge.
         const QRectF plot = m_chart->plotArea();
         const QRectF band(plot.left(), plot.top(), plot.width(), 2 * QFontMetricsF(style::ChartFont()).height() + 2);
         m_view->viewport()->update(m_view->mapFromScene(m_chart->mapToScene(band)).boundingRect().adjusted(-1, -1, 1, 1));
     }
-    if (update.rebuilt || rescaled) {
+    if (whole)
         m_view->viewport()->update();
-        // Again once the charts have laid out their new axes.
-        QMetaObject::invokeMethod(m_view->viewport(), qOverload<>(&QWidget::update), Qt::QueuedConnection);
-    }
     else if (update.changedFrom < std::numeric_limits<double>::infinity())
         RepaintFrom(update.changedFrom);
 }
@@ -504,9 +524,11 @@ bool TrendPanel::ShowScales()
     }
     const TrendPeaks peaks = m_builder.Peaks();
     // The look ahead's effect sites count as the newest ones do.
-    changed |= SetScale(m_concentrationAxis,
-                        ConcentrationScale(std::max({peaks.settled, peaks.latestEffect, m_aheadPeak}),
-                                           m_wakeUpLevel));
+    const double peak = std::max({peaks.settled, peaks.latestEffect, m_aheadPeak});
+    m_concentrationScale = m_fitScales ? ConcentrationScale(peak, m_wakeUpLevel)
+                                       : ConcentrationScale(peak, m_wakeUpLevel, m_concentrationScale);
+    m_fitScales = m_fitScales && m_builder.Read() == 0;
+    changed |= SetScale(m_concentrationAxis, m_concentrationScale);
     changed |= SetScale(m_rateAxis, RateScale(peaks.rate, RateIntervals));
     return changed;
 }
@@ -522,6 +544,7 @@ void TrendPanel::SetWakeUpLevel(double mcgPerMl)
     if (!std::isfinite(mcgPerMl) || mcgPerMl < 0.0)
         return;
     m_wakeUpLevel = mcgPerMl;
+    m_fitScales = true;
     UpdateWakeUpLine();
     Draw(m_builder.Update());
     m_view->viewport()->update();

@@ -114,6 +114,10 @@ private:
     sedalyn::LocaleSettings m_locale;
     double m_aheadMinutes = 0.0;
     double m_aheadPeak = 0.0;
+    ValueScale m_concentrationScale;
+    // Fitted to the lines at the next draw of a record, not kept as it
+    // was: a new case, span or wake-up level.
+    bool m_fitScales = true;
 
     QChart* m_chart = nullptr;
     TrendChartView* m_view = nullptr;
@@ -129,6 +133,9 @@ private:
     QAreaSeries* m_rateArea = nullptr;
     QValueAxis* m_laneTimeAxis = nullptr;
     std::vector<TrendClippedPeak> m_clipped;
+    // The plots as they were when the whole view was last repainted.
+    QRectF m_paintedPlot;
+    QRectF m_paintedLanePlot;
     // What their labels were placed for.
     QRectF m_clippedPlot;
     QPointF m_clippedRange;

@@ -372,6 +372,54 @@ private slots:
         QCOMPARE(panel.ClippedPeaks().front().value, highest[0]);
     }
 
+    // Each move of the concentration axis repaints the whole chart: with the
+    // look ahead's room, as in a running case, the 15 minutes after a bolus
+    // move it up once and down once, the effect site always under its top.
+    void bolusMovesTheAxisTwice_data()
+    {
+        QTest::addColumn<double>("bolusPerKg");
+        QTest::addColumn<TrendPanel::Span>("span");
+        QTest::newRow("1 mg/kg, whole case") << 1.0 << TrendPanel::Span::WholeCase;
+        QTest::newRow("2 mg/kg, last hour") << 2.0 << TrendPanel::Span::LastHour;
+    }
+
+    void bolusMovesTheAxisTwice()
+    {
+        QFETCH(double, bolusPerKg);
+        QFETCH(TrendPanel::Span, span);
+        const Patient patient{40, 1.70, 70, [] { return std::string(MaleCaption); }};
+        constexpr std::size_t bolusAt = 40 * TicksPerMinute, ahead = 30 * TicksPerMinute;
+        std::vector<CaseRecord> records;
+        PharmacokineticEngine engine;
+        for (std::size_t step = 0; step < bolusAt + 15 * TicksPerMinute + ahead; ++step) {
+            const double bolus = step == bolusAt ? bolusPerKg * 70.0 : 0.0;
+            engine.AdvanceTick(patient, 8.0, bolus);
+            records.push_back({engine.JamesModel.State[StateTime], 8.0, bolus, engine.Concentrations()});
+        }
+        CaseHistory history;
+        while (history.Size() < bolusAt)
+            history.Append(records[history.Size()]);
+        TrendPanel panel(history);
+        panel.SpanChoice()->setCurrentIndex(static_cast<int>(span));
+        panel.Refresh();
+        std::vector<double> tops{panel.ConcentrationAxis()->max()};
+        while (history.Size() < bolusAt + 15 * TicksPerMinute) {
+            history.Append(records[history.Size()]);
+            // The look ahead's effect sites, which foresee no bolus.
+            double peak = 0.0;
+            for (std::size_t next = history.Size(); next < history.Size() + ahead; ++next)
+                for (std::size_t i = 1; i < ConcentrationCount; i += 2)
+                    peak = std::max(peak, records[next].Concentrations[i]);
+            panel.SetAhead(30.0, peak);
+            panel.Refresh();
+            for (std::size_t i = 1; i < ConcentrationCount; i += 2)
+                QVERIFY(history.Last().Concentrations[i] < panel.ConcentrationAxis()->max());
+            if (panel.ConcentrationAxis()->max() != tops.back())
+                tops.push_back(panel.ConcentrationAxis()->max());
+        }
+        QVERIFY2(tops.size() == 3 && tops[1] > tops[0] && tops[2] < tops[1], qPrintable(QString::number(tops.size())));
+    }
+
     // Marks and the rate at time 0 are drawn clear of the axis line.
     void startInSight_data()
     {
@@ -415,6 +463,7 @@ private slots:
         QTest::newRow("steady") << whole << 0 << "6|6|6|6|6|6" << 1.2;
         QTest::newRow("rate changes and a bolus") << whole << 12 << "6|8|8+40|8|4 4|4" << 1.2;
         QTest::newRow("past the time axis") << whole << 118 << "6|6|6|6|6|6" << 1.2;
+        QTest::newRow("the axis grows, its labels wider") << whole << 400 << "6 6 6 6 6 6 6 6 6 6 6 6 6 6 6|6|6" << 1.2;
         QTest::newRow("wake-up level moved") << whole << 0 << "6|6|6" << 2.0;
         QTest::newRow("last hour scrolling") << TrendPanel::Span::LastHour << 900 << "6|6|8|8+20|8" << 1.2;
     }
