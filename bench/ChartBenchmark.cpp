@@ -214,6 +214,35 @@ BENCHMARK(ChartTickAfterBolus)
     ->Unit(benchmark::kMillisecond)
     ->MeasureProcessCPUTime();
 
+// One whole repaint of the view, as after the axes moved, a day and a week
+// into a case. Its counter: the points the chart's series hold.
+void ChartWholeRepaint(benchmark::State& state)
+{
+    const auto hours = static_cast<std::size_t>(state.range(0));
+    CaseHistory history;
+    for (std::size_t i = 0; i < hours * 60 * TicksPerMinute; ++i)
+        history.Append(Step(i));
+    TrendPanel panel(history);
+    panel.setAttribute(Qt::WA_DontShowOnScreen);
+    panel.resize(560, 480);
+    panel.show();
+    panel.Refresh();
+    QApplication::processEvents();
+    QImage image(panel.ChartView()->viewport()->size(), QImage::Format_ARGB32_Premultiplied);
+    for (auto _ : state) {
+        QPainter painter(&image);
+        panel.ChartView()->render(&painter);
+    }
+    qsizetype points = 0;
+    for (const QAbstractSeries* series : panel.Chart()->series()) {
+        if (const auto* line = qobject_cast<const QLineSeries*>(series))
+            points += line->count();
+    }
+    state.counters["points"] = static_cast<double>(points);
+}
+
+BENCHMARK(ChartWholeRepaint)->ArgName("hours")->Arg(24)->Arg(168)->Unit(benchmark::kMillisecond)->MeasureProcessCPUTime();
+
 // What the look ahead adds to a tick: each model's next 30 minutes at the
 // rate in use and a plan's course, with ("painted" 1) or without the view
 // rendered, an hour into a case on a controlled clock.
