@@ -61,6 +61,7 @@ constexpr int RateIntervals = 2;
 constexpr double EleveldLineWidth = 3.0;
 // Beyond the widest pen and its antialiasing, pixels.
 constexpr double PenReach = 4.0;
+constexpr int DashedPieces = 8;
 
 QPen Pen(const QColor& colour, double width, Qt::PenStyle style = Qt::SolidLine)
 {
@@ -274,18 +275,31 @@ void TrendPanel::CreateChart()
     m_wakeUp = add(MakeSeries(QStringLiteral("WakeUpLine"), QStringLiteral("Wake-up level"),
                               Pen(WakeUpColour, LineWidth, Qt::DotLine)),
                    wakeUpAxis, m_concentrationAxis);
-    for (const ModelStyle& model : Models) {
-        m_series[model.effect] = add(MakeSeries(model.objectPrefix + QStringLiteral("EffectSeries"),
-                                                model.Name() + QStringLiteral(" effect site"),
-                                                Pen(model.Colour(), LineWidth, Qt::DashLine)),
+    // A dashed line is drawn in pieces: Qt strokes a dashed line as one
+    // outline of all its dashes, and filling that costs about the square of
+    // its dashes, dear for a week's zig-zags. The line itself only holds the
+    // points.
+    const auto addPieces = [&](std::size_t index) {
+        QLineSeries* const line = m_series[index];
+        line->setParent(this);
+        for (int piece = 0; piece < DashedPieces; ++piece) {
+            QLineSeries* drawn = add(MakeSeries(line->objectName() + QStringLiteral("Piece"), line->name(), line->pen()),
                                      m_timeAxis, m_concentrationAxis);
+            m_pieces[index].push_back(drawn);
+        }
+    };
+    for (const ModelStyle& model : Models) {
+        m_series[model.effect] = MakeSeries(model.objectPrefix + QStringLiteral("EffectSeries"),
+                                            model.Name() + QStringLiteral(" effect site"),
+                                            Pen(model.Colour(), LineWidth, Qt::DashLine));
+        addPieces(model.effect);
         m_series[model.plasma] = add(MakeSeries(model.objectPrefix + QStringLiteral("PlasmaSeries"),
                                                 model.Name() + QStringLiteral(" plasma"), Pen(model.Colour(), LineWidth)),
                                      m_timeAxis, m_concentrationAxis);
     }
-    m_series[TrendEleveldEffect] = add(MakeSeries(QStringLiteral("EleveldEffectSeries"), QStringLiteral("Eleveld effect site"),
-                                                  Pen(style::EleveldColour, EleveldLineWidth, Qt::DashLine)),
-                                       m_timeAxis, m_concentrationAxis);
+    m_series[TrendEleveldEffect] = MakeSeries(QStringLiteral("EleveldEffectSeries"), QStringLiteral("Eleveld effect site"),
+                                              Pen(style::EleveldColour, EleveldLineWidth, Qt::DashLine));
+    addPieces(TrendEleveldEffect);
     m_series[TrendEleveldPlasma] = add(MakeSeries(QStringLiteral("EleveldPlasmaSeries"), QStringLiteral("Eleveld plasma"),
                                                   Pen(style::EleveldColour, EleveldLineWidth)),
                                        m_timeAxis, m_concentrationAxis);
@@ -362,30 +376,75 @@ void TrendPanel::Reset()
     Draw(m_builder.Update());
 }
 
+namespace {
+
+// Qt Charts redraws a series' whole outline on every call that changes it,
+// so a point that only moved is put in its place.
+void ShowFrom(QLineSeries* series, qsizetype cutFrom, const QList<QPointF>& append)
+{
+    const qsizetype count = series->count();
+    qsizetype at = cutFrom;
+    qsizetype next = 0;
+    for (; at < count && next < append.size(); ++at, ++next) {
+        if (series->at(static_cast<int>(at)) != append[next])
+            series->replace(static_cast<int>(at), append[next]);
+    }
+    if (at < count)
+        series->removePoints(static_cast<int>(at), static_cast<int>(count - at));
+    for (; next < append.size(); ++next)
+        series->append(append[next]);
+}
+
+// A tick changes a line's last few points; more are put in at once.
+void Show(QLineSeries* series, const QList<QPointF>& points)
+{
+    constexpr qsizetype FewPoints = 4;
+    const QList<QPointF> shown = series->points();
+    qsizetype same = 0;
+    while (same < shown.size() && same < points.size() && shown[same] == points[same])
+        ++same;
+    if (std::max(shown.size(), points.size()) - same > FewPoints)
+        series->replace(points);
+    else if (same < shown.size() || same < points.size())
+        ShowFrom(series, same, points.mid(same));
+}
+
+} // namespace
+
+void TrendPanel::ShowPieces(std::size_t index)
+{
+    // Pieces of a set length, each from the last point of the one before, so
+    // that a tick changes only the last piece or two. The length changes
+    // only when every line is drawn anew: a piece's dashes begin with it.
+    const QList<QPointF>& points = m_builder.Points(index);
+    const std::vector<QLineSeries*>& pieces = m_pieces[index];
+    const auto count = static_cast<qsizetype>(pieces.size());
+    const qsizetype length = std::max<qsizetype>(1, (m_dashedMost + count - 1) / count);
+    for (qsizetype piece = 0; piece < count; ++piece) {
+        const qsizetype from = piece * length;
+        if (from > 0 && from >= points.size() - 1)
+            Show(pieces[static_cast<std::size_t>(piece)], {});
+        else
+            Show(pieces[static_cast<std::size_t>(piece)], points.mid(from, piece + 1 < count ? length + 1 : -1));
+    }
+}
+
 void TrendPanel::Draw(const TrendUpdate& update)
 {
+    if (update.rebuilt || m_dashedMost == 0)
+        m_dashedMost = m_builder.MostPoints(JamesEffect);
     for (std::size_t index = 0; index < TrendSeriesCount; ++index) {
         QLineSeries* const series = m_series[index];
         if (update.rebuilt) {
             series->replace(m_builder.Points(index));
-            continue;
+        } else {
+            const TrendSeriesChange& change = update.changes[index];
+            if (change.dropFront > 0)
+                series->removePoints(0, static_cast<int>(change.dropFront));
+            ShowFrom(series, change.cutFrom, change.append);
         }
-        const TrendSeriesChange& change = update.changes[index];
-        if (change.dropFront > 0)
-            series->removePoints(0, static_cast<int>(change.dropFront));
-        // Qt Charts redraws a series' whole outline on every call that
-        // changes it, so a point that only moved is put in its place.
-        const qsizetype count = series->count();
-        qsizetype at = change.cutFrom;
-        qsizetype next = 0;
-        for (; at < count && next < change.append.size(); ++at, ++next) {
-            if (series->at(static_cast<int>(at)) != change.append[next])
-                series->replace(static_cast<int>(at), change.append[next]);
-        }
-        if (at < count)
-            series->removePoints(static_cast<int>(at), static_cast<int>(count - at));
-        for (; next < change.append.size(); ++next)
-            series->append(change.append[next]);
+        if (index < TrendConcentrationCount && !m_pieces[index].empty())
+            ShowPieces(index);
     }
     const bool whole = ShowScales() || update.rebuilt;
     if (whole) {
@@ -570,6 +629,8 @@ void TrendPanel::SetEleveldShown(bool shown)
     m_eleveldShown = shown;
     m_series[TrendEleveldPlasma]->setVisible(shown);
     m_series[TrendEleveldEffect]->setVisible(shown);
+    for (QLineSeries* piece : m_pieces[TrendEleveldEffect])
+        piece->setVisible(shown);
     CreateLegend();
 }
 

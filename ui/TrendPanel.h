@@ -101,6 +101,7 @@ private:
     void CreateLegend();
     bool ShowClippedPeaks();
     void Draw(const TrendUpdate& update);
+    void ShowPieces(std::size_t index);
     bool ShowScales();
     void RepaintFrom(double minutes);
     void UpdateWakeUpLine();
@@ -125,6 +126,10 @@ private:
     QPushButton* m_save = nullptr;
     TSaveDialog* m_saveDialog = nullptr;
     std::array<QLineSeries*, TrendSeriesCount> m_series{};
+    // What draws a dashed line, by its index; none for the others.
+    std::array<std::vector<QLineSeries*>, TrendConcentrationCount> m_pieces{};
+    // The most points a dashed line holds, as when the lines were last drawn anew.
+    qsizetype m_dashedMost = 0;
     QLineSeries* m_wakeUp = nullptr;
     QValueAxis* m_timeAxis = nullptr;
     QValueAxis* m_concentrationAxis = nullptr;

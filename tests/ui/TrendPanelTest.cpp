@@ -420,6 +420,43 @@ private slots:
         QVERIFY2(tops.size() == 3 && tops[1] > tops[0] && tops[2] < tops[1], qPrintable(QString::number(tops.size())));
     }
 
+    // A dashed line is drawn in pieces, each from where the one before ends:
+    // together they are the line, however it grew or scrolled.
+    void dashedPiecesMakeTheLine_data()
+    {
+        QTest::addColumn<TrendPanel::Span>("span");
+        QTest::addColumn<int>("records");
+        QTest::newRow("whole case, a day in bursts") << TrendPanel::Span::WholeCase << 17280;
+        QTest::newRow("last hour, scrolling") << TrendPanel::Span::LastHour << 3000;
+    }
+
+    void dashedPiecesMakeTheLine()
+    {
+        QFETCH(TrendPanel::Span, span);
+        QFETCH(int, records);
+        CaseHistory history;
+        TrendPanel panel(history);
+        panel.SpanChoice()->setCurrentIndex(static_cast<int>(span));
+        while (history.Size() < static_cast<std::size_t>(records)) {
+            history.Append(Record(history.Size(), history.Size() % 500 < 250 ? 6.0 : 4.0));
+            if (history.Size() % 7 == 0)
+                panel.Refresh();
+        }
+        for (std::size_t index = 1; index < TrendConcentrationCount; index += 2) {
+            const QLineSeries* line = panel.ConcentrationSeries(static_cast<ConcentrationIndex>(index));
+            QList<QPointF> joined;
+            for (const QAbstractSeries* drawn : panel.Chart()->series()) {
+                const QList<QPointF> piece = drawn->objectName() == line->objectName() + QStringLiteral("Piece")
+                    ? static_cast<const QLineSeries*>(drawn)->points()
+                    : QList<QPointF>{};
+                if (!piece.isEmpty() && !joined.isEmpty())
+                    QCOMPARE(piece.constFirst(), joined.takeLast());
+                joined += piece;
+            }
+            QCOMPARE(joined, line->points());
+        }
+    }
+
     // Marks and the rate at time 0 are drawn clear of the axis line.
     void startInSight_data()
     {
