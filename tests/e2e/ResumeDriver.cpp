@@ -91,7 +91,9 @@ bool Check(const sedalyn::CaseSession& session, const QString& csv)
         const QByteArray time = data[r].left(8);
         const int seconds = time.mid(0, 2).toInt() * 3600 + time.mid(3, 2).toInt() * 60 + time.mid(6, 2).toInt();
         static int previous = -1;
-        if (previous >= 0 && (seconds - previous < 25 || seconds - previous > 35))
+        // Across midnight the time of day starts again.
+        const int apart = (seconds - previous + 86'400) % 86'400;
+        if (previous >= 0 && (apart < 25 || apart > 35))
             return Fail("rows are not 30 s apart");
         previous = seconds;
     }
