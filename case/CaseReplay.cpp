@@ -1,6 +1,7 @@
 #include "CaseReplay.h"
 
 #include "CaseText.h"
+#include "CaseTimeline.h"
 #include "Eleveld.h"
 
 #include <algorithm>
@@ -11,9 +12,8 @@ namespace sedalyn {
 
 namespace {
 
-constexpr double StepsPerMinute = 12.0;
 // Beyond this the file is not taken for one case.
-constexpr std::int64_t MostSteps = 60LL * 24 * 60 * 12;
+constexpr std::int64_t MostSteps = 60LL * 24 * 60 * TicksPerMinute;
 // The rows carry two decimals: the same arithmetic is within half the last one.
 constexpr double RowTolerance = 0.005 + 1e-9;
 // Rate rows placed together at most; each has three steps to try.
@@ -42,7 +42,7 @@ struct RowAt {
 
 std::int64_t StepAt(double minutes)
 {
-    return std::llround(minutes * StepsPerMinute);
+    return std::llround(minutes * TicksPerMinute);
 }
 
 // The four models on the case's steps, taking the inputs as they fall due.
@@ -122,7 +122,7 @@ EleveldReplay ReplayEleveld(const CaseFileContent& content)
             continue;
         } else if (e.What == Kind::Rate || e.What == Kind::Resumed) {
             // Confirmed after the steps then due: the next one takes it.
-            const auto nominal = static_cast<std::int64_t>(std::floor(e.Minutes * StepsPerMinute + 1e-9)) + 1;
+            const auto nominal = static_cast<std::int64_t>(std::floor(e.Minutes * TicksPerMinute + 1e-9)) + 1;
             const std::int64_t step = std::max(nominal, rates.back().Nominal);
             rates.push_back({step, step, e.Value, &e.Concentrations});
         } else if (e.What == Kind::Bolus) {
@@ -217,7 +217,7 @@ EleveldReplay ReplayEleveld(const CaseFileContent& content)
                 replay.Steps.clear();
                 replay.Missing = QStringLiteral("replaying its rate and bolus rows does not give the Schnider "
                                                 "values its rows hold from %1 on")
-                                     .arg(casetext::Q(CaseTimeText(r.Step * 5000)));
+                                     .arg(casetext::Q(CaseTimeText(r.Step * CaseTimeline::StepMs)));
                 return replay;
             }
             ++row;

@@ -214,6 +214,8 @@ public:
     RateTextState PendingRate() const { return m_pending; }
     const PharmacokineticEngine& Engine() const { return m_engine; }
     const EleveldModel& Eleveld() const { return m_eleveld; }
+    // The state of any of the four models.
+    const ModelState& StateOf(ModelKind model) const;
     const CaseTimeline& Timeline() const { return m_timeline; }
     const CaseHistory& History() const { return m_history; }
     const CaseRecordFile& DataFile() const { return m_file; }

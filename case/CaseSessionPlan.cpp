@@ -38,11 +38,16 @@ QString UnmetText(unsigned unmet)
 
 } // namespace
 
+const ModelState& CaseSession::StateOf(ModelKind model) const
+{
+    const std::optional<LbmAlgorithm> algorithm = SchniderAlgorithm(model);
+    return algorithm ? m_engine.Slot(*algorithm).State : m_eleveld.Slot.State;
+}
+
 PlanOutcome CaseSession::MakePlan(ModelKind model, const QString& target, const QString& reach, double stepMinutes)
 {
     if (!Running())
         return {QStringLiteral("A plan starts from the models' state: Start the case first."), {}};
-    const std::optional<LbmAlgorithm> algorithm = SchniderAlgorithm(model);
     const std::optional<double> ce = BoxNumber(target, m_locale);
     if (!ce || !(*ce > 0.0 && *ce <= PlanMaxTarget))
         return {QStringLiteral("Target Ce - data not valid. The target must be a number above 0 and up to %1 "
@@ -60,7 +65,7 @@ PlanOutcome CaseSession::MakePlan(ModelKind model, const QString& target, const 
     TakeDueSteps();
     PlanRequest request;
     request.Model = {model, m_opioid};
-    request.Now = algorithm ? m_engine.Slot(*algorithm).State : m_eleveld.Slot.State;
+    request.Now = StateOf(model);
     request.Target = *ce;
     request.ReachMinutes = *minutes;
     request.StepMinutes = stepMinutes;

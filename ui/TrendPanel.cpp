@@ -234,18 +234,24 @@ TrendPanel::TrendPanel(const CaseHistory& history, QWidget* parent)
     Draw(m_builder.Update());
 }
 
-void TrendPanel::CreateChart()
+QChart* TrendPanel::MakeChart(const QString& name) const
 {
-    m_chart = new QChart;
-    m_chart->setObjectName(QStringLiteral("TrendChart"));
-    m_chart->setAnimationOptions(QChart::NoAnimation);
+    auto* chart = new QChart;
+    chart->setObjectName(name);
+    chart->setAnimationOptions(QChart::NoAnimation);
     // The view paints the white behind the chart, and only where it repaints;
     // the chart's own background would fill all of it every time.
-    m_chart->setBackgroundVisible(false);
-    m_chart->layout()->setContentsMargins(0, 0, 0, 0);
-    m_chart->setLocalizeNumbers(true);
-    m_chart->setLocale(AxisLocale(m_locale));
-    m_chart->legend()->hide();
+    chart->setBackgroundVisible(false);
+    chart->layout()->setContentsMargins(0, 0, 0, 0);
+    chart->setLocalizeNumbers(true);
+    chart->setLocale(AxisLocale(m_locale));
+    chart->legend()->hide();
+    return chart;
+}
+
+void TrendPanel::CreateChart()
+{
+    m_chart = MakeChart(QStringLiteral("TrendChart"));
 
     // The lane under the plot writes the times for both.
     m_timeAxis = MakeTimeAxis("TimeAxis");
@@ -307,14 +313,7 @@ void TrendPanel::CreateChart()
 
 void TrendPanel::CreateLane()
 {
-    m_lane = new QChart;
-    m_lane->setObjectName(QStringLiteral("RateLane"));
-    m_lane->setAnimationOptions(QChart::NoAnimation);
-    m_lane->setBackgroundVisible(false);
-    m_lane->layout()->setContentsMargins(0, 0, 0, 0);
-    m_lane->setLocalizeNumbers(true);
-    m_lane->setLocale(AxisLocale(m_locale));
-    m_lane->legend()->hide();
+    m_lane = MakeChart(QStringLiteral("RateLane"));
     m_laneTimeAxis = MakeTimeAxis("LaneTimeAxis");
     m_rateAxis = MakeAxis("RateAxis", QString());
     m_lane->addAxis(m_laneTimeAxis, Qt::AlignBottom);

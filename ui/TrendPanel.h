@@ -96,6 +96,7 @@ public:
     const std::vector<TrendClippedPeak>& ClippedPeaks() const { return m_clipped; }
 
 private:
+    QChart* MakeChart(const QString& name) const;
     void CreateChart();
     void CreateLane();
     void CreateLegend();

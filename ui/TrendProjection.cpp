@@ -49,12 +49,6 @@ QColor ColourOf(ModelKind kind)
     return lbm ? style::ModelColour(*lbm) : style::EleveldColour;
 }
 
-const ModelState& StateOf(const CaseSession& session, ModelKind kind)
-{
-    const std::optional<LbmAlgorithm> lbm = SchniderAlgorithm(kind);
-    return lbm ? session.Engine().Slot(*lbm).State : session.Eleveld().Slot.State;
-}
-
 TrendLegendEntry AheadKey()
 {
     return {QStringLiteral("Next 30 min at this rate"), ProjectionPen(Faded(Qt::black), 1.5, Qt::DashLine)};
@@ -139,7 +133,7 @@ void TrendProjection::Update(const CaseSession& session)
     QList<QPointF> plasma(static_cast<qsizetype>(m_minutes.size()));
     QList<QPointF> effect(static_cast<qsizetype>(m_minutes.size()));
     for (std::size_t m = 0; m < std::size(Models); ++m) {
-        const ModelState& state = StateOf(session, Models[m].kind);
+        const ModelState& state = session.StateOf(Models[m].kind);
         const std::vector<ProjectedPoint> points =
             m_models[m].ProjectHeld(state, session.InfusionRate(), m_minutes);
         plasma.resize(static_cast<qsizetype>(points.size()));
