@@ -107,7 +107,7 @@ void ChartTick(benchmark::State& state)
         }
     }
     state.counters["paints"] = benchmark::Counter(counter.paints, benchmark::Counter::kAvgIterations);
-    state.counters["points"] = panel.ConcentrationSeries(JamesPlasma)->count();
+    state.counters["points"] = panel.Points(JamesPlasma).size();
     state.SetLabel(std::to_string(history.Size()) + " records");
 }
 
@@ -234,10 +234,8 @@ void ChartWholeRepaint(benchmark::State& state)
         panel.ChartView()->render(&painter);
     }
     qsizetype points = 0;
-    for (const QAbstractSeries* series : panel.Chart()->series()) {
-        if (const auto* line = qobject_cast<const QLineSeries*>(series))
-            points += line->count();
-    }
+    for (std::size_t series = 0; series < TrendSeriesCount; ++series)
+        points += panel.Points(series).size();
     state.counters["points"] = static_cast<double>(points);
 }
 

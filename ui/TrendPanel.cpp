@@ -8,7 +8,6 @@
 #include "SystemLocale.h"
 #include "TrendExport.h"
 
-#include <QAreaSeries>
 #include <QChart>
 #include <QComboBox>
 #include <QFontMetricsF>
@@ -61,7 +60,9 @@ constexpr int RateIntervals = 2;
 constexpr double EleveldLineWidth = 3.0;
 // Beyond the widest pen and its antialiasing, pixels.
 constexpr double PenReach = 4.0;
-constexpr int DashedPieces = 8;
+// Qt Charts' series lie at this depth; the marks are drawn behind them and
+// the case's lines in front, with the wake-up level and the look ahead between.
+constexpr qreal SeriesDepth = 4.0;
 
 QPen Pen(const QColor& colour, double width, Qt::PenStyle style = Qt::SolidLine)
 {
@@ -265,50 +266,29 @@ void TrendPanel::CreateChart()
     m_chart->addAxis(m_concentrationAxis, Qt::AlignLeft);
     m_chart->addAxis(markAxis, Qt::AlignLeft);
 
-    const auto add = [this](QLineSeries* series, QValueAxis* x, QValueAxis* y) {
-        m_chart->addSeries(series);
-        series->attachAxis(x);
-        series->attachAxis(y);
-        return series;
-    };
     // From the back of the picture to the front.
-    m_series[TrendRateChangeMarks] = add(MakeSeries(QStringLiteral("RateChangeMarks"), QStringLiteral("Rate change"),
-                                                    Pen(RateChangeColour, 1.0)),
-                                         m_timeAxis, markAxis);
-    m_series[TrendBolusMarks] = add(MakeSeries(QStringLiteral("BolusMarks"), QStringLiteral("Bolus"),
-                                               Pen(BolusColour, 1.5, Qt::DashDotLine)),
-                                    m_timeAxis, markAxis);
-    m_wakeUp = add(MakeSeries(QStringLiteral("WakeUpLine"), QStringLiteral("Wake-up level"),
-                              Pen(WakeUpColour, LineWidth, Qt::DotLine)),
-                   wakeUpAxis, m_concentrationAxis);
-    // A dashed line is drawn in pieces: Qt strokes a dashed line as one
-    // outline of all its dashes, and filling that costs about the square of
-    // its dashes, dear for a week's zig-zags. The line itself only holds the
-    // points.
-    const auto addPieces = [&](std::size_t index) {
-        QLineSeries* const line = m_series[index];
-        line->setParent(this);
-        for (int piece = 0; piece < DashedPieces; ++piece) {
-            QLineSeries* drawn = add(MakeSeries(line->objectName() + QStringLiteral("Piece"), line->name(), line->pen()),
-                                     m_timeAxis, m_concentrationAxis);
-            m_pieces[index].push_back(drawn);
-        }
+    m_marks = new TrendLines(m_timeAxis, markAxis, m_chart);
+    m_marks->setZValue(SeriesDepth - 0.5);
+    m_marks->Add(&m_builder.Points(TrendRateChangeMarks), Pen(RateChangeColour, 1.0), TrendLines::Kind::Marks);
+    m_marks->Add(&m_builder.Points(TrendBolusMarks), Pen(BolusColour, 1.5, Qt::DashDotLine), TrendLines::Kind::Marks);
+    m_wakeUp = MakeSeries(QStringLiteral("WakeUpLine"), QStringLiteral("Wake-up level"),
+                          Pen(WakeUpColour, LineWidth, Qt::DotLine));
+    m_chart->addSeries(m_wakeUp);
+    m_wakeUp->attachAxis(wakeUpAxis);
+    m_wakeUp->attachAxis(m_concentrationAxis);
+    m_lines = new TrendLines(m_timeAxis, m_concentrationAxis, m_chart);
+    m_lines->setZValue(SeriesDepth + 0.5);
+    const auto add = [this](std::size_t index, const QPen& pen) {
+        m_lineOf[index] = m_lines->Add(&m_builder.Points(index), pen);
     };
     for (const ModelStyle& model : Models) {
-        m_series[model.effect] = MakeSeries(model.objectPrefix + QStringLiteral("EffectSeries"),
-                                            model.Name() + QStringLiteral(" effect site"),
-                                            Pen(model.Colour(), LineWidth, Qt::DashLine));
-        addPieces(model.effect);
-        m_series[model.plasma] = add(MakeSeries(model.objectPrefix + QStringLiteral("PlasmaSeries"),
-                                                model.Name() + QStringLiteral(" plasma"), Pen(model.Colour(), LineWidth)),
-                                     m_timeAxis, m_concentrationAxis);
+        add(model.effect, Pen(model.Colour(), LineWidth, Qt::DashLine));
+        add(model.plasma, Pen(model.Colour(), LineWidth));
     }
-    m_series[TrendEleveldEffect] = MakeSeries(QStringLiteral("EleveldEffectSeries"), QStringLiteral("Eleveld effect site"),
-                                              Pen(style::EleveldColour, EleveldLineWidth, Qt::DashLine));
-    addPieces(TrendEleveldEffect);
-    m_series[TrendEleveldPlasma] = add(MakeSeries(QStringLiteral("EleveldPlasmaSeries"), QStringLiteral("Eleveld plasma"),
-                                                  Pen(style::EleveldColour, EleveldLineWidth)),
-                                       m_timeAxis, m_concentrationAxis);
+    add(TrendEleveldEffect, Pen(style::EleveldColour, EleveldLineWidth, Qt::DashLine));
+    add(TrendEleveldPlasma, Pen(style::EleveldColour, EleveldLineWidth));
+    for (TrendLines* lines : {m_marks, m_lines})
+        connect(m_chart, &QChart::plotAreaChanged, this, [lines](const QRectF& plot) { lines->SetPlot(plot); });
 }
 
 void TrendPanel::CreateLane()
@@ -320,20 +300,12 @@ void TrendPanel::CreateLane()
     m_lane->addAxis(m_rateAxis, Qt::AlignLeft);
 
     // A filled step graph: no concentration is drawn so.
-    auto* rate = new QAreaSeries;
-    rate->setObjectName(QStringLiteral("RateArea"));
-    m_series[TrendRateLine] = MakeSeries(QStringLiteral("RateSeries"), QStringLiteral("Rate (mg/kg/hr)"),
-                                         Pen(RateColour, 1.0));
-    m_series[TrendRateLine]->setParent(rate);
-    rate->setUpperSeries(m_series[TrendRateLine]);
-    rate->setName(m_series[TrendRateLine]->name());
-    rate->setPen(Pen(RateColour, 1.0));
-    rate->setBrush(RateFillColour);
-    m_lane->addSeries(rate);
-    rate->attachAxis(m_laneTimeAxis);
-    rate->attachAxis(m_rateAxis);
-    m_rateArea = rate;
-    m_view->SetLane(m_lane, {{rate->name(), rate->pen(), false, rate->brush()}});
+    m_rate = new TrendLines(m_laneTimeAxis, m_rateAxis, m_lane);
+    m_rate->setZValue(SeriesDepth);
+    const QPen pen = Pen(RateColour, 1.0);
+    m_rate->Add(&m_builder.Points(TrendRateLine), pen, TrendLines::Kind::Area, RateFillColour);
+    connect(m_lane, &QChart::plotAreaChanged, this, [this](const QRectF& plot) { m_rate->SetPlot(plot); });
+    m_view->SetLane(m_lane, {{QStringLiteral("Rate (mg/kg/hr)"), pen, false, RateFillColour}});
     connect(
         m_lane, &QChart::plotAreaChanged, this,
         [this] {
@@ -350,15 +322,15 @@ void TrendPanel::CreateLegend()
     // Each model once by its colour; plasma and effect site by their line.
     std::vector<TrendLegendEntry> legend;
     for (const ModelStyle& model : Models)
-        legend.push_back({model.Name(), m_series[model.plasma]->pen()});
+        legend.push_back({model.Name(), m_lines->Pen(m_lineOf[model.plasma])});
     if (m_eleveldShown)
         legend.push_back({m_opioid ? QStringLiteral("Eleveld, with opioid") : QStringLiteral("Eleveld, no opioid"),
-                          m_series[TrendEleveldPlasma]->pen()});
+                          m_lines->Pen(m_lineOf[TrendEleveldPlasma])});
     legend.push_back({QStringLiteral("Plasma"), Pen(Qt::black, LineWidth)});
     legend.push_back({QStringLiteral("Effect site"), Pen(Qt::black, LineWidth, Qt::DashLine)});
     legend.push_back({m_wakeUp->name(), m_wakeUp->pen()});
-    for (const QLineSeries* series : {BolusMarks(), RateChangeMarks()})
-        legend.push_back({series->name(), series->pen(), true});
+    legend.push_back({QStringLiteral("Bolus"), m_marks->Pen(1), true});
+    legend.push_back({QStringLiteral("Rate change"), m_marks->Pen(0), true});
     legend.insert(legend.end(), m_addedLegend.begin(), m_addedLegend.end());
     m_view->SetLegend(std::move(legend));
 }
@@ -375,76 +347,8 @@ void TrendPanel::Reset()
     Draw(m_builder.Update());
 }
 
-namespace {
-
-// Qt Charts redraws a series' whole outline on every call that changes it,
-// so a point that only moved is put in its place.
-void ShowFrom(QLineSeries* series, qsizetype cutFrom, const QList<QPointF>& append)
-{
-    const qsizetype count = series->count();
-    qsizetype at = cutFrom;
-    qsizetype next = 0;
-    for (; at < count && next < append.size(); ++at, ++next) {
-        if (series->at(static_cast<int>(at)) != append[next])
-            series->replace(static_cast<int>(at), append[next]);
-    }
-    if (at < count)
-        series->removePoints(static_cast<int>(at), static_cast<int>(count - at));
-    for (; next < append.size(); ++next)
-        series->append(append[next]);
-}
-
-// A tick changes a line's last few points; more are put in at once.
-void Show(QLineSeries* series, const QList<QPointF>& points)
-{
-    constexpr qsizetype FewPoints = 4;
-    const QList<QPointF> shown = series->points();
-    qsizetype same = 0;
-    while (same < shown.size() && same < points.size() && shown[same] == points[same])
-        ++same;
-    if (std::max(shown.size(), points.size()) - same > FewPoints)
-        series->replace(points);
-    else if (same < shown.size() || same < points.size())
-        ShowFrom(series, same, points.mid(same));
-}
-
-} // namespace
-
-void TrendPanel::ShowPieces(std::size_t index)
-{
-    // Pieces of a set length, each from the last point of the one before, so
-    // that a tick changes only the last piece or two. The length changes
-    // only when every line is drawn anew: a piece's dashes begin with it.
-    const QList<QPointF>& points = m_builder.Points(index);
-    const std::vector<QLineSeries*>& pieces = m_pieces[index];
-    const auto count = static_cast<qsizetype>(pieces.size());
-    const qsizetype length = std::max<qsizetype>(1, (m_dashedMost + count - 1) / count);
-    for (qsizetype piece = 0; piece < count; ++piece) {
-        const qsizetype from = piece * length;
-        if (from > 0 && from >= points.size() - 1)
-            Show(pieces[static_cast<std::size_t>(piece)], {});
-        else
-            Show(pieces[static_cast<std::size_t>(piece)], points.mid(from, piece + 1 < count ? length + 1 : -1));
-    }
-}
-
 void TrendPanel::Draw(const TrendUpdate& update)
 {
-    if (update.rebuilt || m_dashedMost == 0)
-        m_dashedMost = m_builder.MostPoints(JamesEffect);
-    for (std::size_t index = 0; index < TrendSeriesCount; ++index) {
-        QLineSeries* const series = m_series[index];
-        if (update.rebuilt) {
-            series->replace(m_builder.Points(index));
-        } else {
-            const TrendSeriesChange& change = update.changes[index];
-            if (change.dropFront > 0)
-                series->removePoints(0, static_cast<int>(change.dropFront));
-            ShowFrom(series, change.cutFrom, change.append);
-        }
-        if (index < TrendConcentrationCount && !m_pieces[index].empty())
-            ShowPieces(index);
-    }
     const bool whole = ShowScales() || update.rebuilt;
     if (whole) {
         // Laid out with the new axes now, before the peaks' labels are
@@ -469,11 +373,8 @@ void TrendPanel::Draw(const TrendUpdate& update)
 void TrendPanel::RepaintFrom(double minutes)
 {
     const QRectF plot = m_chart->plotArea();
-    const double x = std::isfinite(minutes)
-        ? m_chart->mapToPosition(QPointF(minutes, 0.0), m_series[JamesPlasma]).x()
-        : plot.left();
-    const double now =
-        m_chart->mapToPosition(QPointF(m_builder.Now() + m_aheadMinutes, 0.0), m_series[JamesPlasma]).x();
+    const double x = std::isfinite(minutes) ? PositionOf(QPointF(minutes, 0.0)).x() : plot.left();
+    const double now = PositionOf(QPointF(m_builder.Now() + m_aheadMinutes, 0.0)).x();
     // Down through the lane, which shares the time axis.
     const QRectF lane = m_lane->mapRectToScene(m_lane->plotArea());
     const QRectF strip(QPointF(std::max(x, plot.left()) - PenReach, plot.top() - PenReach),
@@ -554,7 +455,7 @@ bool TrendPanel::ShowClippedPeaks()
     std::vector<TrendEdgeLabel> labels;
     const LocaleSettings& locale = m_locale;
     for (const TrendClippedPeak& peak : m_clipped) {
-        const double x = m_chart->mapToPosition(QPointF(peak.minutes, 0.0), m_series[JamesPlasma]).x();
+        const double x = PositionOf(QPointF(peak.minutes, 0.0)).x();
         labels.push_back({m_chart->mapToScene(QPointF(x, 0.0)).x(),
                           QStringLiteral("%1 %2").arg(peak.effectSite ? QStringLiteral("Ce") : QStringLiteral("Cp"),
                                                       QString::fromStdString(FormatFixed(peak.value, 6, 1, locale)))});
@@ -626,10 +527,8 @@ void TrendPanel::SetEleveldShown(bool shown)
     if (shown == m_eleveldShown)
         return;
     m_eleveldShown = shown;
-    m_series[TrendEleveldPlasma]->setVisible(shown);
-    m_series[TrendEleveldEffect]->setVisible(shown);
-    for (QLineSeries* piece : m_pieces[TrendEleveldEffect])
-        piece->setVisible(shown);
+    m_lines->SetShown(m_lineOf[TrendEleveldPlasma], shown);
+    m_lines->SetShown(m_lineOf[TrendEleveldEffect], shown);
     CreateLegend();
 }
 
@@ -659,9 +558,9 @@ QString TrendPanel::ToolTipAt(QPoint viewPosition) const
     const QPointF inLane = m_lane->mapFromScene(inScene);
     double minutes = 0.0;
     if (m_chart->plotArea().contains(inChart))
-        minutes = m_chart->mapToValue(inChart, m_series[JamesPlasma]).x();
+        minutes = m_lines->ValueAt(inChart).x();
     else if (m_lane->plotArea().contains(inLane))
-        minutes = m_lane->mapToValue(inLane, m_rateArea).x();
+        minutes = m_rate->ValueAt(inLane).x();
     else
         return {};
     // Records are in time order: past the last drawn, that one is the nearest.

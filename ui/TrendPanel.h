@@ -10,6 +10,7 @@
 #include "TextFormats.h"
 #include "TrendAxes.h"
 #include "TrendChartView.h"
+#include "TrendLines.h"
 #include "TrendSeries.h"
 
 #include <QWidget>
@@ -19,7 +20,6 @@
 #include <functional>
 #include <vector>
 
-class QAreaSeries;
 class QComboBox;
 class QLineSeries;
 class QPushButton;
@@ -82,12 +82,14 @@ public:
     TrendChartView* ChartView() const { return m_view; }
     QComboBox* SpanChoice() const { return m_span; }
     QPushButton* SaveButton() const { return m_save; }
-    QLineSeries* ConcentrationSeries(sedalyn::ConcentrationIndex index) const { return m_series[index]; }
-    // The rate line, the edge of the lane's filled area.
-    QLineSeries* RateSeries() const { return m_series[TrendRateLine]; }
-    QAreaSeries* RateArea() const { return m_rateArea; }
-    QLineSeries* RateChangeMarks() const { return m_series[TrendRateChangeMarks]; }
-    QLineSeries* BolusMarks() const { return m_series[TrendBolusMarks]; }
+    // What a series of the chart draws: the concentrations through Lines(),
+    // the marks through Marks(), the rate through RateLine().
+    const QList<QPointF>& Points(std::size_t series) const { return m_builder.Points(series); }
+    TrendLines* Lines() const { return m_lines; }
+    TrendLines* Marks() const { return m_marks; }
+    TrendLines* RateLine() const { return m_rate; }
+    // Where a case time and concentration fall on the chart.
+    QPointF PositionOf(QPointF value) const { return m_lines->PositionOf(value); }
     QLineSeries* WakeUpLine() const { return m_wakeUp; }
     QValueAxis* TimeAxis() const { return m_timeAxis; }
     QValueAxis* ConcentrationAxis() const { return m_concentrationAxis; }
@@ -102,7 +104,6 @@ private:
     void CreateLegend();
     bool ShowClippedPeaks();
     void Draw(const TrendUpdate& update);
-    void ShowPieces(std::size_t index);
     bool ShowScales();
     void RepaintFrom(double minutes);
     void UpdateWakeUpLine();
@@ -126,17 +127,16 @@ private:
     QComboBox* m_span = nullptr;
     QPushButton* m_save = nullptr;
     TSaveDialog* m_saveDialog = nullptr;
-    std::array<QLineSeries*, TrendSeriesCount> m_series{};
-    // What draws a dashed line, by its index; none for the others.
-    std::array<std::vector<QLineSeries*>, TrendConcentrationCount> m_pieces{};
-    // The most points a dashed line holds, as when the lines were last drawn anew.
-    qsizetype m_dashedMost = 0;
+    // The concentrations, by their index, and the two kinds of mark.
+    TrendLines* m_lines = nullptr;
+    std::array<std::size_t, TrendConcentrationCount> m_lineOf{};
+    TrendLines* m_marks = nullptr;
     QLineSeries* m_wakeUp = nullptr;
     QValueAxis* m_timeAxis = nullptr;
     QValueAxis* m_concentrationAxis = nullptr;
     QValueAxis* m_rateAxis = nullptr;
     QChart* m_lane = nullptr;
-    QAreaSeries* m_rateArea = nullptr;
+    TrendLines* m_rate = nullptr;
     QValueAxis* m_laneTimeAxis = nullptr;
     std::vector<TrendClippedPeak> m_clipped;
     // The plots as they were when the whole view was last repainted.

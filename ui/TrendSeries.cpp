@@ -12,9 +12,8 @@ namespace {
 constexpr int DefaultColumns = 600; // until the plot has been laid out
 constexpr int FewestColumns = 100;  // narrower: not laid out yet
 constexpr int MostColumns = 8192;
-// At least two columns a bucket: the chart strokes a series' whole outline
-// again whenever it changes, so every point costs every tick, and a line
-// two pixels wide shows no more detail at one column a bucket.
+// At least two columns a bucket: every point costs each whole repaint, and
+// a line two pixels wide shows no more detail at one column a bucket.
 constexpr int ColumnsPerBucket = 2;
 constexpr unsigned MostShift = 40;
 // Out of the last hour, kept until this much more has scrolled out, so

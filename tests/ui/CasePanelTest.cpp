@@ -96,7 +96,7 @@ private slots:
         Case c;
         c.StartExample(QStringLiteral("10"));
         c.Tick(12);
-        QCOMPARE(c.form.Side->Trend->ConcentrationSeries(sedalyn::JamesPlasma)->count(), 13);
+        QCOMPARE(c.form.Side->Trend->Points(sedalyn::JamesPlasma).size(), 13);
         // 10 mg/kg/hr for a minute: 77 / 6 mg.
         QCOMPARE(c.form.Side->DoseLabel->text(), QStringLiteral("Given: 13 mg (0.2 mg/kg) in 00:01:00"));
         QVERIFY(c.form.Side->WakeUpLabel->text().startsWith(QStringLiteral("Wake-up if stopped now: James now  Hume now")));
@@ -105,7 +105,7 @@ private slots:
         QCOMPARE(c.form.Side->WakeUpLabel->text(), QStringLiteral("Wake-up if stopped now: -"));
         c.ConfirmAdult();
         c.Start();
-        QCOMPARE(c.form.Side->Trend->ConcentrationSeries(sedalyn::JamesPlasma)->count(), 0);
+        QCOMPARE(c.form.Side->Trend->Points(sedalyn::JamesPlasma).size(), 0);
     }
 
     void wakeUpLevelIsChecked_data()

@@ -194,7 +194,7 @@ private slots:
             WriteFile(folder, Header + Start + Rows(1, 3) + "14:01:30, bolus 100 mg, 0.40, 0.15, 0.40, 0.15, 0.40, 0.15\r\n");
         CaseReviewWindow* window = OpenCaseReview(path, TwentyFourHour(), nullptr);
         QVERIFY(window);
-        QVERIFY(window->Trend->ConcentrationSeries(sedalyn::JamesPlasma)->count() > 0);
+        QVERIFY(!window->Trend->Points(sedalyn::JamesPlasma).isEmpty());
         QVERIFY(window->Events->toPlainText().contains(QLatin1String("00:01:30  14:01:30  bolus 100 mg")));
         QVERIFY(window->close()); // deletes it
     }

@@ -59,25 +59,17 @@ void RunTicks(CaseHistory& history, TrendPanel& panel, const QString& plan)
 }
 
 // The times of the full-height marks, checking each spans the plot.
-QList<double> MarkTimes(const QLineSeries* marks)
+QList<double> MarkTimes(const QList<QPointF>& marks)
 {
     QList<double> times;
-    for (int i = 0; i + 1 < marks->count(); i += 2) {
-        const QPointF a = marks->at(i);
-        const QPointF b = marks->at(i + 1);
+    for (qsizetype i = 0; i + 1 < marks.size(); i += 2) {
+        const QPointF a = marks[i];
+        const QPointF b = marks[i + 1];
         if (a.x() != b.x() || std::min(a.y(), b.y()) > 0.0 || std::max(a.y(), b.y()) < 1.0)
             return {-1.0};
         times << a.x();
     }
     return times;
-}
-
-QList<QLineSeries*> DrawnSeries(const TrendPanel& panel)
-{
-    QList<QLineSeries*> all{panel.RateSeries(), panel.RateChangeMarks(), panel.BolusMarks()};
-    for (std::size_t i = 0; i < ConcentrationCount; ++i)
-        all << panel.ConcentrationSeries(static_cast<ConcentrationIndex>(i));
-    return all;
 }
 
 // Pixels whose colours differ by more than a shade.
@@ -154,24 +146,19 @@ private slots:
         QFETCH(QList<double>, boluses);
         CaseHistory history;
         TrendPanel panel(history);
-        std::vector<std::unique_ptr<QSignalSpy>> rebuilds;
-        for (QLineSeries* series : DrawnSeries(panel))
-            rebuilds.push_back(std::make_unique<QSignalSpy>(series, &QXYSeries::pointsReplaced));
 
         RunTicks(history, panel, plan);
 
         const CaseRecord& last = history.Last();
         for (std::size_t i = 0; i < ConcentrationCount; ++i) {
-            const QLineSeries* series = panel.ConcentrationSeries(static_cast<ConcentrationIndex>(i));
-            QCOMPARE(series->count(), static_cast<int>(history.Size()) + 1);
-            QCOMPARE(series->at(0), QPointF(0.0, 0.0));
-            QCOMPARE(series->at(series->count() - 1), QPointF(last.Minutes, last.Concentrations[i]));
+            const QList<QPointF>& points = panel.Points(i);
+            QCOMPARE(points.size(), static_cast<qsizetype>(history.Size()) + 1);
+            QCOMPARE(points.constFirst(), QPointF(0.0, 0.0));
+            QCOMPARE(points.constLast(), QPointF(last.Minutes, last.Concentrations[i]));
         }
-        QCOMPARE(panel.RateSeries()->points(), rate);
-        QCOMPARE(MarkTimes(panel.RateChangeMarks()), rateChanges);
-        QCOMPARE(MarkTimes(panel.BolusMarks()), boluses);
-        for (const auto& spy : rebuilds)
-            QCOMPARE(spy->count(), 0);
+        QCOMPARE(panel.Points(TrendRateLine), rate);
+        QCOMPARE(MarkTimes(panel.Points(TrendRateChangeMarks)), rateChanges);
+        QCOMPARE(MarkTimes(panel.Points(TrendBolusMarks)), boluses);
     }
 
     void startsAfresh_data()
@@ -190,16 +177,16 @@ private slots:
         history.Clear();
         if (reset) {
             panel.Reset();
-            for (const QLineSeries* series : DrawnSeries(panel))
-                QCOMPARE(series->count(), 0);
+            for (std::size_t series = 0; series < TrendSeriesCount; ++series)
+                QVERIFY(panel.Points(series).isEmpty());
             QCOMPARE(panel.TimeAxis()->max(), 10.0);
         }
         RunTicks(history, panel, QStringLiteral("4"));
-        QCOMPARE(panel.ConcentrationSeries(HumeEffect)->points(),
+        QCOMPARE(panel.Points(HumeEffect),
                  (QList<QPointF>{{0, 0}, {1 / 12.0, history[0].Concentrations[HumeEffect]}}));
-        QCOMPARE(panel.RateSeries()->points(), (QList<QPointF>{{0, 4}, {1 / 12.0, 4}}));
-        QCOMPARE(panel.BolusMarks()->count(), 0);
-        QCOMPARE(panel.RateChangeMarks()->count(), 0);
+        QCOMPARE(panel.Points(TrendRateLine), (QList<QPointF>{{0, 4}, {1 / 12.0, 4}}));
+        QCOMPARE(panel.Points(TrendBolusMarks).size(), 0);
+        QCOMPARE(panel.Points(TrendRateChangeMarks).size(), 0);
     }
 
     // A day of records: every series stays small, keeps the highest and
@@ -224,7 +211,7 @@ private slots:
         const auto byValue = [](QPointF a, QPointF b) { return a.y() < b.y(); };
         for (std::size_t i = 0; i < ConcentrationCount; ++i) {
             const auto which = static_cast<ConcentrationIndex>(i);
-            const QList<QPointF> points = panel.ConcentrationSeries(which)->points();
+            const QList<QPointF> points = panel.Points(which);
             QVERIFY2(points.size() <= 1500, qPrintable(QString::number(points.size())));
             QCOMPARE(points.constLast(), QPointF(history.Last().Minutes, history.Last().Concentrations[i]));
             double low = HUGE_VAL;
@@ -235,10 +222,10 @@ private slots:
             }
             QCOMPARE(std::max_element(points.begin(), points.end(), byValue)->y(), high);
             QCOMPARE(std::min_element(points.begin() + 1, points.end(), byValue)->y(), low);
-            QCOMPARE(points, redrawn.ConcentrationSeries(which)->points());
+            QCOMPARE(points, redrawn.Points(which));
         }
-        QCOMPARE(panel.RateSeries()->count(), 4);
-        QCOMPARE(MarkTimes(panel.BolusMarks()), QList<double>{history[peakAt - 1].Minutes});
+        QCOMPARE(panel.Points(TrendRateLine).size(), 4);
+        QCOMPARE(MarkTimes(panel.Points(TrendBolusMarks)), QList<double>{history[peakAt - 1].Minutes});
 
         // The last hour holds what is in sight and lets go of what scrolls out.
         panel.SpanChoice()->setCurrentIndex(static_cast<int>(TrendPanel::Span::LastHour));
@@ -247,7 +234,7 @@ private slots:
         const double now = history.Last().Minutes;
         QCOMPARE(panel.TimeAxis()->min(), now - 60.0);
         QCOMPARE(panel.TimeAxis()->max(), now);
-        const QList<QPointF> inSight = panel.ConcentrationSeries(JamesPlasma)->points();
+        const QList<QPointF> inSight = panel.Points(JamesPlasma);
         QVERIFY(inSight.size() <= 720 + 121);
         QVERIFY(inSight.constFirst().x() <= now - 60.0);
         QCOMPARE(inSight.constLast().x(), now);
@@ -420,41 +407,35 @@ private slots:
         QVERIFY2(tops.size() == 3 && tops[1] > tops[0] && tops[2] < tops[1], qPrintable(QString::number(tops.size())));
     }
 
-    // A dashed line is drawn in pieces, each from where the one before ends:
-    // together they are the line, however it grew or scrolled.
-    void dashedPiecesMakeTheLine_data()
+    // What the chart draws of a line for a strip of the plot: the points in
+    // it and one either side, so that the line enters and leaves it.
+    void pointsForAStrip_data()
     {
-        QTest::addColumn<TrendPanel::Span>("span");
-        QTest::addColumn<int>("records");
-        QTest::newRow("whole case, a day in bursts") << TrendPanel::Span::WholeCase << 17280;
-        QTest::newRow("last hour, scrolling") << TrendPanel::Span::LastHour << 3000;
+        QTest::addColumn<QList<QPointF>>("points");
+        QTest::addColumn<double>("from");
+        QTest::addColumn<double>("to");
+        QTest::addColumn<qsizetype>("first");
+        QTest::addColumn<qsizetype>("last");
+        const QList<QPointF> line{{0, 1}, {1, 2}, {2, 2}, {2, 5}, {3, 1}, {5, 0}};
+        QTest::newRow("no points") << QList<QPointF>{} << 0.0 << 9.0 << qsizetype{0} << qsizetype{-1};
+        QTest::newRow("all of it") << line << -1.0 << 9.0 << qsizetype{0} << qsizetype{5};
+        QTest::newRow("between points") << line << 1.5 << 2.5 << qsizetype{1} << qsizetype{4};
+        QTest::newRow("on points: both at one time kept") << line << 1.0 << 2.0 << qsizetype{0} << qsizetype{2};
+        QTest::newRow("before the first") << line << -5.0 << -1.0 << qsizetype{0} << qsizetype{0};
+        QTest::newRow("past the last") << line << 6.0 << 8.0 << qsizetype{5} << qsizetype{5};
+        QTest::newRow("reversed") << line << 3.0 << 1.0 << qsizetype{0} << qsizetype{-1};
     }
 
-    void dashedPiecesMakeTheLine()
+    void pointsForAStrip()
     {
-        QFETCH(TrendPanel::Span, span);
-        QFETCH(int, records);
-        CaseHistory history;
-        TrendPanel panel(history);
-        panel.SpanChoice()->setCurrentIndex(static_cast<int>(span));
-        while (history.Size() < static_cast<std::size_t>(records)) {
-            history.Append(Record(history.Size(), history.Size() % 500 < 250 ? 6.0 : 4.0));
-            if (history.Size() % 7 == 0)
-                panel.Refresh();
-        }
-        for (std::size_t index = 1; index < TrendConcentrationCount; index += 2) {
-            const QLineSeries* line = panel.ConcentrationSeries(static_cast<ConcentrationIndex>(index));
-            QList<QPointF> joined;
-            for (const QAbstractSeries* drawn : panel.Chart()->series()) {
-                const QList<QPointF> piece = drawn->objectName() == line->objectName() + QStringLiteral("Piece")
-                    ? static_cast<const QLineSeries*>(drawn)->points()
-                    : QList<QPointF>{};
-                if (!piece.isEmpty() && !joined.isEmpty())
-                    QCOMPARE(piece.constFirst(), joined.takeLast());
-                joined += piece;
-            }
-            QCOMPARE(joined, line->points());
-        }
+        QFETCH(QList<QPointF>, points);
+        QFETCH(double, from);
+        QFETCH(double, to);
+        QFETCH(qsizetype, first);
+        QFETCH(qsizetype, last);
+        const TrendPointRange range = TrendPointsBetween(points, from, to);
+        QCOMPARE(range.first, first);
+        QCOMPARE(range.last, last);
     }
 
     // Marks and the rate at time 0 are drawn clear of the axis line.
@@ -475,13 +456,13 @@ private slots:
         panel.show();
         QVERIFY(QTest::qWaitForWindowExposed(&panel));
         RunTicks(history, panel, QStringLiteral("6+50|6|8"));
-        QCOMPARE(MarkTimes(panel.BolusMarks()), QList<double>{0.0});
+        QCOMPARE(MarkTimes(panel.Points(TrendBolusMarks)), QList<double>{0.0});
         QChart* chart = panel.ChartView()->chart();
-        const qreal mark = chart->mapToPosition(QPointF(0.0, 0.5), panel.BolusMarks()).x();
+        const qreal mark = panel.PositionOf(QPointF(0.0, 0.5)).x();
         QVERIFY2(mark >= chart->plotArea().left() + 3.0, qPrintable(QString::number(mark - chart->plotArea().left())));
         QChart* lane = panel.ChartView()->Lane();
-        QCOMPARE(panel.RateSeries()->at(0), QPointF(0.0, 6.0));
-        const qreal rate = lane->mapToPosition(QPointF(0.0, 6.0), panel.RateArea()).x();
+        QCOMPARE(panel.Points(TrendRateLine).constFirst(), QPointF(0.0, 6.0));
+        const qreal rate = panel.RateLine()->PositionOf(QPointF(0.0, 6.0)).x();
         QVERIFY(rate >= lane->plotArea().left() + 3.0);
         // The lane lines up under the plot.
         QVERIFY(std::abs(lane->plotArea().left() - chart->plotArea().left()) < 1.0);
@@ -590,8 +571,7 @@ private slots:
         QVERIFY(QTest::qWaitForWindowExposed(&panel));
         const auto at = [&](double minutes, double mcgPerMl) {
             QChart* chart = panel.ChartView()->chart();
-            const QPointF inChart =
-                chart->mapToPosition(QPointF(minutes, mcgPerMl), panel.ConcentrationSeries(JamesPlasma));
+            const QPointF inChart = panel.PositionOf(QPointF(minutes, mcgPerMl));
             return panel.ChartView()->mapFromScene(chart->mapToScene(inChart));
         };
         QVERIFY(panel.ToolTipAt(at(1.0, 1.0)).isEmpty()); // nothing drawn yet

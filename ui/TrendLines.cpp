@@ -1,0 +1,169 @@
+#include "TrendLines.h"
+
+#include <QPainter>
+#include <QPolygonF>
+#include <QStyleOptionGraphicsItem>
+#include <QValueAxis>
+
+#include <algorithm>
+#include <cmath>
+
+namespace {
+
+// Beyond the widest pen and its antialiasing, pixels.
+constexpr double PenReach = 4.0;
+
+} // namespace
+
+TrendPointRange TrendPointsBetween(const QList<QPointF>& points, double from, double to)
+{
+    if (points.isEmpty() || to < from)
+        return {};
+    const auto byTime = [](QPointF p, double t) { return p.x() < t; };
+    const auto begin = std::lower_bound(points.cbegin(), points.cend(), from, byTime);
+    const auto end = std::lower_bound(begin, points.cend(), to, byTime);
+    const qsizetype first = std::max<qsizetype>(begin - points.cbegin() - 1, 0);
+    const qsizetype last = std::min<qsizetype>(end - points.cbegin(), points.size() - 1);
+    return {first, last};
+}
+
+TrendLines::TrendLines(QValueAxis* time, QValueAxis* value, QGraphicsItem* parent)
+    : QGraphicsItem(parent), m_time(time), m_value(value)
+{
+    // The strip the view repaints, to draw only what falls in it.
+    setFlag(ItemUsesExtendedStyleOption);
+}
+
+std::size_t TrendLines::Add(const QList<QPointF>* points, const QPen& pen, Kind kind, const QBrush& fill)
+{
+    m_lines.push_back({points, pen, kind, fill});
+    return m_lines.size() - 1;
+}
+
+void TrendLines::SetShown(std::size_t line, bool shown)
+{
+    m_lines[line].shown = shown;
+    update();
+}
+
+void TrendLines::SetPlot(const QRectF& plot)
+{
+    if (plot == m_plot)
+        return;
+    prepareGeometryChange();
+    m_plot = plot;
+}
+
+QPointF TrendLines::PositionOf(QPointF value) const
+{
+    const double width = m_time->max() - m_time->min();
+    const double height = m_value->max() - m_value->min();
+    return {m_plot.left() + (value.x() - m_time->min()) * m_plot.width() / width,
+            m_plot.bottom() - (value.y() - m_value->min()) * m_plot.height() / height};
+}
+
+QPointF TrendLines::ValueAt(QPointF position) const
+{
+    return {m_time->min() + (position.x() - m_plot.left()) * (m_time->max() - m_time->min()) / m_plot.width(),
+            m_value->min() + (m_plot.bottom() - position.y()) * (m_value->max() - m_value->min()) / m_plot.height()};
+}
+
+void TrendLines::paint(QPainter* painter, const QStyleOptionGraphicsItem* option, QWidget*)
+{
+    if (m_plot.isEmpty() || !(m_time->max() > m_time->min()) || !(m_value->max() > m_value->min()))
+        return;
+    const QRectF exposed = option->exposedRect.isValid() ? option->exposedRect & m_plot : m_plot;
+    if (exposed.isEmpty())
+        return;
+    const double from = ValueAt(QPointF(exposed.left() - PenReach, 0.0)).x();
+    const double to = ValueAt(QPointF(exposed.right() + PenReach, 0.0)).x();
+    painter->save();
+    painter->setClipRect(m_plot, Qt::IntersectClip);
+    for (const Drawn& line : m_lines) {
+        if (!line.shown)
+            continue;
+        if (line.kind == Kind::Marks) {
+            DrawMarks(*painter, line, from, to);
+            continue;
+        }
+        if (line.kind == Kind::Area)
+            FillUnder(*painter, line, from, to);
+        DrawLine(*painter, line, from, to);
+    }
+    painter->restore();
+}
+
+void TrendLines::DrawLine(QPainter& painter, const Drawn& line, double from, double to)
+{
+    // Segment by segment: a polyline is filled as one outline, whose edges
+    // all cross the same rows where a week's line zig-zags, and that costs
+    // about the square of its points.
+    const QList<QPointF>& points = *line.points;
+    const TrendPointRange range = TrendPointsBetween(points, from, to);
+    if (range.last <= range.first)
+        return;
+    QPen pen = line.pen;
+    painter.setPen(pen);
+    if (pen.style() == Qt::SolidLine) {
+        QPointF previous = PositionOf(points[range.first]);
+        for (qsizetype i = range.first + 1; i <= range.last; ++i) {
+            const QPointF next = PositionOf(points[i]);
+            painter.drawLine(previous, next);
+            previous = next;
+        }
+        return;
+    }
+    // Each segment takes the dash pattern up where the one before left it,
+    // counted from the first point held, so that a strip repainted alone
+    // meets the dashes around it.
+    const double width = std::max(pen.widthF(), 1.0);
+    double period = 0.0;
+    for (const qreal dash : pen.dashPattern())
+        period += dash;
+    double length = 0.0;
+    QPointF previous = PositionOf(points[0]);
+    for (qsizetype i = 1; i <= range.last; ++i) {
+        const QPointF next = PositionOf(points[i]);
+        const double step = std::sqrt((next.x() - previous.x()) * (next.x() - previous.x()) + (next.y() - previous.y()) * (next.y() - previous.y()));
+        if (i > range.first && step > 0.0) {
+            pen.setDashOffset(period > 0.0 ? std::fmod(length / width, period) : 0.0);
+            painter.setPen(pen);
+            painter.drawLine(previous, next);
+        }
+        length += step;
+        previous = next;
+    }
+}
+
+void TrendLines::FillUnder(QPainter& painter, const Drawn& area, double from, double to)
+{
+    const QList<QPointF>& points = *area.points;
+    const TrendPointRange range = TrendPointsBetween(points, from, to);
+    if (range.last <= range.first)
+        return;
+    QPolygonF polygon;
+    polygon.reserve(range.last - range.first + 3);
+    for (qsizetype i = range.first; i <= range.last; ++i)
+        polygon.append(PositionOf(points[i]));
+    const double zero = PositionOf(QPointF(0.0, 0.0)).y();
+    polygon.append(QPointF(polygon.constLast().x(), zero));
+    polygon.append(QPointF(polygon.constFirst().x(), zero));
+    painter.setPen(Qt::NoPen);
+    painter.setBrush(area.fill);
+    painter.drawPolygon(polygon);
+    painter.setBrush(Qt::NoBrush);
+}
+
+void TrendLines::DrawMarks(QPainter& painter, const Drawn& marks, double from, double to)
+{
+    // Each mark on its own: its dashes begin at the top edge.
+    const QList<QPointF>& points = *marks.points;
+    const TrendPointRange range = TrendPointsBetween(points, from, to);
+    painter.setPen(marks.pen);
+    for (qsizetype i = range.first; i <= range.last; ++i) {
+        if (i > range.first && points[i].x() == points[i - 1].x())
+            continue; // the other end of the same mark
+        const double x = PositionOf(QPointF(points[i].x(), 0.0)).x();
+        painter.drawLine(QPointF(x, m_plot.top()), QPointF(x, m_plot.bottom()));
+    }
+}

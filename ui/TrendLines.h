@@ -1,0 +1,72 @@
+#pragma once
+// The case's lines on the trend chart, drawn by one item over the plot
+// rather than by a chart series each. Qt Charts works every series' outline
+// out afresh whenever an axis changes, which at a week's zig-zags costs far
+// more than drawing them; this item only maps the points it paints, and
+// paints only the points in the strip the view repaints.
+
+#include <QBrush>
+#include <QGraphicsItem>
+#include <QList>
+#include <QPen>
+#include <QPointF>
+
+#include <vector>
+
+class QValueAxis;
+
+class TrendLines : public QGraphicsItem {
+public:
+    enum class Kind {
+        Line,  // through its points
+        Marks, // a full-height line at each pair of points' time
+        Area,  // a line filled down to zero
+    };
+
+    // Maps case time (x) and value (y) onto the plot, as the chart's series
+    // are mapped; the points live elsewhere and must outlive the item.
+    TrendLines(QValueAxis* time, QValueAxis* value, QGraphicsItem* parent);
+
+    std::size_t Add(const QList<QPointF>* points, const QPen& pen, Kind kind = Kind::Line,
+                    const QBrush& fill = Qt::NoBrush);
+    void SetShown(std::size_t line, bool shown);
+    bool IsShown(std::size_t line) const { return m_lines[line].shown; }
+    const QPen& Pen(std::size_t line) const { return m_lines[line].pen; }
+    const QBrush& Fill(std::size_t line) const { return m_lines[line].fill; }
+
+    // The plot, in the parent's coordinates.
+    void SetPlot(const QRectF& plot);
+    QRectF Plot() const { return m_plot; }
+    // Where a case time and value fall on the plot, and back.
+    QPointF PositionOf(QPointF value) const;
+    QPointF ValueAt(QPointF position) const;
+
+    QRectF boundingRect() const override { return m_plot; }
+    void paint(QPainter* painter, const QStyleOptionGraphicsItem* option, QWidget* widget) override;
+
+private:
+    struct Drawn {
+        const QList<QPointF>* points;
+        QPen pen;
+        Kind kind;
+        QBrush fill;
+        bool shown = true;
+    };
+    void DrawLine(QPainter& painter, const Drawn& line, double from, double to);
+    void DrawMarks(QPainter& painter, const Drawn& marks, double from, double to);
+    void FillUnder(QPainter& painter, const Drawn& area, double from, double to);
+
+    QValueAxis* m_time;
+    QValueAxis* m_value;
+    QRectF m_plot;
+    std::vector<Drawn> m_lines;
+};
+
+// The index range [first, last] of time-ordered points that draws the
+// stretch from `from` to `to`: the points within it and one either side.
+// Empty (first > last) when there are no points.
+struct TrendPointRange {
+    qsizetype first = 0;
+    qsizetype last = -1;
+};
+TrendPointRange TrendPointsBetween(const QList<QPointF>& points, double from, double to);
