@@ -63,7 +63,10 @@ TimeScale TrendTimeScale(TrendSpan span, double now)
 {
     now = std::isfinite(now) ? std::max(now, 0.0) : 0.0;
     if (span == TrendSpan::LastHour) {
-        const double to = std::max(now, HourMinutes);
+        // On by whole minutes: each move repaints the whole chart, and the
+        // ticks in between only draw their new strip.
+        constexpr double slack = 1e-9; // a time a rounding past a minute is on it
+        const double to = std::max(std::ceil(now - slack), HourMinutes);
         return {to - HourMinutes, to, 10.0};
     }
     const double length = std::max(now, ShortestWholeCase);

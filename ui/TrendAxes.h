@@ -20,7 +20,8 @@ struct ValueScale {
     int decimals = 0; // enough for every multiple of step
 };
 
-// The case time shown for `span` when the newest record is at `now`.
+// The case time shown for `span` when the newest record is at `now`; the
+// last hour ends at the next whole minute.
 TimeScale TrendTimeScale(TrendSpan span, double now);
 // Where the time axis begins: a little before the case's start when that is
 // in sight, so that a mark at time 0 stands clear of the axis line.

@@ -469,7 +469,7 @@ bool TrendPanel::ShowScales()
     TimeScale time = TrendTimeScale(m_builder.Span(), m_builder.Now() + m_aheadMinutes);
     // The last hour stays in sight before the look ahead.
     if (m_builder.Span() == Span::LastHour)
-        time.from = std::min(time.from, std::max(m_builder.Now() - 60.0, 0.0));
+        time.from = std::min(time.from, TrendTimeScale(Span::LastHour, m_builder.Now()).from);
     const double from = TimeAxisFrom(time);
     for (QValueAxis* axis : {m_timeAxis, m_laneTimeAxis}) {
         if (axis->min() == from && axis->max() == time.to && axis->tickInterval() == time.step)

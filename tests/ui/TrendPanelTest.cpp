@@ -232,8 +232,8 @@ private slots:
         for (int tick = 0; tick < 200; ++tick)
             RunTicks(history, panel, QStringLiteral("4"));
         const double now = history.Last().Minutes;
-        QCOMPARE(panel.TimeAxis()->min(), now - 60.0);
-        QCOMPARE(panel.TimeAxis()->max(), now);
+        QVERIFY(panel.TimeAxis()->max() >= now && panel.TimeAxis()->max() < now + 1.0);
+        QCOMPARE(panel.TimeAxis()->min(), panel.TimeAxis()->max() - 60.0);
         const QList<QPointF> inSight = panel.Points(JamesPlasma);
         QVERIFY(inSight.size() <= 720 + 121);
         QVERIFY(inSight.constFirst().x() <= now - 60.0);

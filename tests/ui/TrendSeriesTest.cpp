@@ -221,6 +221,7 @@ private slots:
         QTest::newRow("no number") << whole << std::nan("") << 0.0 << 10.0 << 2.0;
         QTest::newRow("last hour, half an hour in") << hour << 30.0 << 0.0 << 60.0 << 10.0;
         QTest::newRow("last hour, two hours in") << hour << 125.0 << 65.0 << 125.0 << 10.0;
+        QTest::newRow("last hour, between minutes") << hour << 125.25 << 66.0 << 126.0 << 10.0;
     }
 
     void timeScale()
