@@ -124,7 +124,8 @@ void TrendLines::DrawLine(QPainter& painter, const Drawn& line, double from, dou
     QPointF previous = PositionOf(points[0]);
     for (qsizetype i = 1; i <= range.last; ++i) {
         const QPointF next = PositionOf(points[i]);
-        const double step = std::sqrt((next.x() - previous.x()) * (next.x() - previous.x()) + (next.y() - previous.y()) * (next.y() - previous.y()));
+        const QPointF d = next - previous;
+        const double step = std::sqrt(d.x() * d.x() + d.y() * d.y()); // hypot is dearer and no truer here
         if (i > range.first && step > 0.0) {
             pen.setDashOffset(period > 0.0 ? std::fmod(length / width, period) : 0.0);
             painter.setPen(pen);
