@@ -95,44 +95,45 @@ void TrendLines::paint(QPainter* painter, const QStyleOptionGraphicsItem* option
 
 void TrendLines::DrawLine(QPainter& painter, const Drawn& line, double from, double to)
 {
-    // Segment by segment: a polyline is filled as one outline, whose edges
-    // all cross the same rows where a week's line zig-zags, and that costs
-    // about the square of its points.
     const QList<QPointF>& points = *line.points;
     const TrendPointRange range = TrendPointsBetween(points, from, to);
     if (range.last <= range.first)
         return;
+    // As separate segments: Qt strokes each on its own, while a polyline is
+    // filled as one outline whose edges all cross the same rows where a
+    // week's line zig-zags, at about the square of its points.
+    m_segments.clear();
+    QPointF previous = PositionOf(points[range.first]);
+    for (qsizetype i = range.first + 1; i <= range.last; ++i) {
+        const QPointF next = PositionOf(points[i]);
+        m_segments.emplace_back(previous, next);
+        previous = next;
+    }
     QPen pen = line.pen;
     painter.setPen(pen);
     if (pen.style() == Qt::SolidLine) {
-        QPointF previous = PositionOf(points[range.first]);
-        for (qsizetype i = range.first + 1; i <= range.last; ++i) {
-            const QPointF next = PositionOf(points[i]);
-            painter.drawLine(previous, next);
-            previous = next;
-        }
+        painter.drawLines(m_segments.data(), static_cast<int>(m_segments.size()));
         return;
     }
-    // Each segment takes the dash pattern up where the one before left it,
-    // counted from the first point held, so that a strip repainted alone
-    // meets the dashes around it.
-    const double width = std::max(pen.widthF(), 1.0);
+    // Each segment takes the pattern up where the one before left it (Qt
+    // would start it afresh on each), counted from the first point held, so
+    // that a strip repainted alone meets the dashes around it.
+    const auto lengthOf = [](const QLineF& segment) {
+        const QPointF d = segment.p2() - segment.p1();
+        return std::sqrt(d.x() * d.x() + d.y() * d.y()); // hypot is dearer and no truer here
+    };
+    double length = 0.0;
+    for (qsizetype i = 1; i <= range.first; ++i)
+        length += lengthOf(QLineF(PositionOf(points[i - 1]), PositionOf(points[i])));
     double period = 0.0;
     for (const qreal dash : pen.dashPattern())
         period += dash;
-    double length = 0.0;
-    QPointF previous = PositionOf(points[0]);
-    for (qsizetype i = 1; i <= range.last; ++i) {
-        const QPointF next = PositionOf(points[i]);
-        const QPointF d = next - previous;
-        const double step = std::sqrt(d.x() * d.x() + d.y() * d.y()); // hypot is dearer and no truer here
-        if (i > range.first && step > 0.0) {
-            pen.setDashOffset(period > 0.0 ? std::fmod(length / width, period) : 0.0);
-            painter.setPen(pen);
-            painter.drawLine(previous, next);
-        }
-        length += step;
-        previous = next;
+    const double width = std::max(pen.widthF(), 1.0);
+    for (const QLineF& segment : m_segments) {
+        pen.setDashOffset(period > 0.0 ? std::fmod(length / width, period) : 0.0);
+        painter.setPen(pen);
+        painter.drawLine(segment);
+        length += lengthOf(segment);
     }
 }
 

@@ -7,6 +7,7 @@
 
 #include <QBrush>
 #include <QGraphicsItem>
+#include <QLineF>
 #include <QList>
 #include <QPen>
 #include <QPointF>
@@ -60,6 +61,7 @@ private:
     QValueAxis* m_value;
     QRectF m_plot;
     std::vector<Drawn> m_lines;
+    std::vector<QLineF> m_segments; // kept from paint to paint
 };
 
 // The index range [first, last] of time-ordered points that draws the
