@@ -52,8 +52,8 @@ void SlopesOf(const ModelParameters& p, double inputSlope, ModelState& slopes, c
     SlopesOf<true>(p, inputSlope, slopes, state);
 }
 
-// +0 or -0. On the bits, so that the test keeps the volumes out of SSE
-// registers, from where GCC would hand them to the x87 code through the stack.
+// +0 or -0. Tested on the bits: integer work leaves the floating-point
+// pipes, which the tick's x87 arithmetic keeps busy, alone.
 bool IsZero(double value)
 {
     return (std::bit_cast<std::uint64_t>(value) << 1) == 0;
