@@ -51,14 +51,15 @@ constexpr double StepWidth(double lowerLimit, double upperLimit, std::int32_t nu
     return static_cast<double>((Wide{upperLimit} - lowerLimit) / numIntervals);
 }
 
-// The working vectors of one integration. They start at zero and carry over
-// from step to step: the entries beyond the equations are read as they are.
+// The working vectors of one integration, carried over from step to step:
+// the entries beyond the equations are read as they are, so an integration
+// of fewer than four equations starts them at zero. Left unset otherwise.
 struct RungeKuttaWork {
-    ModelState t{};
-    ModelState k1{};
-    ModelState k2{};
-    ModelState k3{};
-    ModelState k4{};
+    ModelState t;
+    ModelState k1;
+    ModelState k2;
+    ModelState k3;
+    ModelState k4;
 };
 
 // One classical step of width h, in place, for equations 1..n of each of N
@@ -144,7 +145,7 @@ void RungeKuttaSystem(std::int32_t NumEquations, ModelState InitialValues, Deriv
     const double h = detail::StepWidth(LowerLimit, UpperLimit, NumIntervals);
     const auto n = static_cast<std::size_t>(NumEquations);
     ModelState x = InitialValues;
-    std::array<detail::RungeKuttaWork, 1> work;
+    std::array<detail::RungeKuttaWork, 1> work{};
     const std::array derivatives{&derivative};
 
     std::int32_t nextRow = 0;

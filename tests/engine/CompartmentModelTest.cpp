@@ -4,6 +4,7 @@
 
 #include <limits>
 #include <ostream>
+#include <utility>
 
 namespace sedalyn {
 namespace {
@@ -61,13 +62,16 @@ TEST(ModelDerivative, EffectSiteAtEquilibriumHasNoSlope)
 
 TEST(ModelDerivative, ZeroVolumeSwitchesACompartmentOff)
 {
-    ModelParameters m = JamesExampleAtRate(10);
-    m.V3 = 0.0;
-    m.V4 = 0.0;
-    ModelState slopes{};
-    ModelDerivative{m}(slopes, ModelState{0, 4.0, 1.0, 0.7, 0.2});
-    EXPECT_EQ(slopes[StateCompartment3], 0.0);
-    EXPECT_EQ(slopes[StateEffectSite], 0.0);
+    // Each compartment alone and both, -0 as well as +0: factors of V3 and V4.
+    for (const auto& [v3, v4] : {std::pair{0.0, 1.0}, {1.0, -0.0}, {0.0, 0.0}}) {
+        ModelParameters m = JamesExampleAtRate(10);
+        m.V3 *= v3;
+        m.V4 *= v4;
+        ModelState slopes{};
+        ModelDerivative{m}(slopes, ModelState{0, 4.0, 1.0, 0.7, 0.2});
+        EXPECT_EQ(slopes[StateCompartment3] == 0.0, v3 == 0.0) << v3 << " " << v4;
+        EXPECT_EQ(slopes[StateEffectSite] == 0.0, v4 == 0.0) << v3 << " " << v4;
+    }
 }
 
 TEST(ModelDerivative, ConservesDrugAmountApartFromInputAndElimination)

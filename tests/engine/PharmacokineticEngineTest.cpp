@@ -4,7 +4,9 @@
 
 #include <gtest/gtest.h>
 
+#include <bit>
 #include <cmath>
+#include <cstdint>
 #include <cstring>
 #include <ostream>
 #include <random>
@@ -101,6 +103,9 @@ TEST(PharmacokineticEngine, TickIsBitForBitTheIntegratorsRoutineThroughALongRand
     PharmacokineticEngine engine;
     ThreeStates reference{};
     double rate = 0.0;
+    // The reference shares the slopes and the step with the engine; a digest
+    // of every tick's bits pins their arithmetic as well.
+    std::uint64_t digest = 0;
     // Two cases of a day each, with the rate and the patient changing under
     // the engine as the window may change them between cases.
     for (const Patient& patient : patients) {
@@ -114,8 +119,11 @@ TEST(PharmacokineticEngine, TickIsBitForBitTheIntegratorsRoutineThroughALongRand
             reference = ReferenceTick(reference, patient, rate, bolusMg);
             const ThreeStates states{engine.JamesModel.State, engine.HumeModel.State, engine.HanModel.State};
             ASSERT_TRUE(SameBits(states, reference)) << "tick " << tick << " rate " << rate;
+            for (const double c : engine.Concentrations())
+                digest = (digest ^ std::bit_cast<std::uint64_t>(c)) * 0x100000001b3u;
         }
     }
+    EXPECT_EQ(digest, 0x9b7f4cfcecc70e50u) << std::hex << digest;
 }
 
 TEST(PharmacokineticEngine, ZeroRateKeepsEverythingAtZeroAndResetRestarts)
