@@ -8,6 +8,7 @@
 #include "PharmacokineticEngine.h"
 #include "QtTestMain.h"
 #include "TrendChartView.h"
+#include "Style.h"
 #include "TrendPanel.h"
 
 #include <QChart>
@@ -519,6 +520,41 @@ private slots:
         // a line missing or left behind differs by far more.
         const int apart = PixelsApart(shown, fresh);
         QVERIFY2(apart <= 12, qPrintable(QString::number(apart)));
+    }
+
+    // A case read back without Eleveld's values draws neither its lines nor its key.
+    void eleveldOnlyWhereKnown_data()
+    {
+        QTest::addColumn<bool>("shown");
+        QTest::newRow("replayed") << true;
+        QTest::newRow("not known") << false;
+    }
+
+    void eleveldOnlyWhereKnown()
+    {
+        QFETCH(bool, shown);
+        CaseHistory history;
+        TrendPanel panel(history);
+        panel.SetEleveldShown(shown);
+        panel.resize(600, 450);
+        panel.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&panel));
+        for (std::size_t i = 0; i < 120; ++i) {
+            CaseRecord record = Record(i, 6.0);
+            record.Eleveld = {2.0, 1.5};
+            history.Append(record);
+        }
+        panel.Refresh();
+        const QImage image = panel.ChartView()->grab().toImage().convertToFormat(QImage::Format_RGB32);
+        int eleveld = 0;
+        for (int y = 0; y < image.height(); ++y) {
+            for (int x = 0; x < image.width(); ++x) {
+                const QColor c = image.pixelColor(x, y);
+                const QColor e = style::EleveldColour;
+                eleveld += std::abs(c.red() - e.red()) + std::abs(c.green() - e.green()) + std::abs(c.blue() - e.blue()) < 30;
+            }
+        }
+        QVERIFY2(shown ? eleveld > 200 : eleveld == 0, qPrintable(QString::number(eleveld)));
     }
 
     void toolTipText_data()
