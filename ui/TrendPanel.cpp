@@ -63,6 +63,8 @@ constexpr double PenReach = 4.0;
 // Qt Charts' series lie at this depth; the marks are drawn behind them and
 // the case's lines in front, with the wake-up level and the look ahead between.
 constexpr qreal SeriesDepth = 4.0;
+// The marks' lines, in the order they are added.
+enum MarkLine : std::size_t { RateChangeMarkLine, BolusMarkLine };
 
 QPen Pen(const QColor& colour, double width, Qt::PenStyle style = Qt::SolidLine)
 {
@@ -269,6 +271,7 @@ void TrendPanel::CreateChart()
     // From the back of the picture to the front.
     m_marks = new TrendLines(m_timeAxis, markAxis, m_chart);
     m_marks->setZValue(SeriesDepth - 0.5);
+    // In MarkLine's order.
     m_marks->Add(&m_builder.Points(TrendRateChangeMarks), Pen(RateChangeColour, 1.0), TrendLines::Kind::Marks);
     m_marks->Add(&m_builder.Points(TrendBolusMarks), Pen(BolusColour, 1.5, Qt::DashDotLine), TrendLines::Kind::Marks);
     m_wakeUp = MakeSeries(QStringLiteral("WakeUpLine"), QStringLiteral("Wake-up level"),
@@ -329,8 +332,8 @@ void TrendPanel::CreateLegend()
     legend.push_back({QStringLiteral("Plasma"), Pen(Qt::black, LineWidth)});
     legend.push_back({QStringLiteral("Effect site"), Pen(Qt::black, LineWidth, Qt::DashLine)});
     legend.push_back({m_wakeUp->name(), m_wakeUp->pen()});
-    legend.push_back({QStringLiteral("Bolus"), m_marks->Pen(1), true});
-    legend.push_back({QStringLiteral("Rate change"), m_marks->Pen(0), true});
+    legend.push_back({QStringLiteral("Bolus"), m_marks->Pen(BolusMarkLine), true});
+    legend.push_back({QStringLiteral("Rate change"), m_marks->Pen(RateChangeMarkLine), true});
     legend.insert(legend.end(), m_addedLegend.begin(), m_addedLegend.end());
     m_view->SetLegend(std::move(legend));
 }
