@@ -27,6 +27,40 @@ TrendPointRange TrendPointsBetween(const QList<QPointF>& points, double from, do
     return {first, last};
 }
 
+void TrendDashes(const std::vector<QLineF>& segments, const std::vector<double>& pattern, double phase,
+                 std::vector<QLineF>& dashes)
+{
+    double period = 0.0;
+    for (const double length : pattern)
+        period += std::max(length, 0.0);
+    if (!(period > 0.0) || !std::isfinite(period)) {
+        dashes.insert(dashes.end(), segments.begin(), segments.end());
+        return;
+    }
+    // Where in the pattern the first segment begins.
+    std::size_t index = 0;
+    double left = std::fmod(std::max(phase, 0.0), period);
+    while (left >= pattern[index]) {
+        left -= std::max(pattern[index], 0.0);
+        index = (index + 1) % pattern.size();
+    }
+    left = pattern[index] - left;
+    for (const QLineF& segment : segments) {
+        const double length = segment.length();
+        for (double at = 0.0; at < length;) {
+            const double step = std::min(left, length - at);
+            if (index % 2 == 0 && step > 0.0)
+                dashes.emplace_back(segment.pointAt(at / length), segment.pointAt((at + step) / length));
+            at += step;
+            left -= step;
+            if (left <= 0.0) {
+                index = (index + 1) % pattern.size();
+                left = pattern[index];
+            }
+        }
+    }
+}
+
 TrendLines::TrendLines(QValueAxis* time, QValueAxis* value, QGraphicsItem* parent)
     : QGraphicsItem(parent), m_time(time), m_value(value)
 {
@@ -44,6 +78,11 @@ void TrendLines::SetShown(std::size_t line, bool shown)
 {
     m_lines[line].shown = shown;
     update();
+}
+
+void TrendLines::SetTimeGrid(const QPen& pen)
+{
+    m_timeGrid = pen;
 }
 
 void TrendLines::SetPlot(const QRectF& plot)
@@ -79,6 +118,8 @@ void TrendLines::paint(QPainter* painter, const QStyleOptionGraphicsItem* option
     const double to = ValueAt(QPointF(exposed.right() + PenReach, 0.0)).x();
     painter->save();
     painter->setClipRect(m_plot, Qt::IntersectClip);
+    if (m_timeGrid.style() != Qt::NoPen)
+        DrawTimeGrid(*painter, from, to);
     for (const Drawn& line : m_lines) {
         if (!line.shown)
             continue;
@@ -110,31 +151,24 @@ void TrendLines::DrawLine(QPainter& painter, const Drawn& line, double from, dou
         previous = next;
     }
     QPen pen = line.pen;
+    if (pen.style() != Qt::SolidLine) {
+        // Our own dashes, drawn as solid pieces: Qt would start the pattern
+        // afresh on each segment. The phase counts from the first point
+        // held, so that a strip repainted alone meets the dashes around it.
+        double phase = 0.0;
+        for (qsizetype i = 1; i <= range.first; ++i)
+            phase += QLineF(PositionOf(points[i - 1]), PositionOf(points[i])).length();
+        const double width = std::max(pen.widthF(), 1.0);
+        std::vector<double> pattern;
+        for (const qreal dash : pen.dashPattern())
+            pattern.push_back(dash * width);
+        m_dashes.clear();
+        TrendDashes(m_segments, pattern, phase, m_dashes);
+        m_segments.swap(m_dashes);
+        pen.setStyle(Qt::SolidLine);
+    }
     painter.setPen(pen);
-    if (pen.style() == Qt::SolidLine) {
-        painter.drawLines(m_segments.data(), static_cast<int>(m_segments.size()));
-        return;
-    }
-    // Each segment takes the pattern up where the one before left it (Qt
-    // would start it afresh on each), counted from the first point held, so
-    // that a strip repainted alone meets the dashes around it.
-    const auto lengthOf = [](const QLineF& segment) {
-        const QPointF d = segment.p2() - segment.p1();
-        return std::sqrt(d.x() * d.x() + d.y() * d.y()); // hypot is dearer and no truer here
-    };
-    double length = 0.0;
-    for (qsizetype i = 1; i <= range.first; ++i)
-        length += lengthOf(QLineF(PositionOf(points[i - 1]), PositionOf(points[i])));
-    double period = 0.0;
-    for (const qreal dash : pen.dashPattern())
-        period += dash;
-    const double width = std::max(pen.widthF(), 1.0);
-    for (const QLineF& segment : m_segments) {
-        pen.setDashOffset(period > 0.0 ? std::fmod(length / width, period) : 0.0);
-        painter.setPen(pen);
-        painter.drawLine(segment);
-        length += lengthOf(segment);
-    }
+    painter.drawLines(m_segments.data(), static_cast<int>(m_segments.size()));
 }
 
 void TrendLines::FillUnder(QPainter& painter, const Drawn& area, double from, double to)
@@ -154,6 +188,24 @@ void TrendLines::FillUnder(QPainter& painter, const Drawn& area, double from, do
     painter.setBrush(area.fill);
     painter.drawPolygon(polygon);
     painter.setBrush(Qt::NoBrush);
+}
+
+void TrendLines::DrawTimeGrid(QPainter& painter, double from, double to)
+{
+    const double step = m_time->tickInterval();
+    if (!(step > 0.0))
+        return;
+    // Where the axis would put its ticks: on the anchor and its steps, ends included.
+    const double anchor = m_time->tickAnchor();
+    const double last = std::min(to, m_time->max()) + step * 1e-9;
+    painter.setPen(m_timeGrid);
+    for (double k = std::ceil((std::max(from, m_time->min()) - anchor) / step - 1e-9);; ++k) {
+        const double minutes = anchor + k * step;
+        if (minutes > last)
+            break;
+        const double x = PositionOf(QPointF(minutes, 0.0)).x();
+        painter.drawLine(QPointF(x, m_plot.top()), QPointF(x, m_plot.bottom()));
+    }
 }
 
 void TrendLines::DrawMarks(QPainter& painter, const Drawn& marks, double from, double to)

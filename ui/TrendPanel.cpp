@@ -256,10 +256,11 @@ void TrendPanel::CreateChart()
 {
     m_chart = MakeChart(QStringLiteral("TrendChart"));
 
-    // The lane under the plot writes the times for both.
+    // The lane under the plot writes the times for both. Hidden, and its grid
+    // drawn with the marks: Qt Charts would lay its labels out afresh, shown
+    // or not, whenever the concentration axis moves.
     m_timeAxis = MakeTimeAxis("TimeAxis");
-    m_timeAxis->setLabelsVisible(false);
-    m_timeAxis->setTitleVisible(false);
+    m_timeAxis->setVisible(false);
     m_concentrationAxis = MakeAxis("ConcentrationAxis", QStringLiteral("Concentration (mcg/ml)"));
     QValueAxis* const markAxis = MakeUnitAxis("MarkAxis");
     QValueAxis* const wakeUpAxis = MakeUnitAxis("WakeUpAxis");
@@ -271,6 +272,7 @@ void TrendPanel::CreateChart()
     // From the back of the picture to the front.
     m_marks = new TrendLines(m_timeAxis, markAxis, m_chart);
     m_marks->setZValue(SeriesDepth - 0.5);
+    m_marks->SetTimeGrid(m_timeAxis->gridLinePen());
     // In MarkLine's order.
     m_marks->Add(&m_builder.Points(TrendRateChangeMarks), Pen(RateChangeColour, 1.0), TrendLines::Kind::Marks);
     m_marks->Add(&m_builder.Points(TrendBolusMarks), Pen(BolusColour, 1.5, Qt::DashDotLine), TrendLines::Kind::Marks);
