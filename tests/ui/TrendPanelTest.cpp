@@ -439,6 +439,48 @@ private slots:
         QCOMPARE(range.last, last);
     }
 
+    // A dashed line's pieces, along the x axis: segments given by their ends
+    // in turn, dashes given by where each begins and ends.
+    void dashesRunOn_data()
+    {
+        QTest::addColumn<QList<double>>("ends");
+        QTest::addColumn<QList<double>>("pattern");
+        QTest::addColumn<double>("phase");
+        QTest::addColumn<QList<QPointF>>("dashes");
+        const QList<double> dashGap{4, 2};
+        QTest::newRow("one segment") << QList<double>{0, 20} << dashGap << 0.0
+                                     << QList<QPointF>{{0, 4}, {6, 10}, {12, 16}, {18, 20}};
+        QTest::newRow("across segments") << QList<double>{0, 3, 10} << dashGap << 0.0
+                                         << QList<QPointF>{{0, 3}, {3, 4}, {6, 10}};
+        QTest::newRow("begun in a gap") << QList<double>{0, 12} << dashGap << 5.0
+                                        << QList<QPointF>{{1, 5}, {7, 11}};
+        QTest::newRow("begun periods on") << QList<double>{0, 12} << dashGap << 17.0
+                                          << QList<QPointF>{{1, 5}, {7, 11}};
+        QTest::newRow("an empty segment") << QList<double>{0, 2, 2, 5} << dashGap << 0.0
+                                          << QList<QPointF>{{0, 2}, {2, 4}};
+        QTest::newRow("dash-dot") << QList<double>{0, 10} << QList<double>{4, 2, 1, 2} << 0.0
+                                  << QList<QPointF>{{0, 4}, {6, 7}, {9, 10}};
+        QTest::newRow("no pattern") << QList<double>{0, 3, 7} << QList<double>{} << 0.0
+                                    << QList<QPointF>{{0, 3}, {3, 7}};
+    }
+
+    void dashesRunOn()
+    {
+        QFETCH(QList<double>, ends);
+        QFETCH(QList<double>, pattern);
+        QFETCH(double, phase);
+        QFETCH(QList<QPointF>, dashes);
+        std::vector<QLineF> segments;
+        for (qsizetype i = 1; i < ends.size(); ++i)
+            segments.emplace_back(ends[i - 1], 0.0, ends[i], 0.0);
+        std::vector<QLineF> drawn;
+        TrendDashes(segments, std::vector<double>(pattern.begin(), pattern.end()), phase, drawn);
+        QList<QPointF> spans;
+        for (const QLineF& dash : drawn)
+            spans << QPointF(dash.x1(), dash.x2());
+        QCOMPARE(spans, dashes);
+    }
+
     // Marks and the rate at time 0 are drawn clear of the axis line.
     void startInSight_data()
     {
