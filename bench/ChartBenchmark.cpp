@@ -241,6 +241,30 @@ void ChartWholeRepaint(benchmark::State& state)
 
 BENCHMARK(ChartWholeRepaint)->ArgName("hours")->Arg(24)->Arg(168)->Unit(benchmark::kMillisecond)->MeasureProcessCPUTime();
 
+// What a tick that moves the concentration axis costs, as the two after each
+// bolus do: the wake-up level set high and low in turn, which fits the axis
+// afresh, and the view painted. 2 hours, a day and a week into a case.
+void ChartRescale(benchmark::State& state)
+{
+    const auto hours = static_cast<std::size_t>(state.range(0));
+    CaseHistory history;
+    for (std::size_t i = 0; i < hours * 60 * TicksPerMinute; ++i)
+        history.Append(Step(i));
+    TrendPanel panel(history);
+    panel.resize(560, 480);
+    panel.show();
+    panel.Refresh();
+    QApplication::processEvents();
+    bool high = false;
+    for (auto _ : state) {
+        high = !high;
+        panel.SetWakeUpLevel(high ? 9.0 : 1.2);
+        QApplication::processEvents();
+    }
+}
+
+BENCHMARK(ChartRescale)->ArgName("hours")->Arg(2)->Arg(24)->Arg(168)->Unit(benchmark::kMillisecond)->MeasureProcessCPUTime();
+
 // What the look ahead adds to a tick: each model's next 30 minutes at the
 // rate in use and a plan's course, with ("painted" 1) or without the view
 // rendered, an hour into a case on a controlled clock.
