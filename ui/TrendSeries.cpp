@@ -111,8 +111,6 @@ TrendUpdate TrendSeriesBuilder::Update()
         StartAfresh();
         update.rebuilt = true;
     } else if (size == m_read) {
-        for (std::size_t series = 0; series < TrendSeriesCount; ++series)
-            update.changes[series].cutFrom = m_points[series].size();
         return update;
     } else {
         const double last = m_history.Last().Minutes;
@@ -145,12 +143,12 @@ TrendUpdate TrendSeriesBuilder::Update()
         m_previousMinutes = record.Minutes;
     }
 
-    std::array<qsizetype, TrendSeriesCount> cut{};
     for (std::size_t series = 0; series < TrendSeriesCount; ++series)
-        cut[series] = RedrawFrom(series, firstBucket, update.changedFrom);
-    std::array<qsizetype, TrendSeriesCount> dropped{};
-    if (m_span == TrendSpan::LastHour)
-        dropped = LetGoOfUnseen();
+        RedrawFrom(series, firstBucket, update.changedFrom);
+    // Letting go moves the first point held, where the dashes' phase counts
+    // from: everything is drawn anew.
+    if (m_span == TrendSpan::LastHour && LetGoOfUnseen())
+        update.changedFrom = -Infinity;
 
     m_peaks = {};
     const double inSight = TrendTimeScale(m_span, m_now).from;
@@ -169,18 +167,8 @@ TrendUpdate TrendSeriesBuilder::Update()
         }
     }
 
-    if (update.rebuilt) {
+    if (update.rebuilt)
         update.changedFrom = -Infinity;
-        return update;
-    }
-    for (std::size_t series = 0; series < TrendSeriesCount; ++series) {
-        TrendSeriesChange& change = update.changes[series];
-        change.dropFront = std::min(dropped[series], cut[series]);
-        change.cutFrom = cut[series] - change.dropFront;
-        change.append = m_points[series].mid(change.cutFrom);
-        if (dropped[series] > 0)
-            update.changedFrom = -Infinity;
-    }
     return update;
 }
 
@@ -381,7 +369,7 @@ void TrendSeriesBuilder::AppendPoints(std::size_t series, const Bucket& bucket, 
     }
 }
 
-qsizetype TrendSeriesBuilder::RedrawFrom(std::size_t series, std::size_t firstBucket, double& changedFrom)
+void TrendSeriesBuilder::RedrawFrom(std::size_t series, std::size_t firstBucket, double& changedFrom)
 {
     QList<QPointF>& points = m_points[series];
     const qsizetype from = std::min(m_newestFrom[series], points.size());
@@ -400,7 +388,7 @@ qsizetype TrendSeriesBuilder::RedrawFrom(std::size_t series, std::size_t firstBu
         ++same;
     const qsizetype cut = from + same;
     if (same == before.size() && cut == points.size())
-        return cut;
+        return;
     double left = Infinity;
     for (qsizetype i = same; i < before.size(); ++i)
         left = std::min(left, before[i].x());
@@ -416,16 +404,15 @@ qsizetype TrendSeriesBuilder::RedrawFrom(std::size_t series, std::size_t firstBu
             left = std::min(left, into.x());
     }
     changedFrom = std::min(changedFrom, left);
-    return cut;
 }
 
-std::array<qsizetype, TrendSeriesCount> TrendSeriesBuilder::LetGoOfUnseen()
+bool TrendSeriesBuilder::LetGoOfUnseen()
 {
     const double from = TrendTimeScale(TrendSpan::LastHour, m_now).from;
     while (m_buckets.size() > 1 && m_buckets[1].firstMinutes <= from)
         m_buckets.pop_front();
 
-    std::array<qsizetype, TrendSeriesCount> dropped{};
+    bool dropped = false;
     for (std::size_t series = 0; series < TrendSeriesCount; ++series) {
         QList<QPointF>& points = m_points[series];
         qsizetype drop = 0;
@@ -446,7 +433,7 @@ std::array<qsizetype, TrendSeriesCount> TrendSeriesBuilder::LetGoOfUnseen()
             drop = 0;
         points.remove(0, drop);
         m_newestFrom[series] -= drop;
-        dropped[series] = drop;
+        dropped = dropped || drop > 0;
     }
     return dropped;
 }

@@ -33,26 +33,16 @@ enum TrendSeriesIndex : std::size_t {
     TrendSeriesCount
 };
 
-// What brings one series from its last points to its new ones: drop points
-// at the front, then cut every point from `cutFrom` on, then append.
 // The concentrations drawn: the six, then Eleveld's two.
 inline constexpr std::size_t TrendConcentrationCount = TrendRateLine;
 double TrendConcentration(const sedalyn::CaseRecord& record, std::size_t which);
 
-struct TrendSeriesChange {
-    qsizetype dropFront = 0;
-    qsizetype cutFrom = 0;
-    QList<QPointF> append;
-};
-
 struct TrendUpdate {
-    // Every series drawn anew (the first update, another span or width, a new
-    // case, or buckets merged): take Points() whole; `changes` are empty.
-    // Otherwise a series that did not change has nothing to drop or append
-    // and its cut at its end.
+    // Every series drawn anew: the first update, another span or width, a
+    // new case, or buckets merged.
     bool rebuilt = false;
-    std::array<TrendSeriesChange, TrendSeriesCount> changes{};
-    // Case time (minutes) left of which no series changed.
+    // Case time (minutes) left of which no series changed: no point there,
+    // and no segment from one there, is drawn otherwise than before.
     double changedFrom = std::numeric_limits<double>::infinity();
 };
 
@@ -138,8 +128,9 @@ private:
     Bucket& BucketAt(double minutes);
     static void Merge(Bucket& into, const Bucket& later);
     void AppendPoints(std::size_t series, const Bucket& bucket, bool newest);
-    qsizetype RedrawFrom(std::size_t series, std::size_t firstBucket, double& changedFrom);
-    std::array<qsizetype, TrendSeriesCount> LetGoOfUnseen();
+    void RedrawFrom(std::size_t series, std::size_t firstBucket, double& changedFrom);
+    // Whether any points were let go of.
+    bool LetGoOfUnseen();
 
     const sedalyn::CaseHistory& m_history;
     TrendSpan m_span = TrendSpan::WholeCase;
