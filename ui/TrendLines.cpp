@@ -80,9 +80,9 @@ void TrendLines::SetShown(std::size_t line, bool shown)
     update();
 }
 
-void TrendLines::SetTimeGrid(const QPen& pen)
+void TrendLines::SetGrid(const QPen& pen)
 {
-    m_timeGrid = pen;
+    m_grid = pen;
 }
 
 void TrendLines::SetPlot(const QRectF& plot)
@@ -118,8 +118,8 @@ void TrendLines::paint(QPainter* painter, const QStyleOptionGraphicsItem* option
     const double to = ValueAt(QPointF(exposed.right() + PenReach, 0.0)).x();
     painter->save();
     painter->setClipRect(m_plot, Qt::IntersectClip);
-    if (m_timeGrid.style() != Qt::NoPen)
-        DrawTimeGrid(*painter, from, to);
+    if (m_grid.style() != Qt::NoPen)
+        DrawGrid(*painter, from, to);
     for (const Drawn& line : m_lines) {
         if (!line.shown)
             continue;
@@ -190,21 +190,27 @@ void TrendLines::FillUnder(QPainter& painter, const Drawn& area, double from, do
     painter.setBrush(Qt::NoBrush);
 }
 
-void TrendLines::DrawTimeGrid(QPainter& painter, double from, double to)
+void TrendLines::DrawGrid(QPainter& painter, double from, double to)
 {
+    painter.setPen(m_grid);
+    // Where the time axis puts its ticks: on the anchor and its steps, ends included.
     const double step = m_time->tickInterval();
-    if (!(step > 0.0))
-        return;
-    // Where the axis would put its ticks: on the anchor and its steps, ends included.
-    const double anchor = m_time->tickAnchor();
-    const double last = std::min(to, m_time->max()) + step * 1e-9;
-    painter.setPen(m_timeGrid);
-    for (double k = std::ceil((std::max(from, m_time->min()) - anchor) / step - 1e-9);; ++k) {
-        const double minutes = anchor + k * step;
-        if (minutes > last)
-            break;
-        const double x = PositionOf(QPointF(minutes, 0.0)).x();
-        painter.drawLine(QPointF(x, m_plot.top()), QPointF(x, m_plot.bottom()));
+    if (step > 0.0) {
+        const double anchor = m_time->tickAnchor();
+        const double last = std::min(to, m_time->max()) + step * 1e-9;
+        for (double k = std::ceil((std::max(from, m_time->min()) - anchor) / step - 1e-9);; ++k) {
+            const double minutes = anchor + k * step;
+            if (minutes > last)
+                break;
+            const double x = PositionOf(QPointF(minutes, 0.0)).x();
+            painter.drawLine(QPointF(x, m_plot.top()), QPointF(x, m_plot.bottom()));
+        }
+    }
+    // The value axis's, evenly from end to end.
+    const int intervals = m_value->tickCount() - 1;
+    for (int k = 0; k <= intervals && intervals > 0; ++k) {
+        const double y = PositionOf(QPointF(0.0, m_value->min() + (m_value->max() - m_value->min()) * k / intervals)).y();
+        painter.drawLine(QPointF(m_plot.left(), y), QPointF(m_plot.right(), y));
     }
 }
 

@@ -31,9 +31,9 @@ public:
     std::size_t Add(const QList<QPointF>* points, const QPen& pen, Kind kind = Kind::Line,
                     const QBrush& fill = Qt::NoBrush);
     void SetShown(std::size_t line, bool shown);
-    // Upright grid lines at the time axis's ticks, behind the lines, for a
-    // time axis that is hidden.
-    void SetTimeGrid(const QPen& pen);
+    // The grid, behind the lines: upright at the time axis's ticks and level
+    // at the value axis's, in place of the axes' own.
+    void SetGrid(const QPen& pen);
     bool IsShown(std::size_t line) const { return m_lines[line].shown; }
     const QPen& Pen(std::size_t line) const { return m_lines[line].pen; }
     const QBrush& Fill(std::size_t line) const { return m_lines[line].fill; }
@@ -59,7 +59,7 @@ private:
     void DrawLine(QPainter& painter, const Drawn& line, double from, double to);
     void DrawMarks(QPainter& painter, const Drawn& marks, double from, double to);
     void FillUnder(QPainter& painter, const Drawn& area, double from, double to);
-    void DrawTimeGrid(QPainter& painter, double from, double to);
+    void DrawGrid(QPainter& painter, double from, double to);
 
     QValueAxis* m_time;
     QValueAxis* m_value;
@@ -67,7 +67,7 @@ private:
     std::vector<Drawn> m_lines;
     std::vector<QLineF> m_segments; // kept from paint to paint
     std::vector<QLineF> m_dashes;
-    QPen m_timeGrid = Qt::NoPen;
+    QPen m_grid = Qt::NoPen;
 };
 
 // The index range [first, last] of time-ordered points that draws the

@@ -74,6 +74,12 @@ QPen Pen(const QColor& colour, double width, Qt::PenStyle style = Qt::SolidLine)
     return pen;
 }
 
+// As Qt Charts draws its grid.
+QPen GridPen()
+{
+    return QPen(GridColour, 1.0);
+}
+
 // The axes format their numbers with a Qt locale: one with the window's
 // decimal separator and no thousands separators.
 QLocale AxisLocale(const LocaleSettings& settings)
@@ -100,7 +106,9 @@ QValueAxis* MakeAxis(const char* name, const QString& title)
     axis->setLabelsFont(style::ChartFont());
     axis->setLabelsColor(Qt::black);
     axis->setTitleBrush(Qt::black);
-    axis->setGridLineColor(GridColour);
+    // The plots' items draw the grid: Qt Charts' grid lines work out their
+    // stroked shape on every repaint of the view, ticks' strips included.
+    axis->setGridLineVisible(false);
     return axis;
 }
 
@@ -256,23 +264,21 @@ void TrendPanel::CreateChart()
 {
     m_chart = MakeChart(QStringLiteral("TrendChart"));
 
-    // The lane under the plot writes the times for both. Hidden, and its grid
-    // drawn with the marks: Qt Charts would lay its labels out afresh, shown
-    // or not, whenever the concentration axis moves.
+    // The lane under the plot writes the times for both. Hidden: Qt Charts
+    // would lay its labels out afresh, shown or not, whenever the
+    // concentration axis moves.
     m_timeAxis = MakeTimeAxis("TimeAxis");
     m_timeAxis->setVisible(false);
     m_concentrationAxis = MakeAxis("ConcentrationAxis", QStringLiteral("Concentration (mcg/ml)"));
-    QValueAxis* const markAxis = MakeUnitAxis("MarkAxis");
     QValueAxis* const wakeUpAxis = MakeUnitAxis("WakeUpAxis");
     m_chart->addAxis(m_timeAxis, Qt::AlignBottom);
     m_chart->addAxis(wakeUpAxis, Qt::AlignBottom);
     m_chart->addAxis(m_concentrationAxis, Qt::AlignLeft);
-    m_chart->addAxis(markAxis, Qt::AlignLeft);
 
     // From the back of the picture to the front.
-    m_marks = new TrendLines(m_timeAxis, markAxis, m_chart);
+    m_marks = new TrendLines(m_timeAxis, m_concentrationAxis, m_chart);
     m_marks->setZValue(SeriesDepth - 0.5);
-    m_marks->SetTimeGrid(m_timeAxis->gridLinePen());
+    m_marks->SetGrid(GridPen());
     // In MarkLine's order.
     m_marks->Add(&m_builder.Points(TrendRateChangeMarks), Pen(RateChangeColour, 1.0), TrendLines::Kind::Marks);
     m_marks->Add(&m_builder.Points(TrendBolusMarks), Pen(BolusColour, 1.5, Qt::DashDotLine), TrendLines::Kind::Marks);
@@ -307,6 +313,7 @@ void TrendPanel::CreateLane()
     // A filled step graph: no concentration is drawn so.
     m_rate = new TrendLines(m_laneTimeAxis, m_rateAxis, m_lane);
     m_rate->setZValue(SeriesDepth);
+    m_rate->SetGrid(GridPen());
     const QPen pen = Pen(RateColour, 1.0);
     m_rate->Add(&m_builder.Points(TrendRateLine), pen, TrendLines::Kind::Area, RateFillColour);
     connect(m_lane, &QChart::plotAreaChanged, this, [this](const QRectF& plot) { m_rate->SetPlot(plot); });
