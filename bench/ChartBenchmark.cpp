@@ -63,6 +63,13 @@ const CaseRecord& Step(std::size_t index)
     return made[index];
 }
 
+// The case's first `hours`.
+void AppendHours(CaseHistory& history, std::size_t hours)
+{
+    for (std::size_t i = 0; i < hours * 60 * TicksPerMinute; ++i)
+        history.Append(Step(i));
+}
+
 class PaintCounter : public QObject {
 public:
     int paints = 0;
@@ -80,8 +87,7 @@ void ChartTick(benchmark::State& state)
     const auto hours = static_cast<std::size_t>(state.range(0));
     const bool shown = state.range(2) != 0;
     CaseHistory history;
-    for (std::size_t i = 0; i < hours * 60 * TicksPerMinute; ++i)
-        history.Append(Step(i));
+    AppendHours(history, hours);
 
     TrendPanel panel(history);
     panel.SpanChoice()->setCurrentIndex(static_cast<int>(state.range(1)));
@@ -220,8 +226,7 @@ void ChartWholeRepaint(benchmark::State& state)
 {
     const auto hours = static_cast<std::size_t>(state.range(0));
     CaseHistory history;
-    for (std::size_t i = 0; i < hours * 60 * TicksPerMinute; ++i)
-        history.Append(Step(i));
+    AppendHours(history, hours);
     TrendPanel panel(history);
     panel.setAttribute(Qt::WA_DontShowOnScreen);
     panel.resize(560, 480);
@@ -248,8 +253,7 @@ void ChartRescale(benchmark::State& state)
 {
     const auto hours = static_cast<std::size_t>(state.range(0));
     CaseHistory history;
-    for (std::size_t i = 0; i < hours * 60 * TicksPerMinute; ++i)
-        history.Append(Step(i));
+    AppendHours(history, hours);
     TrendPanel panel(history);
     panel.resize(560, 480);
     panel.show();
