@@ -8,13 +8,6 @@
 #include <algorithm>
 #include <cmath>
 
-namespace {
-
-// Beyond the widest pen and its antialiasing, pixels.
-constexpr double PenReach = 4.0;
-
-} // namespace
-
 TrendPointRange TrendPointsBetween(const QList<QPointF>& points, double from, double to)
 {
     if (points.isEmpty() || to < from)
@@ -114,8 +107,8 @@ void TrendLines::paint(QPainter* painter, const QStyleOptionGraphicsItem* option
     const QRectF exposed = option->exposedRect.isValid() ? option->exposedRect & m_plot : m_plot;
     if (exposed.isEmpty())
         return;
-    const double from = ValueAt(QPointF(exposed.left() - PenReach, 0.0)).x();
-    const double to = ValueAt(QPointF(exposed.right() + PenReach, 0.0)).x();
+    const double from = ValueAt(QPointF(exposed.left() - TrendPenReach, 0.0)).x();
+    const double to = ValueAt(QPointF(exposed.right() + TrendPenReach, 0.0)).x();
     painter->save();
     painter->setClipRect(m_plot, Qt::IntersectClip);
     if (m_grid.style() != Qt::NoPen)

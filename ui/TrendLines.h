@@ -16,6 +16,10 @@
 
 class QValueAxis;
 
+// Beyond the widest pen and its antialiasing, pixels: what a repaint of a
+// stretch of the plot takes in either side of it.
+inline constexpr double TrendPenReach = 4.0;
+
 class TrendLines : public QGraphicsItem {
 public:
     enum class Kind {
@@ -34,13 +38,10 @@ public:
     // The grid, behind the lines: upright at the time axis's ticks and level
     // at the value axis's, in place of the axes' own.
     void SetGrid(const QPen& pen);
-    bool IsShown(std::size_t line) const { return m_lines[line].shown; }
     const QPen& Pen(std::size_t line) const { return m_lines[line].pen; }
-    const QBrush& Fill(std::size_t line) const { return m_lines[line].fill; }
 
     // The plot, in the parent's coordinates.
     void SetPlot(const QRectF& plot);
-    QRectF Plot() const { return m_plot; }
     // Where a case time and value fall on the plot, and back.
     QPointF PositionOf(QPointF value) const;
     QPointF ValueAt(QPointF position) const;

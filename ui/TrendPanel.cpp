@@ -32,7 +32,6 @@ namespace {
 
 struct ModelStyle {
     LbmAlgorithm model;
-    QString objectPrefix;
     ConcentrationIndex plasma;
     ConcentrationIndex effect;
 
@@ -41,9 +40,9 @@ struct ModelStyle {
 };
 
 const ModelStyle Models[] = {
-    {LbmAlgorithm::James, QStringLiteral("James"), JamesPlasma, JamesEffect},
-    {LbmAlgorithm::Hume, QStringLiteral("Hume"), HumePlasma, HumeEffect},
-    {LbmAlgorithm::Janmahasatian, QStringLiteral("Han"), HanPlasma, HanEffect},
+    {LbmAlgorithm::James, JamesPlasma, JamesEffect},
+    {LbmAlgorithm::Hume, HumePlasma, HumeEffect},
+    {LbmAlgorithm::Janmahasatian, HanPlasma, HanEffect},
 };
 
 using style::BolusColour;
@@ -58,8 +57,6 @@ constexpr double LineWidth = 2.0;
 constexpr int RateIntervals = 2;
 // Its grey lies between James's and Hume's: on a grey print the width tells it.
 constexpr double EleveldLineWidth = 3.0;
-// Beyond the widest pen and its antialiasing, pixels.
-constexpr double PenReach = 4.0;
 // Qt Charts' series lie at this depth; the marks are drawn behind them and
 // the case's lines in front, with the wake-up level and the look ahead between.
 constexpr qreal SeriesDepth = 4.0;
@@ -389,8 +386,8 @@ void TrendPanel::RepaintFrom(double minutes)
     const double now = PositionOf(QPointF(m_builder.Now() + m_aheadMinutes, 0.0)).x();
     // Down through the lane, which shares the time axis.
     const QRectF lane = m_lane->mapRectToScene(m_lane->plotArea());
-    const QRectF strip(QPointF(std::max(x, plot.left()) - PenReach, plot.top() - PenReach),
-                       QPointF(std::min(now, plot.right()) + PenReach, lane.bottom() + PenReach));
+    const QRectF strip(QPointF(std::max(x, plot.left()) - TrendPenReach, plot.top() - TrendPenReach),
+                       QPointF(std::min(now, plot.right()) + TrendPenReach, lane.bottom() + TrendPenReach));
     m_view->viewport()->update(m_view->mapFromScene(m_chart->mapToScene(strip)).boundingRect());
 }
 

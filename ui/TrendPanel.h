@@ -82,11 +82,9 @@ public:
     TrendChartView* ChartView() const { return m_view; }
     QComboBox* SpanChoice() const { return m_span; }
     QPushButton* SaveButton() const { return m_save; }
-    // What a series of the chart draws: the concentrations through Lines(),
-    // the marks through Marks(), the rate through RateLine().
+    // What a series of the chart draws.
     const QList<QPointF>& Points(std::size_t series) const { return m_builder.Points(series); }
-    TrendLines* Lines() const { return m_lines; }
-    TrendLines* Marks() const { return m_marks; }
+    // The rate lane's step line.
     TrendLines* RateLine() const { return m_rate; }
     // Where a case time and concentration fall on the chart.
     QPointF PositionOf(QPointF value) const { return m_lines->PositionOf(value); }
