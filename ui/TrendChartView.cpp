@@ -54,6 +54,15 @@ void TrendChartView::SetLane(QChart* lane, std::vector<TrendLegendEntry> key)
     viewport()->update();
 }
 
+void TrendChartView::SetAxisRoom(qreal left, qreal overhang)
+{
+    if (left == m_leftRoom && overhang == m_overhang)
+        return;
+    m_leftRoom = left;
+    m_overhang = overhang;
+    AlignPlots();
+}
+
 bool TrendChartView::SetEdgeLabels(std::vector<TrendEdgeLabel> labels)
 {
     if (labels == m_edgeLabels)
@@ -163,19 +172,20 @@ bool TrendChartView::AlignPlots()
     const auto rightOf = [](const QChart* chart) {
         return chart->size().width() - chart->plotArea().right() - chart->margins().right();
     };
-    const qreal left = std::max(leftOf(chart()), leftOf(m_lane));
+    const qreal left = std::max({leftOf(chart()), leftOf(m_lane), m_leftRoom});
     const qreal right = std::max(rightOf(chart()), rightOf(m_lane));
     bool changed = false;
-    const auto align = [&](QChart* chart, int top) {
-        const QMargins margins(4 + static_cast<int>(std::lround(left - leftOf(chart))), top,
-                               4 + static_cast<int>(std::lround(right - rightOf(chart))), 0);
+    const int overhang = static_cast<int>(std::ceil(m_overhang));
+    const auto align = [&](QChart* chart, int top, int bottom) {
+        const QMargins margins(4 + static_cast<int>(std::lround(left - leftOf(chart))), top + overhang,
+                               4 + static_cast<int>(std::lround(right - rightOf(chart))), bottom);
         if (chart->margins() != margins) {
             chart->setMargins(margins);
             changed = true;
         }
     };
-    align(chart(), 6);
-    align(m_lane, RowHeight + 2);
+    align(chart(), 6, overhang);
+    align(m_lane, RowHeight + 2, 0);
     return changed;
 }
 

@@ -38,6 +38,9 @@ public:
     void SetLane(QChart* lane, std::vector<TrendLegendEntry> key);
     QChart* Lane() const { return m_lane; }
     const std::vector<TrendLegendEntry>& LaneKey() const { return m_laneKey; }
+    // The room both plots leave for the value axes that items of their own
+    // draw: at their left, and above and below for the labels' overhang.
+    void SetAxisRoom(qreal left, qreal overhang);
     // Lays both charts out and lines them up now, not over the next turns
     // of the event loop, each of which would repaint the whole view.
     void Settle();
@@ -75,6 +78,8 @@ private:
     QChart* m_lane = nullptr;
     std::vector<TrendLegendEntry> m_laneKey;
     std::vector<TrendEdgeLabel> m_edgeLabels;
+    qreal m_leftRoom = 0.0;
+    qreal m_overhang = 0.0;
     mutable std::vector<std::pair<QRectF, QString>> m_placedLabels;
     mutable QRectF m_labelsPlot;
     mutable bool m_labelsPlaced = false;

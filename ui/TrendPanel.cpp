@@ -7,6 +7,7 @@
 #include "Style.h"
 #include "SystemLocale.h"
 #include "TrendExport.h"
+#include "TrendValueAxis.h"
 
 #include <QChart>
 #include <QComboBox>
@@ -127,6 +128,14 @@ QValueAxis* MakeUnitAxis(const char* name)
     axis->setRange(0.0, 1.0);
     axis->setVisible(false);
     return axis;
+}
+
+// Drawn in place of `axis`, as it would draw itself.
+TrendValueAxis* MakeValueAxis(const QValueAxis* axis, QChart* chart)
+{
+    auto* labels = new TrendValueAxis(axis->titleText(), axis->labelsFont(), chart);
+    labels->SetPen(axis->linePen());
+    return labels;
 }
 
 QLineSeries* MakeSeries(const QString& name, const QString& legend, const QPen& pen)
@@ -267,10 +276,12 @@ void TrendPanel::CreateChart()
     m_timeAxis = MakeTimeAxis("TimeAxis");
     m_timeAxis->setVisible(false);
     m_concentrationAxis = MakeAxis("ConcentrationAxis", QStringLiteral("Concentration (mcg/ml)"));
+    m_concentrationAxis->setVisible(false); // drawn by m_concentrationLabels
     QValueAxis* const wakeUpAxis = MakeUnitAxis("WakeUpAxis");
     m_chart->addAxis(m_timeAxis, Qt::AlignBottom);
     m_chart->addAxis(wakeUpAxis, Qt::AlignBottom);
     m_chart->addAxis(m_concentrationAxis, Qt::AlignLeft);
+    m_concentrationLabels = MakeValueAxis(m_concentrationAxis, m_chart);
 
     // From the back of the picture to the front.
     m_marks = new TrendLines(m_timeAxis, m_concentrationAxis, m_chart);
@@ -295,8 +306,11 @@ void TrendPanel::CreateChart()
     }
     add(TrendEleveldEffect, Pen(style::EleveldColour, EleveldLineWidth, Qt::DashLine));
     add(TrendEleveldPlasma, Pen(style::EleveldColour, EleveldLineWidth));
-    for (TrendLines* lines : {m_marks, m_lines})
-        connect(m_chart, &QChart::plotAreaChanged, this, [lines](const QRectF& plot) { lines->SetPlot(plot); });
+    connect(m_chart, &QChart::plotAreaChanged, this, [this](const QRectF& plot) {
+        m_marks->SetPlot(plot);
+        m_lines->SetPlot(plot);
+        m_concentrationLabels->SetPlot(plot);
+    });
 }
 
 void TrendPanel::CreateLane()
@@ -304,8 +318,10 @@ void TrendPanel::CreateLane()
     m_lane = MakeChart(QStringLiteral("RateLane"));
     m_laneTimeAxis = MakeTimeAxis("LaneTimeAxis");
     m_rateAxis = MakeAxis("RateAxis", QString());
+    m_rateAxis->setVisible(false); // drawn by m_rateLabels
     m_lane->addAxis(m_laneTimeAxis, Qt::AlignBottom);
     m_lane->addAxis(m_rateAxis, Qt::AlignLeft);
+    m_rateLabels = MakeValueAxis(m_rateAxis, m_lane);
 
     // A filled step graph: no concentration is drawn so.
     m_rate = new TrendLines(m_laneTimeAxis, m_rateAxis, m_lane);
@@ -313,7 +329,10 @@ void TrendPanel::CreateLane()
     m_rate->SetGrid(GridPen());
     const QPen pen = Pen(RateColour, 1.0);
     m_rate->Add(&m_builder.Points(TrendRateLine), pen, TrendLines::Kind::Area, RateFillColour);
-    connect(m_lane, &QChart::plotAreaChanged, this, [this](const QRectF& plot) { m_rate->SetPlot(plot); });
+    connect(m_lane, &QChart::plotAreaChanged, this, [this](const QRectF& plot) {
+        m_rate->SetPlot(plot);
+        m_rateLabels->SetPlot(plot);
+    });
     m_view->SetLane(m_lane, {{QStringLiteral("Rate (mg/kg/hr)"), pen, false, RateFillColour}});
     connect(
         m_lane, &QChart::plotAreaChanged, this,
@@ -393,8 +412,8 @@ void TrendPanel::RepaintFrom(double minutes)
 
 namespace {
 
-// Sets an axis only when it changes: a change lays the axis out again.
-bool SetScale(QValueAxis* axis, const ValueScale& scale)
+// Sets an axis and its labels only when the scale changes.
+bool SetScale(QValueAxis* axis, TrendValueAxis* labels, const ValueScale& scale, const QLocale& locale)
 {
     const QString format = QStringLiteral("%.%1f").arg(scale.decimals);
     if (axis->min() == 0.0 && axis->max() == scale.top && axis->tickCount() == scale.intervals + 1
@@ -403,6 +422,7 @@ bool SetScale(QValueAxis* axis, const ValueScale& scale)
     axis->setRange(0.0, scale.top);
     axis->setTickCount(scale.intervals + 1);
     axis->setLabelFormat(format);
+    labels->SetScale(scale, locale);
     return true;
 }
 
@@ -496,9 +516,18 @@ bool TrendPanel::ShowScales()
     m_concentrationScale = m_fitScales ? ConcentrationScale(peak, m_wakeUpLevel)
                                        : ConcentrationScale(peak, m_wakeUpLevel, m_concentrationScale);
     m_fitScales = m_fitScales && m_builder.Read() == 0;
-    changed |= SetScale(m_concentrationAxis, m_concentrationScale);
-    changed |= SetScale(m_rateAxis, RateScale(peaks.rate, RateIntervals));
+    const QLocale locale = AxisLocale(m_locale);
+    changed |= SetScale(m_concentrationAxis, m_concentrationLabels, m_concentrationScale, locale);
+    m_rateScale = RateScale(peaks.rate, RateIntervals);
+    changed |= SetScale(m_rateAxis, m_rateLabels, m_rateScale, locale);
+    ShowAxisRoom();
     return changed;
+}
+
+void TrendPanel::ShowAxisRoom()
+{
+    m_view->SetAxisRoom(std::max(m_concentrationLabels->Room(), m_rateLabels->Room()),
+                        m_concentrationLabels->Overhang());
 }
 
 void TrendPanel::SetAhead(double minutes, double peak)
@@ -552,6 +581,9 @@ void TrendPanel::SetLocale(const LocaleSettings& locale)
     m_locale = locale;
     m_chart->setLocale(AxisLocale(m_locale));
     m_lane->setLocale(AxisLocale(m_locale));
+    m_concentrationLabels->SetScale(m_concentrationScale, AxisLocale(m_locale));
+    m_rateLabels->SetScale(m_rateScale, AxisLocale(m_locale));
+    ShowAxisRoom();
     m_clippedPlot = QRectF(); // written anew in this locale
     ShowClippedPeaks();
     m_view->viewport()->update();

@@ -24,6 +24,7 @@ class QComboBox;
 class QLineSeries;
 class QPushButton;
 class QValueAxis;
+class TrendValueAxis;
 class TSaveDialog;
 
 // What the pointer shows over the chart: the record's case time
@@ -92,6 +93,7 @@ public:
     QValueAxis* TimeAxis() const { return m_timeAxis; }
     QValueAxis* ConcentrationAxis() const { return m_concentrationAxis; }
     QValueAxis* RateAxis() const { return m_rateAxis; }
+    const TrendValueAxis* ConcentrationLabels() const { return m_concentrationLabels; }
     QValueAxis* LaneTimeAxis() const { return m_laneTimeAxis; }
     const std::vector<TrendClippedPeak>& ClippedPeaks() const { return m_clipped; }
 
@@ -103,6 +105,7 @@ private:
     bool ShowClippedPeaks();
     void Draw(const TrendUpdate& update);
     bool ShowScales();
+    void ShowAxisRoom();
     void RepaintFrom(double minutes);
     void UpdateWakeUpLine();
 
@@ -116,6 +119,7 @@ private:
     double m_aheadMinutes = 0.0;
     double m_aheadPeak = 0.0;
     ValueScale m_concentrationScale;
+    ValueScale m_rateScale;
     // Fitted to the lines at the next draw of a record, not kept as it
     // was: a new case, span or wake-up level.
     bool m_fitScales = true;
@@ -133,6 +137,8 @@ private:
     QValueAxis* m_timeAxis = nullptr;
     QValueAxis* m_concentrationAxis = nullptr;
     QValueAxis* m_rateAxis = nullptr;
+    TrendValueAxis* m_concentrationLabels = nullptr;
+    TrendValueAxis* m_rateLabels = nullptr;
     QChart* m_lane = nullptr;
     TrendLines* m_rate = nullptr;
     QValueAxis* m_laneTimeAxis = nullptr;

@@ -10,6 +10,7 @@
 #include "TrendChartView.h"
 #include "Style.h"
 #include "TrendPanel.h"
+#include "TrendValueAxis.h"
 
 #include <QChart>
 #include <QComboBox>
@@ -363,33 +364,48 @@ private slots:
     // Each move of the concentration axis repaints the whole chart: with the
     // look ahead's room, as in a running case, the 15 minutes after a bolus
     // move it up once and down once, the effect site always under its top.
+    // Its labels follow it, in the window's decimals, and the plot stays
+    // where it is, which would draw every line once more.
     void bolusMovesTheAxisTwice_data()
     {
         QTest::addColumn<double>("bolusPerKg");
         QTest::addColumn<TrendPanel::Span>("span");
-        QTest::newRow("1 mg/kg, whole case") << 1.0 << TrendPanel::Span::WholeCase;
-        QTest::newRow("2 mg/kg, last hour") << 2.0 << TrendPanel::Span::LastHour;
+        QTest::addColumn<double>("rate");
+        QTest::addColumn<QString>("decimalSeparator");
+        QTest::newRow("1 mg/kg, whole case") << 1.0 << TrendPanel::Span::WholeCase << 8.0 << ".";
+        QTest::newRow("2 mg/kg, last hour") << 2.0 << TrendPanel::Span::LastHour << 8.0 << ".";
+        QTest::newRow("0.3 mg/kg at a low rate, decimal comma") << 0.3 << TrendPanel::Span::WholeCase << 2.0 << ",";
     }
 
     void bolusMovesTheAxisTwice()
     {
         QFETCH(double, bolusPerKg);
         QFETCH(TrendPanel::Span, span);
+        QFETCH(double, rate);
+        QFETCH(QString, decimalSeparator);
         const Patient patient{40, 1.70, 70, [] { return std::string(MaleCaption); }};
         constexpr std::size_t bolusAt = 40 * TicksPerMinute, ahead = 30 * TicksPerMinute;
         std::vector<CaseRecord> records;
         PharmacokineticEngine engine;
         for (std::size_t step = 0; step < bolusAt + 15 * TicksPerMinute + ahead; ++step) {
             const double bolus = step == bolusAt ? bolusPerKg * 70.0 : 0.0;
-            engine.AdvanceTick(patient, 8.0, bolus);
-            records.push_back({engine.JamesModel.State[StateTime], 8.0, bolus, engine.Concentrations()});
+            engine.AdvanceTick(patient, rate, bolus);
+            records.push_back({engine.JamesModel.State[StateTime], rate, bolus, engine.Concentrations()});
         }
         CaseHistory history;
         while (history.Size() < bolusAt)
             history.Append(records[history.Size()]);
         TrendPanel panel(history);
+        LocaleSettings locale;
+        locale.DecimalSeparator = decimalSeparator.toStdString();
+        panel.SetLocale(locale);
         panel.SpanChoice()->setCurrentIndex(static_cast<int>(span));
+        panel.resize(600, 450);
+        panel.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&panel));
         panel.Refresh();
+        QCoreApplication::processEvents();
+        const QRectF plot = panel.ChartView()->chart()->plotArea();
         std::vector<double> tops{panel.ConcentrationAxis()->max()};
         while (history.Size() < bolusAt + 15 * TicksPerMinute) {
             history.Append(records[history.Size()]);
@@ -402,8 +418,18 @@ private slots:
             panel.Refresh();
             for (std::size_t i = 1; i < ConcentrationCount; i += 2)
                 QVERIFY(history.Last().Concentrations[i] < panel.ConcentrationAxis()->max());
-            if (panel.ConcentrationAxis()->max() != tops.back())
+            if (panel.ConcentrationAxis()->max() != tops.back()) {
                 tops.push_back(panel.ConcentrationAxis()->max());
+                const QValueAxis* axis = panel.ConcentrationAxis();
+                const int decimals = axis->labelFormat().mid(2, 1).toInt();
+                QStringList labels;
+                for (int k = 0; k < axis->tickCount(); ++k)
+                    labels << QString::number(axis->max() * k / (axis->tickCount() - 1), 'f', decimals)
+                                  .replace(u'.', decimalSeparator);
+                QCOMPARE(panel.ConcentrationLabels()->Labels(), labels);
+                QCoreApplication::processEvents();
+                QCOMPARE(panel.ChartView()->chart()->plotArea(), plot);
+            }
         }
         QVERIFY2(tops.size() == 3 && tops[1] > tops[0] && tops[2] < tops[1], qPrintable(QString::number(tops.size())));
     }
