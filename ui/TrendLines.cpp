@@ -8,6 +8,20 @@
 #include <algorithm>
 #include <cmath>
 
+namespace {
+
+// A dashed pen's dashes and gaps, pixels.
+std::vector<double> DashPattern(const QPen& pen)
+{
+    const double width = std::max(pen.widthF(), 1.0);
+    std::vector<double> pattern;
+    for (const qreal dash : pen.dashPattern())
+        pattern.push_back(dash * width);
+    return pattern;
+}
+
+} // namespace
+
 TrendPointRange TrendPointsBetween(const QList<QPointF>& points, double from, double to)
 {
     if (points.isEmpty() || to < from)
@@ -20,7 +34,52 @@ TrendPointRange TrendPointsBetween(const QList<QPointF>& points, double from, do
     return {first, last};
 }
 
-void TrendDashes(const std::vector<QLineF>& segments, const std::vector<double>& pattern, double phase,
+void TrendSimplify(std::span<const QPointF> line, double tolerance, std::vector<qsizetype>& kept)
+{
+    const auto count = static_cast<qsizetype>(line.size());
+    if (count == 0)
+        return;
+    // The slopes from the run's vertex that pass within `tolerance` of every
+    // point since: a point whose own slope lies outside them ends the run.
+    qsizetype vertex = 0;
+    double lowest = 0.0;
+    double highest = 0.0;
+    bool any = false;
+    const auto admit = [&](qsizetype i) {
+        const double dx = line[i].x() - line[vertex].x();
+        const double dy = line[i].y() - line[vertex].y();
+        if (!(dx > 0.0))
+            return false;
+        const double slope = dy / dx;
+        if (any && !(slope >= lowest && slope <= highest))
+            return false;
+        lowest = any ? std::max(lowest, (dy - tolerance) / dx) : (dy - tolerance) / dx;
+        highest = any ? std::min(highest, (dy + tolerance) / dx) : (dy + tolerance) / dx;
+        any = true;
+        return true;
+    };
+    const auto keep = [&](qsizetype i) {
+        kept.push_back(i);
+        vertex = i;
+        any = false;
+    };
+    keep(0);
+    for (qsizetype i = 1; i < count; ++i) {
+        bool onRun = admit(i);
+        // Otherwise the run ends on the point before, which begins the next;
+        // a point straight above a vertex has nothing run on through it.
+        if (!onRun && i - 1 != vertex) {
+            keep(i - 1);
+            onRun = admit(i);
+        }
+        if (!onRun || i % TrendLineRun == 0)
+            keep(i);
+    }
+    if (vertex != count - 1)
+        keep(count - 1);
+}
+
+void TrendDashes(std::span<const QLineF> segments, const std::vector<double>& pattern, double phase,
                  std::vector<QLineF>& dashes)
 {
     double period = 0.0;
@@ -135,28 +194,35 @@ void TrendLines::DrawLine(QPainter& painter, const Drawn& line, double from, dou
         return;
     // As separate segments: Qt strokes each on its own, while a polyline is
     // filled as one outline whose edges all cross the same rows where a
-    // week's line zig-zags, at about the square of its points.
+    // week's line zig-zags, at about the square of its points. Dashes are
+    // counted from the first point held, so that a strip repainted alone
+    // meets the dashes around it; a solid line's vertices from the run the
+    // strip begins in.
+    const bool dashed = line.pen.style() != Qt::SolidLine;
+    const qsizetype start = dashed ? 0 : range.first / TrendLineRun * TrendLineRun;
+    m_mapped.clear();
+    for (qsizetype i = start; i <= range.last; ++i)
+        m_mapped.push_back(PositionOf(points[i]));
+    m_kept.clear();
+    // In the device's pixels: a printed chart is drawn finer.
+    const double scale = std::max(std::abs(painter.deviceTransform().m22()), 1.0);
+    TrendSimplify(m_mapped, TrendLineTolerance / scale, m_kept);
+    double phase = 0.0;
     m_segments.clear();
-    QPointF previous = PositionOf(points[range.first]);
-    for (qsizetype i = range.first + 1; i <= range.last; ++i) {
-        const QPointF next = PositionOf(points[i]);
-        m_segments.emplace_back(previous, next);
-        previous = next;
+    for (std::size_t k = 1; k < m_kept.size(); ++k) {
+        const QLineF segment(m_mapped[static_cast<std::size_t>(m_kept[k - 1])],
+                             m_mapped[static_cast<std::size_t>(m_kept[k])]);
+        if (m_kept[k] + start <= range.first)
+            phase += segment.length(); // left of the strip
+        else
+            m_segments.push_back(segment);
     }
     QPen pen = line.pen;
-    if (pen.style() != Qt::SolidLine) {
+    if (dashed) {
         // Our own dashes, drawn as solid pieces: Qt would start the pattern
-        // afresh on each segment. The phase counts from the first point
-        // held, so that a strip repainted alone meets the dashes around it.
-        double phase = 0.0;
-        for (qsizetype i = 1; i <= range.first; ++i)
-            phase += QLineF(PositionOf(points[i - 1]), PositionOf(points[i])).length();
-        const double width = std::max(pen.widthF(), 1.0);
-        std::vector<double> pattern;
-        for (const qreal dash : pen.dashPattern())
-            pattern.push_back(dash * width);
+        // afresh on each segment.
         m_dashes.clear();
-        TrendDashes(m_segments, pattern, phase, m_dashes);
+        TrendDashes(m_segments, DashPattern(pen), phase, m_dashes);
         m_segments.swap(m_dashes);
         pen.setStyle(Qt::SolidLine);
     }
@@ -209,14 +275,25 @@ void TrendLines::DrawGrid(QPainter& painter, double from, double to)
 
 void TrendLines::DrawMarks(QPainter& painter, const Drawn& marks, double from, double to)
 {
-    // Each mark on its own: its dashes begin at the top edge.
     const QList<QPointF>& points = *marks.points;
     const TrendPointRange range = TrendPointsBetween(points, from, to);
-    painter.setPen(marks.pen);
+    m_segments.clear();
     for (qsizetype i = range.first; i <= range.last; ++i) {
         if (i > range.first && points[i].x() == points[i - 1].x())
             continue; // the other end of the same mark
         const double x = PositionOf(QPointF(points[i].x(), 0.0)).x();
-        painter.drawLine(QPointF(x, m_plot.top()), QPointF(x, m_plot.bottom()));
+        m_segments.emplace_back(QPointF(x, m_plot.top()), QPointF(x, m_plot.bottom()));
     }
+    QPen pen = marks.pen;
+    if (pen.style() != Qt::SolidLine) {
+        // Each mark's dashes begin at the top edge.
+        const std::vector<double> pattern = DashPattern(pen);
+        m_dashes.clear();
+        for (const QLineF& mark : m_segments)
+            TrendDashes({&mark, 1}, pattern, 0.0, m_dashes);
+        m_segments.swap(m_dashes);
+        pen.setStyle(Qt::SolidLine);
+    }
+    painter.setPen(pen);
+    painter.drawLines(m_segments.data(), static_cast<int>(m_segments.size()));
 }

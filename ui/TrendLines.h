@@ -12,6 +12,7 @@
 #include <QPen>
 #include <QPointF>
 
+#include <span>
 #include <vector>
 
 class QValueAxis;
@@ -66,7 +67,10 @@ private:
     QValueAxis* m_value;
     QRectF m_plot;
     std::vector<Drawn> m_lines;
-    std::vector<QLineF> m_segments; // kept from paint to paint
+    // Kept from paint to paint.
+    std::vector<QPointF> m_mapped;
+    std::vector<qsizetype> m_kept;
+    std::vector<QLineF> m_segments;
     std::vector<QLineF> m_dashes;
     QPen m_grid = Qt::NoPen;
 };
@@ -80,7 +84,23 @@ struct TrendPointRange {
 };
 TrendPointRange TrendPointsBetween(const QList<QPointF>& points, double from, double to);
 
+// How far a line may be drawn from any of its points, pixels up or down:
+// below what antialiasing shows. Each segment costs Qt a stroke of its own,
+// and along a curve drawn at about a point a pixel most points lie this near
+// a straight run.
+inline constexpr double TrendLineTolerance = 0.1;
+// A vertex kept at every this many points, counted from the first: a
+// stretch drawn alone then begins on the same vertices as the whole line.
+inline constexpr qsizetype TrendLineRun = 64;
+
+// Appends to `kept` the indices of the points of `line` (pixels, x never
+// going back; its first point the first of a run) to draw it by: the first
+// and the last, each multiple of TrendLineRun, and between them the ends of
+// straight runs, each taken from the vertex before as far as it passes
+// within `tolerance` up or down of every point it skips.
+void TrendSimplify(std::span<const QPointF> line, double tolerance, std::vector<qsizetype>& kept);
+
 // The drawn pieces of a dashed line through `segments`, end to end: dashes
 // and gaps of the lengths in `pattern` in turn, begun `phase` into it.
-void TrendDashes(const std::vector<QLineF>& segments, const std::vector<double>& pattern, double phase,
+void TrendDashes(std::span<const QLineF> segments, const std::vector<double>& pattern, double phase,
                  std::vector<QLineF>& dashes);

@@ -507,6 +507,87 @@ private slots:
         QCOMPARE(spans, dashes);
     }
 
+    // The vertices a line is drawn by, in pixels.
+    void lineDrawnByItsCorners_data()
+    {
+        QTest::addColumn<QList<QPointF>>("line");
+        QTest::addColumn<QList<qsizetype>>("kept");
+        QList<QPointF> straight;
+        QList<QPointF> longStraight;
+        QList<QPointF> fineWiggle;
+        QList<QPointF> wiggle;
+        for (int i = 0; i < 10; ++i) {
+            straight << QPointF(i, 2.0 * i);
+            fineWiggle << QPointF(i, i % 2 * 0.05);
+            wiggle << QPointF(i, i % 2 * 0.5);
+        }
+        for (int i = 0; i < 150; ++i)
+            longStraight << QPointF(i * 0.5, 3.0);
+        QTest::newRow("none") << QList<QPointF>{} << QList<qsizetype>{};
+        QTest::newRow("one point") << QList<QPointF>{{3, 4}} << QList<qsizetype>{0};
+        QTest::newRow("straight") << straight << QList<qsizetype>{0, 9};
+        QTest::newRow("a corner") << QList<QPointF>{{0, 0}, {1, 0}, {2, 0}, {3, 3}, {4, 6}} << QList<qsizetype>{0, 2, 4};
+        QTest::newRow("wiggling within a tenth") << fineWiggle << QList<qsizetype>{0, 9};
+        QTest::newRow("wiggling beyond it") << wiggle << QList<qsizetype>{0, 1, 2, 3, 4, 5, 6, 7, 8, 9};
+        QTest::newRow("two points at one time") << QList<QPointF>{{0, 0}, {1, 0}, {1, 5}, {2, 5}}
+                                                << QList<qsizetype>{0, 1, 2, 3};
+        QTest::newRow("a vertex every 64 points") << longStraight << QList<qsizetype>{0, 64, 128, 149};
+    }
+
+    void lineDrawnByItsCorners()
+    {
+        QFETCH(QList<QPointF>, line);
+        QFETCH(QList<qsizetype>, kept);
+        std::vector<qsizetype> vertices;
+        TrendSimplify(line, TrendLineTolerance, vertices);
+        QCOMPARE(QList<qsizetype>(vertices.begin(), vertices.end()), kept);
+    }
+
+    // However a line bends, the drawn one passes within the tolerance of
+    // every point, and a strip drawn alone from the start of a run has the
+    // whole line's vertices.
+    void lineDrawnNearItsPoints_data()
+    {
+        QTest::addColumn<int>("shape");
+        QTest::newRow("a bolus's decay") << 0;
+        QTest::newRow("a week's zig-zag") << 1;
+        QTest::newRow("a slow wave") << 2;
+    }
+
+    void lineDrawnNearItsPoints()
+    {
+        QFETCH(int, shape);
+        std::vector<QPointF> line;
+        for (int i = 0; i < 500; ++i) {
+            const double x = i * 0.9 + (i % 3) * 0.2;
+            const double y = shape == 0   ? 250.0 - 200.0 * std::exp(-x / 40.0)
+                             : shape == 1 ? 100.0 + (i % 2 ? 1.0 : -1.0) * (i % 7) * 9.0
+                                          : 150.0 + 80.0 * std::sin(x / 60.0);
+            line.emplace_back(x, y);
+        }
+        std::vector<qsizetype> kept;
+        TrendSimplify(line, TrendLineTolerance, kept);
+        QCOMPARE(kept.back(), qsizetype{499});
+        for (std::size_t k = 1; k < kept.size(); ++k) {
+            const QPointF a = line[static_cast<std::size_t>(kept[k - 1])];
+            const QPointF b = line[static_cast<std::size_t>(kept[k])];
+            for (qsizetype i = kept[k - 1] + 1; i < kept[k]; ++i) {
+                const QPointF p = line[static_cast<std::size_t>(i)];
+                const double drawn = a.y() + (b.y() - a.y()) * (p.x() - a.x()) / (b.x() - a.x());
+                QVERIFY2(std::abs(drawn - p.y()) <= TrendLineTolerance + 1e-9, qPrintable(QString::number(i)));
+            }
+        }
+        for (const qsizetype start : {qsizetype{64}, qsizetype{320}}) {
+            std::vector<qsizetype> alone;
+            TrendSimplify(std::span(line).subspan(static_cast<std::size_t>(start)), TrendLineTolerance, alone);
+            std::vector<qsizetype> whole;
+            for (const qsizetype index : kept)
+                if (index >= start)
+                    whole.push_back(index - start);
+            QCOMPARE(alone, whole);
+        }
+    }
+
     // Marks and the rate at time 0 are drawn clear of the axis line.
     void startInSight_data()
     {
