@@ -221,8 +221,8 @@ BENCHMARK(ChartTickAfterBolus)
     ->Unit(benchmark::kMillisecond)
     ->MeasureProcessCPUTime();
 
-// One whole repaint of the view, as after the axes moved, a day and a week
-// into a case. Its counter: the points the chart's series hold.
+// One whole repaint of the view, as after the axes moved, 2 hours, a day and
+// a week into a case. Its counter: the points the chart's series hold.
 void ChartWholeRepaint(benchmark::State& state)
 {
     const auto hours = static_cast<std::size_t>(state.range(0));
