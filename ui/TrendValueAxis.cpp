@@ -24,7 +24,8 @@ TrendValueAxis::TrendValueAxis(const QString& title, const QFont& font, QGraphic
     const QFontMetricsF metrics(m_font);
     m_textHeight = metrics.height();
     m_leastLabelsWidth = metrics.horizontalAdvance(WidestUsual);
-    m_titleWidth = metrics.horizontalAdvance(m_title);
+    m_title.setTextFormat(Qt::PlainText);
+    m_title.prepare(QTransform(), m_font);
 }
 
 void TrendValueAxis::SetScale(const ValueScale& scale, const QLocale& locale)
@@ -36,6 +37,7 @@ void TrendValueAxis::SetScale(const ValueScale& scale, const QLocale& locale)
     for (int k = 0; k <= m_intervals; ++k) {
         const double value = m_intervals > 0 ? scale.top * k / m_intervals : 0.0;
         QStaticText text(locale.toString(value, 'f', scale.decimals));
+        text.setTextFormat(Qt::PlainText);
         text.prepare(QTransform(), m_font);
         m_labelsWidth = std::max(m_labelsWidth, text.size().width());
         m_labels.push_back(std::move(text));
@@ -59,7 +61,7 @@ void TrendValueAxis::SetPen(const QPen& pen)
 
 qreal TrendValueAxis::Room() const
 {
-    const qreal title = m_title.isEmpty() ? 0.0 : m_textHeight + TitleGap;
+    const qreal title = m_title.text().isEmpty() ? 0.0 : m_textHeight + TitleGap;
     return std::ceil(title + std::max(m_labelsWidth, m_leastLabelsWidth) + LabelGap + TickLength);
 }
 
@@ -97,13 +99,12 @@ void TrendValueAxis::paint(QPainter* painter, const QStyleOptionGraphicsItem*, Q
         painter->drawStaticText(QPointF(x - TickLength - LabelGap - label.size().width(), y - label.size().height() / 2),
                                 label);
     }
-    if (!m_title.isEmpty()) {
+    if (!m_title.text().isEmpty()) {
         // Upright, centred on the plot's height, at the room's left.
         painter->translate(x - Room() + m_textHeight / 2, m_plot.center().y());
         painter->rotate(-90.0);
         painter->setPen(Qt::black);
-        painter->drawText(QRectF(-m_titleWidth / 2 - 2, -m_textHeight / 2, m_titleWidth + 4, m_textHeight),
-                          Qt::AlignCenter, m_title);
+        painter->drawStaticText(QPointF(-m_title.size().width() / 2, -m_textHeight / 2), m_title);
     }
     painter->restore();
 }

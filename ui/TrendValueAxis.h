@@ -39,7 +39,7 @@ public:
     void paint(QPainter* painter, const QStyleOptionGraphicsItem* option, QWidget* widget) override;
 
 private:
-    QString m_title;
+    QStaticText m_title;
     QFont m_font;
     QPen m_pen;
     QRectF m_plot;
@@ -48,5 +48,4 @@ private:
     qreal m_labelsWidth = 0.0;
     qreal m_leastLabelsWidth = 0.0;
     qreal m_textHeight = 0.0;
-    qreal m_titleWidth = 0.0;
 };
