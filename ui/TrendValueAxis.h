@@ -2,9 +2,10 @@
 // A value axis left of a plot, drawn by an item of its own: its line, ticks,
 // labels and upright title, as Qt Charts draws one. Qt Charts lays an axis
 // out afresh whenever its range moves, measuring every label through a
-// rich-text document, and the plot moves with the labels' width, which
-// redraws every line twice; this item only writes its few labels anew, and
-// the room it asks for stays put while they fit it.
+// rich-text document, and moves the plot with the labels' width, which
+// lays the lane under it out again to line the two up; this item only
+// writes its few labels anew, and the room it asks for stays put while they
+// fit it.
 
 #include "TrendAxes.h"
 
