@@ -70,6 +70,27 @@ void AppendHours(CaseHistory& history, std::size_t hours)
         history.Append(Step(i));
 }
 
+// The panel at the window's size, laid out and painted once. Not on screen
+// it is visible to itself, so it keeps its scene up to date, but is painted
+// only by Render.
+void Show(TrendPanel& panel, bool onScreen)
+{
+    if (!onScreen)
+        panel.setAttribute(Qt::WA_DontShowOnScreen);
+    panel.resize(560, 480);
+    panel.show();
+    panel.Refresh();
+    QApplication::processEvents();
+}
+
+// The whole view into `image`, antialiased as the view paints itself.
+void Render(const TrendPanel& panel, QImage& image)
+{
+    QPainter painter(&image);
+    painter.setRenderHints(panel.ChartView()->renderHints());
+    panel.ChartView()->render(&painter);
+}
+
 class PaintCounter : public QObject {
 public:
     int paints = 0;
@@ -91,15 +112,8 @@ void ChartTick(benchmark::State& state)
 
     TrendPanel panel(history);
     panel.SpanChoice()->setCurrentIndex(static_cast<int>(state.range(1)));
-    // Unshown it is visible to itself, so it keeps its scene up to date,
-    // but is painted only here.
-    if (!shown)
-        panel.setAttribute(Qt::WA_DontShowOnScreen);
-    panel.resize(560, 480);
-    panel.show();
-    panel.Refresh();
+    Show(panel, shown);
     QImage image(panel.size(), QImage::Format_ARGB32_Premultiplied);
-    QApplication::processEvents();
     PaintCounter counter;
     panel.ChartView()->viewport()->installEventFilter(&counter);
 
@@ -107,11 +121,8 @@ void ChartTick(benchmark::State& state)
         history.Append(Step(history.Size()));
         panel.Refresh();
         QApplication::processEvents();
-        if (!shown) {
-            QPainter painter(&image);
-            painter.setRenderHints(panel.ChartView()->renderHints()); // as the view paints itself
-            panel.ChartView()->render(&painter);
-        }
+        if (!shown)
+            Render(panel, image);
     }
     state.counters["paints"] = benchmark::Counter(counter.paints, benchmark::Counter::kAvgIterations);
     state.counters["points"] = panel.Points(JamesPlasma).size();
@@ -165,10 +176,7 @@ void ChartTickAfterBolus(benchmark::State& state)
         history.Append(Step(history.Size()));
 
     TrendPanel panel(history);
-    panel.resize(560, 480);
-    panel.show();
-    panel.Refresh();
-    QApplication::processEvents();
+    Show(panel, true);
     FullPaintCounter counter;
     panel.ChartView()->viewport()->installEventFilter(&counter);
 
@@ -229,17 +237,10 @@ void ChartWholeRepaint(benchmark::State& state)
     CaseHistory history;
     AppendHours(history, hours);
     TrendPanel panel(history);
-    panel.setAttribute(Qt::WA_DontShowOnScreen);
-    panel.resize(560, 480);
-    panel.show();
-    panel.Refresh();
-    QApplication::processEvents();
+    Show(panel, false);
     QImage image(panel.ChartView()->viewport()->size(), QImage::Format_ARGB32_Premultiplied);
-    for (auto _ : state) {
-        QPainter painter(&image);
-        painter.setRenderHints(panel.ChartView()->renderHints()); // as the view paints itself
-        panel.ChartView()->render(&painter);
-    }
+    for (auto _ : state)
+        Render(panel, image);
     qsizetype points = 0;
     for (std::size_t series = 0; series < TrendSeriesCount; ++series)
         points += panel.Points(series).size();
@@ -257,10 +258,7 @@ void ChartRescale(benchmark::State& state)
     CaseHistory history;
     AppendHours(history, hours);
     TrendPanel panel(history);
-    panel.resize(560, 480);
-    panel.show();
-    panel.Refresh();
-    QApplication::processEvents();
+    Show(panel, true);
     PaintCounter counter;
     panel.ChartView()->viewport()->installEventFilter(&counter);
     bool high = false;
@@ -292,20 +290,14 @@ void ProjectionTick(benchmark::State& state)
 
     TrendPanel panel(session.History());
     TrendProjection projection(panel);
-    panel.setAttribute(Qt::WA_DontShowOnScreen);
-    panel.resize(560, 480);
-    panel.show();
+    Show(panel, false);
     QImage image(panel.size(), QImage::Format_ARGB32_Premultiplied);
-    QApplication::processEvents();
     const bool painted = state.range(0) != 0;
     for (auto _ : state) {
         projection.Update(session);
         panel.Refresh();
-        if (painted) {
-            QPainter painter(&image);
-            painter.setRenderHints(panel.ChartView()->renderHints()); // as the view paints itself
-            panel.ChartView()->render(&painter);
-        }
+        if (painted)
+            Render(panel, image);
     }
 }
 

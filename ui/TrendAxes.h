@@ -18,6 +18,7 @@ struct ValueScale {
     int intervals = 0;
     double step = 0.0;
     int decimals = 0; // enough for every multiple of step
+    friend bool operator==(const ValueScale&, const ValueScale&) = default;
 };
 
 // The case time shown for `span` when the newest record is at `now`; the

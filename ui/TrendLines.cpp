@@ -217,17 +217,7 @@ void TrendLines::DrawLine(QPainter& painter, const Drawn& line, double from, dou
         else
             m_segments.push_back(segment);
     }
-    QPen pen = line.pen;
-    if (dashed) {
-        // Our own dashes, drawn as solid pieces: Qt would start the pattern
-        // afresh on each segment.
-        m_dashes.clear();
-        TrendDashes(m_segments, DashPattern(pen), phase, m_dashes);
-        m_segments.swap(m_dashes);
-        pen.setStyle(Qt::SolidLine);
-    }
-    painter.setPen(pen);
-    painter.drawLines(m_segments.data(), static_cast<int>(m_segments.size()));
+    StrokeSegments(painter, line.pen, phase, false);
 }
 
 void TrendLines::FillUnder(QPainter& painter, const Drawn& area, double from, double to)
@@ -284,13 +274,23 @@ void TrendLines::DrawMarks(QPainter& painter, const Drawn& marks, double from, d
         const double x = PositionOf(QPointF(points[i].x(), 0.0)).x();
         m_segments.emplace_back(QPointF(x, m_plot.top()), QPointF(x, m_plot.bottom()));
     }
-    QPen pen = marks.pen;
+    // Each mark's dashes begin at the top edge.
+    StrokeSegments(painter, marks.pen, 0.0, true);
+}
+
+void TrendLines::StrokeSegments(QPainter& painter, QPen pen, double phase, bool eachAfresh)
+{
     if (pen.style() != Qt::SolidLine) {
-        // Each mark's dashes begin at the top edge.
+        // Our own dashes, drawn as solid pieces: Qt would start the pattern
+        // afresh on each segment.
         const std::vector<double> pattern = DashPattern(pen);
         m_dashes.clear();
-        for (const QLineF& mark : m_segments)
-            TrendDashes({&mark, 1}, pattern, 0.0, m_dashes);
+        if (eachAfresh) {
+            for (const QLineF& segment : m_segments)
+                TrendDashes({&segment, 1}, pattern, phase, m_dashes);
+        } else {
+            TrendDashes(m_segments, pattern, phase, m_dashes);
+        }
         m_segments.swap(m_dashes);
         pen.setStyle(Qt::SolidLine);
     }

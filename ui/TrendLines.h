@@ -62,6 +62,10 @@ private:
     void DrawMarks(QPainter& painter, const Drawn& marks, double from, double to);
     void FillUnder(QPainter& painter, const Drawn& area, double from, double to);
     void DrawGrid(QPainter& painter, double from, double to);
+    // Draws m_segments with `pen` in one call. A dashed pen's pattern begins
+    // `phase` into it and runs on from segment to segment, or with
+    // `eachAfresh` begins so on each.
+    void StrokeSegments(QPainter& painter, QPen pen, double phase, bool eachAfresh);
 
     QValueAxis* m_time;
     QValueAxis* m_value;

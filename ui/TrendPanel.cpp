@@ -415,13 +415,10 @@ namespace {
 // Sets an axis and its labels only when the scale changes.
 bool SetScale(QValueAxis* axis, TrendValueAxis* labels, const ValueScale& scale, const QLocale& locale)
 {
-    const QString format = QStringLiteral("%.%1f").arg(scale.decimals);
-    if (axis->min() == 0.0 && axis->max() == scale.top && axis->tickCount() == scale.intervals + 1
-        && axis->labelFormat() == format)
+    if (labels->Scale() == scale)
         return false;
     axis->setRange(0.0, scale.top);
     axis->setTickCount(scale.intervals + 1);
-    axis->setLabelFormat(format);
     labels->SetScale(scale, locale);
     return true;
 }
@@ -513,13 +510,13 @@ bool TrendPanel::ShowScales()
     const TrendPeaks peaks = m_builder.Peaks();
     // The look ahead's effect sites count as the newest ones do.
     const double peak = std::max({peaks.settled, peaks.latestEffect, m_aheadPeak});
-    m_concentrationScale = m_fitScales ? ConcentrationScale(peak, m_wakeUpLevel)
-                                       : ConcentrationScale(peak, m_wakeUpLevel, m_concentrationScale);
+    const ValueScale concentration = m_fitScales
+        ? ConcentrationScale(peak, m_wakeUpLevel)
+        : ConcentrationScale(peak, m_wakeUpLevel, m_concentrationLabels->Scale());
     m_fitScales = m_fitScales && m_builder.Read() == 0;
     const QLocale locale = AxisLocale(m_locale);
-    changed |= SetScale(m_concentrationAxis, m_concentrationLabels, m_concentrationScale, locale);
-    m_rateScale = RateScale(peaks.rate, RateIntervals);
-    changed |= SetScale(m_rateAxis, m_rateLabels, m_rateScale, locale);
+    changed |= SetScale(m_concentrationAxis, m_concentrationLabels, concentration, locale);
+    changed |= SetScale(m_rateAxis, m_rateLabels, RateScale(peaks.rate, RateIntervals), locale);
     ShowAxisRoom();
     return changed;
 }
@@ -581,8 +578,8 @@ void TrendPanel::SetLocale(const LocaleSettings& locale)
     m_locale = locale;
     m_chart->setLocale(AxisLocale(m_locale));
     m_lane->setLocale(AxisLocale(m_locale));
-    m_concentrationLabels->SetScale(m_concentrationScale, AxisLocale(m_locale));
-    m_rateLabels->SetScale(m_rateScale, AxisLocale(m_locale));
+    for (TrendValueAxis* labels : {m_concentrationLabels, m_rateLabels})
+        labels->SetScale(labels->Scale(), AxisLocale(m_locale));
     ShowAxisRoom();
     m_clippedPlot = QRectF(); // written anew in this locale
     ShowClippedPeaks();

@@ -118,8 +118,6 @@ private:
     sedalyn::LocaleSettings m_locale;
     double m_aheadMinutes = 0.0;
     double m_aheadPeak = 0.0;
-    ValueScale m_concentrationScale;
-    ValueScale m_rateScale;
     // Fitted to the lines at the next draw of a record, not kept as it
     // was: a new case, span or wake-up level.
     bool m_fitScales = true;

@@ -31,11 +31,12 @@ TrendValueAxis::TrendValueAxis(const QString& title, const QFont& font, QGraphic
 void TrendValueAxis::SetScale(const ValueScale& scale, const QLocale& locale)
 {
     prepareGeometryChange();
-    m_intervals = std::max(scale.intervals, 0);
+    m_scale = scale;
     m_labels.clear();
     m_labelsWidth = 0.0;
-    for (int k = 0; k <= m_intervals; ++k) {
-        const double value = m_intervals > 0 ? scale.top * k / m_intervals : 0.0;
+    const int intervals = std::max(scale.intervals, 0);
+    for (int k = 0; k <= intervals; ++k) {
+        const double value = intervals > 0 ? scale.top * k / intervals : 0.0;
         QStaticText text(locale.toString(value, 'f', scale.decimals));
         text.setTextFormat(Qt::PlainText);
         text.prepare(QTransform(), m_font);

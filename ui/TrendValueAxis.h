@@ -25,6 +25,7 @@ public:
 
     // Labels `scale` with its numbers written in `locale`.
     void SetScale(const ValueScale& scale, const QLocale& locale);
+    const ValueScale& Scale() const { return m_scale; }
     // The plot it stands beside, in the parent's coordinates.
     void SetPlot(const QRectF& plot);
     void SetPen(const QPen& pen);
@@ -44,7 +45,7 @@ private:
     QFont m_font;
     QPen m_pen;
     QRectF m_plot;
-    int m_intervals = 0;
+    ValueScale m_scale;
     std::vector<QStaticText> m_labels; // from the bottom up
     qreal m_labelsWidth = 0.0;
     qreal m_leastLabelsWidth = 0.0;

@@ -421,7 +421,7 @@ private slots:
             if (panel.ConcentrationAxis()->max() != tops.back()) {
                 tops.push_back(panel.ConcentrationAxis()->max());
                 const QValueAxis* axis = panel.ConcentrationAxis();
-                const int decimals = axis->labelFormat().mid(2, 1).toInt();
+                const int decimals = StepDecimals(axis->max() / (axis->tickCount() - 1));
                 QStringList labels;
                 for (int k = 0; k < axis->tickCount(); ++k)
                     labels << QString::number(axis->max() * k / (axis->tickCount() - 1), 'f', decimals)
