@@ -10,8 +10,11 @@ namespace style {
 namespace {
 
 // A label of fixed size narrows its font rather than cut its text, so that a
-// number is never shown short of its last digits. The narrowing is chosen at
-// every paint, as the handlers write the texts.
+// number is never shown short of its last digits. The narrowing is chosen
+// when the label is painted with a text, width or font it was not fitted
+// to: the handlers write the texts, and most paints (a clock beside it
+// ticking) show the same text again, which it would otherwise measure afresh
+// up to seven times.
 class FittedLabel : public QLabel {
 public:
     using QLabel::QLabel;
@@ -48,14 +51,23 @@ private:
 
     void FitFontToText()
     {
+        if (text() == m_fittedText && contentsRect().width() == m_fittedWidth && font() == m_fittedFont)
+            return;
         const int current = font().stretch() == QFont::AnyStretch ? 100 : font().stretch();
         const int wanted = WantedStretch();
-        if (wanted == current)
-            return;
-        QFont narrowed = font();
-        narrowed.setStretch(wanted);
-        setFont(narrowed);
+        if (wanted != current) {
+            QFont narrowed = font();
+            narrowed.setStretch(wanted);
+            setFont(narrowed);
+        }
+        m_fittedText = text();
+        m_fittedWidth = contentsRect().width();
+        m_fittedFont = font();
     }
+
+    QString m_fittedText;
+    int m_fittedWidth = -1;
+    QFont m_fittedFont;
 };
 
 } // namespace
