@@ -303,6 +303,39 @@ void ProjectionTick(benchmark::State& state)
 
 BENCHMARK(ProjectionTick)->ArgName("painted")->Arg(0)->Arg(1)->Unit(benchmark::kMicrosecond)->MeasureProcessCPUTime();
 
+// A tick of a running case with the look ahead drawn, as the program makes
+// it: the step taken, the look ahead and the chart updated, the event loop
+// painting what changed. The look ahead moves on every tick, so a tick
+// repaints its half hour, the wider the shorter the case.
+void LookAheadTick(benchmark::State& state)
+{
+    double seconds = 0.0;
+    CaseSession session(LocaleSettings{}, {[&seconds] { return 46000.5 + seconds / 86400.0; },
+                                           [&seconds] { return static_cast<std::int64_t>(seconds * 1000.0); },
+                                           [&seconds] { return static_cast<std::int64_t>(seconds * 1000.0); }});
+    session.ConfirmPatient({QStringLiteral("53"), QStringLiteral("1.77"), QStringLiteral("77"), QStringLiteral("Male")});
+    session.RateTextChanged(QStringLiteral("6"));
+    session.Start();
+    seconds = static_cast<double>(state.range(0)) * 3600.0;
+    session.Tick();
+
+    TrendPanel panel(session.History());
+    TrendProjection projection(panel);
+    Show(panel, true);
+    PaintCounter counter;
+    panel.ChartView()->viewport()->installEventFilter(&counter);
+    for (auto _ : state) {
+        seconds += 5.0;
+        session.Tick();
+        projection.Update(session);
+        panel.Refresh();
+        QApplication::processEvents();
+    }
+    state.counters["paints"] = benchmark::Counter(counter.paints, benchmark::Counter::kAvgIterations);
+}
+
+BENCHMARK(LookAheadTick)->ArgName("hours")->Arg(2)->Arg(24)->Unit(benchmark::kMillisecond)->MeasureProcessCPUTime();
+
 } // namespace
 
 int main(int argc, char** argv)

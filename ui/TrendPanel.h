@@ -71,6 +71,9 @@ public:
     // Lines drawn past the newest record (the projection): the time axis
     // keeps `minutes` more in sight, the concentration axis room for `peak`.
     void SetAhead(double minutes, double peak);
+    // An item for such lines, on the chart's axes, over the wake-up level and
+    // under the case's lines; it follows the plot and lives with the chart.
+    TrendLines* AddLinesAhead();
     QChart* Chart() const { return m_chart; }
 
     // The tooltip for a point of the chart view; empty off the plot and

@@ -6,8 +6,6 @@
 #include "TrendPanel.h"
 
 #include <QChart>
-#include <QLineSeries>
-#include <QValueAxis>
 
 #include <algorithm>
 
@@ -49,6 +47,11 @@ QColor ColourOf(ModelKind kind)
     return lbm ? style::ModelColour(*lbm) : style::EleveldColour;
 }
 
+QPen CoursePen()
+{
+    return ProjectionPen(style::Maroon, 3.0, Qt::DashLine);
+}
+
 TrendLegendEntry AheadKey()
 {
     return {QStringLiteral("Next 30 min at this rate"), ProjectionPen(Faded(Qt::black), 1.5, Qt::DashLine)};
@@ -57,26 +60,14 @@ TrendLegendEntry AheadKey()
 } // namespace
 
 TrendProjection::TrendProjection(TrendPanel& panel)
-    : QObject(&panel), m_panel(panel), m_minutes(EvenMinutes(AheadMinutes, PointMinutes))
+    : QObject(&panel), m_panel(panel), m_chart(panel.Chart()), m_lines(panel.AddLinesAhead()),
+      m_minutes(EvenMinutes(AheadMinutes, PointMinutes))
 {
-    QChart* const chart = panel.Chart();
-    const auto add = [&](const QString& name, const QPen& pen) {
-        auto* series = new QLineSeries;
-        series->setObjectName(name);
-        series->setPen(pen);
-        chart->addSeries(series);
-        series->attachAxis(panel.TimeAxis());
-        series->attachAxis(panel.ConcentrationAxis());
-        return series;
-    };
-    m_course = add(QStringLiteral("PlanCourse"), ProjectionPen(style::Maroon, 3.0, Qt::DashLine));
+    m_lines->Add(&m_course, CoursePen());
     for (const ProjectedModel& model : Models) {
         const QColor colour = Faded(ColourOf(model.kind));
-        const QString name = QString::fromLatin1(ModelKindName(model.kind));
-        m_projected[model.plasma] =
-            add(name + QStringLiteral("PlasmaProjection"), ProjectionPen(colour, 1.0, Qt::DotLine));
-        m_projected[model.effect] =
-            add(name + QStringLiteral("EffectProjection"), ProjectionPen(colour, 1.5, Qt::DashLine));
+        m_lines->Add(&m_projected[model.plasma], ProjectionPen(colour, 1.0, Qt::DotLine));
+        m_lines->Add(&m_projected[model.effect], ProjectionPen(colour, 1.5, Qt::DashLine));
     }
     panel.SetAddedLegend({AheadKey()});
 }
@@ -86,23 +77,27 @@ void TrendProjection::ShowPlanKey(bool shown)
 {
     std::vector<TrendLegendEntry> keys{AheadKey()};
     if (shown)
-        keys.push_back({QStringLiteral("Plan (Ce)"), m_course->pen()});
+        keys.push_back({QStringLiteral("Plan (Ce)"), CoursePen()});
     m_panel.SetAddedLegend(std::move(keys));
 }
 
-TrendProjection::~TrendProjection() = default;
+TrendProjection::~TrendProjection()
+{
+    if (m_chart)
+        delete m_lines; // it draws our points
+}
 
 void TrendProjection::Hide()
 {
     m_panel.SetAhead(0.0, 0.0);
-    bool shown = m_course->count() > 0;
-    for (QLineSeries* series : m_projected)
-        shown |= series->count() > 0;
+    bool shown = !m_course.isEmpty();
+    for (const QList<QPointF>& points : m_projected)
+        shown |= !points.isEmpty();
     if (!shown)
         return;
-    for (QLineSeries* series : m_projected)
-        series->clear();
-    m_course->clear();
+    for (QList<QPointF>& points : m_projected)
+        points.clear();
+    m_course.clear();
     if (m_planShown)
         ShowPlanKey(false);
     m_planShown.reset();
@@ -129,13 +124,14 @@ void TrendProjection::Update(const CaseSession& session)
         m_builtFor = body;
     }
     const double now = history.Last().Minutes;
+    // Redrawn by the panel's next repaint, which takes in the half hour ahead.
     double peak = 0.0;
-    QList<QPointF> plasma(static_cast<qsizetype>(m_minutes.size()));
-    QList<QPointF> effect(static_cast<qsizetype>(m_minutes.size()));
     for (std::size_t m = 0; m < std::size(Models); ++m) {
         const ModelState& state = session.StateOf(Models[m].kind);
         const std::vector<ProjectedPoint> points =
             m_models[m].ProjectHeld(state, session.InfusionRate(), m_minutes);
+        QList<QPointF>& plasma = m_projected[Models[m].plasma];
+        QList<QPointF>& effect = m_projected[Models[m].effect];
         plasma.resize(static_cast<qsizetype>(points.size()));
         effect.resize(static_cast<qsizetype>(points.size()));
         for (std::size_t i = 0; i < points.size(); ++i) {
@@ -144,8 +140,6 @@ void TrendProjection::Update(const CaseSession& session)
             effect[static_cast<qsizetype>(i)] = QPointF(at, points[i].EffectSite);
             peak = std::max(peak, points[i].EffectSite); // a plasma peak is clipped, as on the chart
         }
-        m_projected[Models[m].plasma]->replace(plasma);
-        m_projected[Models[m].effect]->replace(effect);
     }
     peak = std::max(peak, ShowPlan(session, now - 60.0, now + AheadMinutes));
     m_panel.SetAhead(AheadMinutes, peak);
@@ -155,8 +149,10 @@ double TrendProjection::ShowPlan(const CaseSession& session, double from, double
 {
     const CasePlan& plan = session.Plan();
     if (!plan.Active()) {
-        if (m_course->count() > 0)
-            m_course->clear();
+        if (!m_course.isEmpty()) {
+            m_course.clear();
+            m_lines->update();
+        }
         if (m_planShown)
             ShowPlanKey(false);
         m_planShown.reset();
@@ -164,11 +160,11 @@ double TrendProjection::ShowPlan(const CaseSession& session, double from, double
     }
     const double start = static_cast<double>(plan.MadeAt()) / 60'000.0;
     if (m_planShown != plan.Serial()) {
-        QList<QPointF> points;
-        points.reserve(static_cast<qsizetype>(plan.Course().size()));
+        m_course.clear();
+        m_course.reserve(static_cast<qsizetype>(plan.Course().size()));
         for (const ProjectedPoint& point : plan.Course())
-            points.append(QPointF(start + point.Minutes, point.EffectSite));
-        m_course->replace(points);
+            m_course.append(QPointF(start + point.Minutes, point.EffectSite));
+        m_lines->update();
         if (!m_planShown)
             ShowPlanKey(true);
         m_planShown = plan.Serial();

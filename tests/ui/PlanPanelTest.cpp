@@ -9,7 +9,6 @@
 #include "TrendPanel.h"
 #include "TrendProjection.h"
 
-#include <QLineSeries>
 #include <QPushButton>
 #include <QTest>
 #include <QValueAxis>
@@ -67,7 +66,7 @@ private slots:
         view.PlanButton->click();
         const sedalyn::CasePlan& plan = c.session().Plan();
         QVERIFY(plan.Active());
-        QCOMPARE(ahead.PlanCourse()->count(), static_cast<int>(plan.Course().size()));
+        QCOMPARE(ahead.PlanCourse().size(), static_cast<qsizetype>(plan.Course().size()));
         // The panel writing its legend again keeps the look ahead's keys.
         c.form.Side->Trend->SetOpioid(true);
         QCOMPARE(LegendOf(c).mid(LegendOf(c).size() - 2),
@@ -85,14 +84,14 @@ private slots:
         }
         c.Tick();
         // The look ahead starts where the case stands, for each line of the panel.
-        const QLineSeries* effect = ahead.Projected(sedalyn::JamesEffect);
-        QCOMPARE(effect->count(), 61);
-        QCOMPARE(effect->at(0).x(), c.session().History().Last().Minutes);
-        QCOMPARE(effect->at(0).y(), c.session().Engine().Concentrations()[sedalyn::JamesEffect]);
-        QCOMPARE(ahead.Projected(TrendEleveldEffect)->count(), 61);
-        QCOMPARE(ahead.Projected(TrendEleveldEffect)->at(0).y(), c.session().Eleveld().EffectSite());
-        QVERIFY(std::abs(effect->at(0).y() / 3.0 - 1.0) < 0.05);
-        QVERIFY(c.form.Side->Trend->TimeAxis()->max() >= effect->at(60).x());
+        const QList<QPointF>& effect = ahead.Projected(sedalyn::JamesEffect);
+        QCOMPARE(effect.size(), 61);
+        QCOMPARE(effect.at(0).x(), c.session().History().Last().Minutes);
+        QCOMPARE(effect.at(0).y(), c.session().Engine().Concentrations()[sedalyn::JamesEffect]);
+        QCOMPARE(ahead.Projected(TrendEleveldEffect).size(), 61);
+        QCOMPARE(ahead.Projected(TrendEleveldEffect).at(0).y(), c.session().Eleveld().EffectSite());
+        QVERIFY(std::abs(effect.at(0).y() / 3.0 - 1.0) < 0.05);
+        QVERIFY(c.form.Side->Trend->TimeAxis()->max() >= effect.at(60).x());
         Picture(c, "plan-followed.png");
 
         ConfirmRate(c, 2.0);
@@ -105,11 +104,11 @@ private slots:
         c.Tick(12 * 15);
         Picture(c, "plan-replanned.png");
         view.ClearButton->click();
-        QCOMPARE(ahead.PlanCourse()->count(), 0);
+        QCOMPARE(ahead.PlanCourse().size(), 0);
         QVERIFY(!LegendOf(c).contains(planKey));
         QVERIFY(!view.Table->isVisibleTo(&view));
         c.Abort();
-        QCOMPARE(ahead.Projected(sedalyn::JamesEffect)->count(), 0);
+        QCOMPARE(ahead.Projected(sedalyn::JamesEffect).size(), 0);
         QCOMPARE(c.form.Side->Trend->TimeAxis()->max(), 30.0);
     }
 };
