@@ -4,12 +4,14 @@
 
 #include "BodySize.h"
 #include "CaseHistory.h"
+#include "CaseSession.h"
 #include "ModalDriver.h"
 #include "PharmacokineticEngine.h"
 #include "QtTestMain.h"
 #include "TrendChartView.h"
 #include "Style.h"
 #include "TrendPanel.h"
+#include "TrendProjection.h"
 #include "TrendValueAxis.h"
 
 #include <QChart>
@@ -668,6 +670,57 @@ private slots:
         // Dashes drawn within a strip may round their edges a shade apart;
         // a line missing or left behind differs by far more.
         const int apart = PixelsApart(shown, fresh);
+        QVERIFY2(apart <= 12, qPrintable(QString::number(apart)));
+    }
+
+    // The look ahead moves on with every tick: the strip a tick repaints
+    // takes in where it was as well as where it is, whatever the rate does.
+    void lookAheadRepaintedWithTheTick_data()
+    {
+        QTest::addColumn<QString>("plan"); // a minute of case each: the rate confirmed, or "+mg" a bolus
+        QTest::newRow("steady") << "6|6|6|6";
+        QTest::newRow("rate raised") << "6|12|12|12";
+        QTest::newRow("rate stopped") << "6|0|0|0";
+        QTest::newRow("bolus") << "6|+40|6|6";
+    }
+
+    void lookAheadRepaintedWithTheTick()
+    {
+        QFETCH(QString, plan);
+        double seconds = 0.0;
+        const auto ms = [&seconds] { return static_cast<std::int64_t>(seconds * 1000.0); };
+        sedalyn::CaseSession session(sedalyn::LocaleSettings{},
+                                     {[&seconds] { return 46000.5 + seconds / 86400.0; }, ms, ms});
+        session.ConfirmPatient({QStringLiteral("53"), QStringLiteral("1.77"), QStringLiteral("77"), QStringLiteral("Male")});
+        session.RateTextChanged(QStringLiteral("6"));
+        session.Start();
+        seconds = 1200.0;
+        session.Tick();
+        TrendPanel panel(session.History());
+        TrendProjection ahead(panel);
+        panel.resize(600, 450);
+        panel.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&panel));
+        ahead.Update(session);
+        panel.Refresh();
+        QTest::qWait(20);
+        for (const QString& step : plan.split(u'|')) {
+            if (step.startsWith(u'+')) {
+                session.GiveBolus(step.mid(1));
+            } else {
+                session.RateTextChanged(step);
+                session.ConfirmRate();
+            }
+            seconds += 60.0;
+            session.Tick();
+            ahead.Update(session);
+            panel.Refresh();
+            QCoreApplication::processEvents();
+        }
+        QTest::qWait(20);
+        QWidget* const view = panel.ChartView();
+        const QImage shown = panel.screen()->grabWindow(panel.winId()).toImage().copy(view->geometry());
+        const int apart = PixelsApart(shown, view->grab().toImage());
         QVERIFY2(apart <= 12, qPrintable(QString::number(apart)));
     }
 
