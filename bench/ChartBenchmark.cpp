@@ -23,6 +23,7 @@
 #include <benchmark/benchmark.h>
 
 #include <algorithm>
+#include <cstdint>
 #include <ctime>
 #include <numeric>
 #include <string>
@@ -272,20 +273,45 @@ void ChartRescale(benchmark::State& state)
 
 BENCHMARK(ChartRescale)->ArgName("hours")->Arg(2)->Arg(24)->Arg(168)->Unit(benchmark::kMillisecond)->MeasureProcessCPUTime();
 
+// A case running at 6 mg/kg/hr on a clock the benchmark moves.
+class ClockedCase {
+public:
+    ClockedCase()
+        : m_session(LocaleSettings{}, {[this] { return 46000.5 + m_seconds / 86400.0; }, [this] { return Ms(); },
+                                       [this] { return Ms(); }})
+    {
+        m_session.ConfirmPatient(
+            {QStringLiteral("53"), QStringLiteral("1.77"), QStringLiteral("77"), QStringLiteral("Male")});
+        m_session.RateTextChanged(QStringLiteral("6"));
+        m_session.Start();
+    }
+    ClockedCase(const ClockedCase&) = delete;
+    ClockedCase& operator=(const ClockedCase&) = delete;
+
+    // The clock at `seconds` from Start, and the steps due taken.
+    void TickAt(double seconds)
+    {
+        m_seconds = seconds;
+        m_session.Tick();
+    }
+    double Seconds() const { return m_seconds; }
+    CaseSession& Session() { return m_session; }
+
+private:
+    std::int64_t Ms() const { return static_cast<std::int64_t>(m_seconds * 1000.0); }
+
+    double m_seconds = 0.0;
+    CaseSession m_session;
+};
+
 // What the look ahead adds to a tick: each model's next 30 minutes at the
 // rate in use and a plan's course, with ("painted" 1) or without the view
 // rendered, an hour into a case on a controlled clock.
 void ProjectionTick(benchmark::State& state)
 {
-    double seconds = 0.0;
-    CaseSession session(LocaleSettings{}, {[&seconds] { return 46000.5 + seconds / 86400.0; },
-                                           [&seconds] { return static_cast<std::int64_t>(seconds * 1000.0); },
-                                           [&seconds] { return static_cast<std::int64_t>(seconds * 1000.0); }});
-    session.ConfirmPatient({QStringLiteral("53"), QStringLiteral("1.77"), QStringLiteral("77"), QStringLiteral("Male")});
-    session.RateTextChanged(QStringLiteral("6"));
-    session.Start();
-    seconds = 3600.0;
-    session.Tick();
+    ClockedCase running;
+    running.TickAt(3600.0);
+    CaseSession& session = running.Session();
     session.MakePlan(ModelKind::James, QStringLiteral("3"), QStringLiteral("10"), 10.0);
 
     TrendPanel panel(session.History());
@@ -309,15 +335,9 @@ BENCHMARK(ProjectionTick)->ArgName("painted")->Arg(0)->Arg(1)->Unit(benchmark::k
 // repaints its half hour, the wider the shorter the case.
 void LookAheadTick(benchmark::State& state)
 {
-    double seconds = 0.0;
-    CaseSession session(LocaleSettings{}, {[&seconds] { return 46000.5 + seconds / 86400.0; },
-                                           [&seconds] { return static_cast<std::int64_t>(seconds * 1000.0); },
-                                           [&seconds] { return static_cast<std::int64_t>(seconds * 1000.0); }});
-    session.ConfirmPatient({QStringLiteral("53"), QStringLiteral("1.77"), QStringLiteral("77"), QStringLiteral("Male")});
-    session.RateTextChanged(QStringLiteral("6"));
-    session.Start();
-    seconds = static_cast<double>(state.range(0)) * 3600.0;
-    session.Tick();
+    ClockedCase running;
+    running.TickAt(static_cast<double>(state.range(0)) * 3600.0);
+    const CaseSession& session = running.Session();
 
     TrendPanel panel(session.History());
     TrendProjection projection(panel);
@@ -325,8 +345,7 @@ void LookAheadTick(benchmark::State& state)
     PaintCounter counter;
     panel.ChartView()->viewport()->installEventFilter(&counter);
     for (auto _ : state) {
-        seconds += 5.0;
-        session.Tick();
+        running.TickAt(running.Seconds() + 5.0);
         projection.Update(session);
         panel.Refresh();
         QApplication::processEvents();
