@@ -538,7 +538,6 @@ TrendLines* TrendPanel::AddLinesAhead()
     auto* lines = new TrendLines(m_timeAxis, m_concentrationAxis, m_chart);
     lines->setZValue(SeriesDepth + 0.25);
     lines->SetPlot(m_chart->plotArea());
-    connect(m_chart, &QChart::plotAreaChanged, this, [lines](const QRectF& plot) { lines->SetPlot(plot); });
     return lines;
 }
 

@@ -72,7 +72,7 @@ public:
     // keeps `minutes` more in sight, the concentration axis room for `peak`.
     void SetAhead(double minutes, double peak);
     // An item for such lines, on the chart's axes, over the wake-up level and
-    // under the case's lines; it follows the plot and lives with the chart.
+    // under the case's lines; the chart's, and on its plot as it stands.
     TrendLines* AddLinesAhead();
     QChart* Chart() const { return m_chart; }
 

@@ -70,6 +70,8 @@ TrendProjection::TrendProjection(TrendPanel& panel)
         m_lines->Add(&m_projected[model.effect], ProjectionPen(colour, 1.5, Qt::DashLine));
     }
     panel.SetAddedLegend({AheadKey()});
+    // Held by the projection, which may go before the chart.
+    connect(m_chart, &QChart::plotAreaChanged, this, [this](const QRectF& plot) { m_lines->SetPlot(plot); });
 }
 
 // The plan's key only while a plan is drawn.
