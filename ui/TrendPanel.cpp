@@ -533,11 +533,12 @@ void TrendPanel::SetAhead(double minutes, double peak)
     m_aheadPeak = std::isfinite(peak) ? peak : 0.0;
 }
 
-TrendLines* TrendPanel::AddLinesAhead()
+TrendLines* TrendPanel::AddLinesAhead(QObject* owner)
 {
     auto* lines = new TrendLines(m_timeAxis, m_concentrationAxis, m_chart);
     lines->setZValue(SeriesDepth + 0.25);
     lines->SetPlot(m_chart->plotArea());
+    connect(m_chart, &QChart::plotAreaChanged, owner, [lines](const QRectF& plot) { lines->SetPlot(plot); });
     return lines;
 }
 

@@ -72,8 +72,9 @@ public:
     // keeps `minutes` more in sight, the concentration axis room for `peak`.
     void SetAhead(double minutes, double peak);
     // An item for such lines, on the chart's axes, over the wake-up level and
-    // under the case's lines; the chart's, and on its plot as it stands.
-    TrendLines* AddLinesAhead();
+    // under the case's lines. The chart's; it follows the plot while `owner`,
+    // which may go before the chart, lives.
+    TrendLines* AddLinesAhead(QObject* owner);
     QChart* Chart() const { return m_chart; }
 
     // The tooltip for a point of the chart view; empty off the plot and

@@ -60,7 +60,7 @@ TrendLegendEntry AheadKey()
 } // namespace
 
 TrendProjection::TrendProjection(TrendPanel& panel)
-    : QObject(&panel), m_panel(panel), m_chart(panel.Chart()), m_lines(panel.AddLinesAhead()),
+    : QObject(&panel), m_panel(panel), m_chart(panel.Chart()), m_lines(panel.AddLinesAhead(this)),
       m_minutes(EvenMinutes(AheadMinutes, PointMinutes))
 {
     m_lines->Add(&m_course, CoursePen());
@@ -70,8 +70,6 @@ TrendProjection::TrendProjection(TrendPanel& panel)
         m_lines->Add(&m_projected[model.effect], ProjectionPen(colour, 1.5, Qt::DashLine));
     }
     panel.SetAddedLegend({AheadKey()});
-    // Held by the projection, which may go before the chart.
-    connect(m_chart, &QChart::plotAreaChanged, this, [this](const QRectF& plot) { m_lines->SetPlot(plot); });
 }
 
 // The plan's key only while a plan is drawn.

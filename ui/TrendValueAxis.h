@@ -31,7 +31,7 @@ public:
     void SetPen(const QPen& pen);
 
     // How far left of the plot it reaches: the same for any labels as wide
-    // as "00.0" or narrower.
+    // as "0.0" or narrower.
     qreal Room() const;
     // How far its labels reach above and below the plot.
     qreal Overhang() const { return m_textHeight / 2; }

@@ -4,6 +4,7 @@
 
 #include "BodySize.h"
 #include "CaseHistory.h"
+#include "CaseSupport.h"
 #include "CaseSession.h"
 #include "ModalDriver.h"
 #include "PharmacokineticEngine.h"
@@ -32,6 +33,7 @@
 #include <cmath>
 #include <memory>
 #include <string>
+#include <utility>
 #include <vector>
 
 using namespace sedalyn;
@@ -92,6 +94,14 @@ int PixelsApart(const QImage& a, const QImage& b)
         }
     }
     return apart;
+}
+
+// The chart as the window shows it, painted strip by strip, and a fresh
+// paint of the whole view.
+std::pair<QImage, QImage> ShownAndFresh(TrendPanel& panel)
+{
+    QWidget* const view = panel.ChartView();
+    return {panel.screen()->grabWindow(panel.winId()).toImage().copy(view->geometry()), view->grab().toImage()};
 }
 
 // A `bolus` at the first step, then `rate`, as the engine predicts them for
@@ -663,9 +673,7 @@ private slots:
             panel.SetWakeUpLevel(wakeUpLevel);
         }
         QTest::qWait(20);
-        QWidget* const view = panel.ChartView();
-        const QImage shown = panel.screen()->grabWindow(panel.winId()).toImage().copy(view->geometry());
-        const QImage fresh = view->grab().toImage();
+        const auto [shown, fresh] = ShownAndFresh(panel);
         QCOMPARE(shown.size(), fresh.size());
         // Dashes drawn within a strip may round their edges a shade apart;
         // a line missing or left behind differs by far more.
@@ -687,14 +695,12 @@ private slots:
     void lookAheadRepaintedWithTheTick()
     {
         QFETCH(QString, plan);
-        double seconds = 0.0;
-        const auto ms = [&seconds] { return static_cast<std::int64_t>(seconds * 1000.0); };
-        sedalyn::CaseSession session(sedalyn::LocaleSettings{},
-                                     {[&seconds] { return 46000.5 + seconds / 86400.0; }, ms, ms});
+        casesupport::FakeClock clock;
+        sedalyn::CaseSession session(sedalyn::LocaleSettings{}, clock.Clocks());
         session.ConfirmPatient({QStringLiteral("53"), QStringLiteral("1.77"), QStringLiteral("77"), QStringLiteral("Male")});
         session.RateTextChanged(QStringLiteral("6"));
         session.Start();
-        seconds = 1200.0;
+        clock.seconds = 1200.0;
         session.Tick();
         TrendPanel panel(session.History());
         TrendProjection ahead(panel);
@@ -711,16 +717,16 @@ private slots:
                 session.RateTextChanged(step);
                 session.ConfirmRate();
             }
-            seconds += 60.0;
+            clock.seconds += 60.0;
             session.Tick();
             ahead.Update(session);
             panel.Refresh();
             QCoreApplication::processEvents();
         }
         QTest::qWait(20);
-        QWidget* const view = panel.ChartView();
-        const QImage shown = panel.screen()->grabWindow(panel.winId()).toImage().copy(view->geometry());
-        const int apart = PixelsApart(shown, view->grab().toImage());
+        const auto [shown, fresh] = ShownAndFresh(panel);
+        QCOMPARE(shown.size(), fresh.size());
+        const int apart = PixelsApart(shown, fresh);
         QVERIFY2(apart <= 12, qPrintable(QString::number(apart)));
     }
 
