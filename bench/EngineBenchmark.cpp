@@ -8,6 +8,8 @@
 
 #include <benchmark/benchmark.h>
 
+#include <array>
+
 namespace {
 
 using namespace sedalyn;
@@ -105,6 +107,30 @@ void BM_EngineDayThroughResultTable(benchmark::State& state)
     }
 }
 BENCHMARK(BM_EngineDayThroughResultTable)->Unit(benchmark::kMillisecond);
+
+// The floor of any day with the same bits: the extended-precision divisions
+// its slopes make (six an evaluation, four evaluations a step, TickSteps
+// steps a tick, three models), as independent of each other as a step
+// allows, and nothing else. Only the x87 unit divides at that precision,
+// and it takes several cycles for each division however they are arranged.
+void BM_EngineDayDivisionsAlone(benchmark::State& state)
+{
+    constexpr int Chains = 6 * 3;
+    constexpr long Rounds = 4L * TickSteps * TicksPerDay;
+    std::array<long double, Chains> quotients{};
+    for (auto _ : state) {
+        for (std::size_t i = 0; i < quotients.size(); ++i)
+            quotients[i] = 1.0L + static_cast<long double>(i) * 0.01L;
+        long double divisor = 1.0000001L;
+        benchmark::DoNotOptimize(divisor);
+        for (long round = 0; round < Rounds; ++round) {
+            for (long double& q : quotients)
+                q /= divisor;
+        }
+        benchmark::DoNotOptimize(quotients);
+    }
+}
+BENCHMARK(BM_EngineDayDivisionsAlone)->Unit(benchmark::kMillisecond);
 
 // What the window adds to a tick: the wake-up time of the three models, with
 // their parameters built afresh. Situations: 0 an hour at 10 mg/kg/hr, level
