@@ -6,6 +6,7 @@
 // display to count a real window's painting).
 
 #include "BodySize.h"
+#include "CaseSupport.h"
 #include "CaseSession.h"
 #include "CaseHistory.h"
 #include "PharmacokineticEngine.h"
@@ -23,7 +24,6 @@
 #include <benchmark/benchmark.h>
 
 #include <algorithm>
-#include <cstdint>
 #include <ctime>
 #include <numeric>
 #include <string>
@@ -277,8 +277,6 @@ BENCHMARK(ChartRescale)->ArgName("hours")->Arg(2)->Arg(24)->Arg(168)->Unit(bench
 class ClockedCase {
 public:
     ClockedCase()
-        : m_session(LocaleSettings{}, {[this] { return 46000.5 + m_seconds / 86400.0; }, [this] { return Ms(); },
-                                       [this] { return Ms(); }})
     {
         m_session.ConfirmPatient(
             {QStringLiteral("53"), QStringLiteral("1.77"), QStringLiteral("77"), QStringLiteral("Male")});
@@ -291,17 +289,15 @@ public:
     // The clock at `seconds` from Start, and the steps due taken.
     void TickAt(double seconds)
     {
-        m_seconds = seconds;
+        m_clock.seconds = seconds;
         m_session.Tick();
     }
-    double Seconds() const { return m_seconds; }
+    double Seconds() const { return m_clock.seconds; }
     CaseSession& Session() { return m_session; }
 
 private:
-    std::int64_t Ms() const { return static_cast<std::int64_t>(m_seconds * 1000.0); }
-
-    double m_seconds = 0.0;
-    CaseSession m_session;
+    casesupport::FakeClock m_clock;
+    CaseSession m_session{LocaleSettings{}, m_clock.Clocks()};
 };
 
 // What the look ahead adds to a tick: each model's next 30 minutes at the
